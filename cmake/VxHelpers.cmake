@@ -1,0 +1,35 @@
+# Project-wide compile settings and small helpers shared by every subsystem.
+
+add_library(vx_options INTERFACE)
+target_compile_options(vx_options INTERFACE -Wall -Wextra -Werror)
+if(WIN32)
+  target_compile_definitions(vx_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()
+if(VX_SANITIZE)
+  target_compile_options(vx_options INTERFACE -fsanitize=${VX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(vx_options INTERFACE -fsanitize=${VX_SANITIZE})
+endif()
+
+# vx_add_library(name SOURCES ... [DEPS ...]) - one static library per subsystem.
+function(vx_add_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC vx_options ${A_DEPS})
+endfunction()
+
+# vx_add_test(name SOURCES ... [DEPS ...]) - one GoogleTest executable, one ctest entry.
+# A single ctest entry per executable keeps runs under Wine cheap (no per-test discovery).
+function(vx_add_test name)
+  if(NOT VX_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "WORKING_DIRECTORY" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE vx_options ${A_DEPS} GTest::gtest GTest::gtest_main)
+  if(NOT A_WORKING_DIRECTORY)
+    set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "VX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,23 @@
+#include "Util_CStr.h"
+
+#include <cstring>
+
+char* Util_StrCopy(char* dst, const char* src, size_t dstSize)
+{
+  if (!dst || dstSize == 0) return dst;
+  if (!src) src = "";
+  size_t n = 0;
+  while (n + 1 < dstSize && src[n]) ++n;
+  std::memmove(dst, src, n);
+  dst[n] = 0;
+  return dst;
+}
+
+char* Util_StrAppend(char* dst, const char* src, size_t dstSize)
+{
+  if (!dst || dstSize == 0) return dst;
+  const size_t used = strnlen(dst, dstSize);
+  if (used >= dstSize) { dst[dstSize - 1] = 0; return dst; }
+  Util_StrCopy(dst + used, src, dstSize - used);
+  return dst;
+}
