@@ -1,0 +1,5 @@
+// Raster.h - the raster drawing library's public headers in one include.
+#pragma once
+
+#include "Raster_Bitmap.h"
+#include "Raster_Combine.h"
