@@ -3,3 +3,4 @@
 
 #include "Raster_Bitmap.h"
 #include "Raster_Combine.h"
+#include "Raster_PNG.h"
