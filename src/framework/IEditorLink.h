@@ -1,0 +1,17 @@
+// What the plug-in base and the plug-in ask of an attached editor. The editor object
+// implements it; the base owns the attached editor and deletes it through this interface.
+#pragma once
+
+class IEditorLink
+{
+public:
+  virtual ~IEditorLink() = default;
+
+  // A parameter changed on the plug-in side; update the controls bound to it.
+  virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized) = 0;
+  // Sets control controlIdx's value without informing the host. May be called from the
+  // audio thread: implementations only store the value and a dirty flag.
+  virtual void SetControlFromPlug(int controlIdx, double normalizedValue) = 0;
+  // Called once when the editor is attached, before its window ever opens.
+  virtual void PrepDraw() = 0;
+};

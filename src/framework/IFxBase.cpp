@@ -1,0 +1,548 @@
+#include "IFxBase.h"
+
+#include "Util_CStr.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+namespace {
+// Parses "1-1 2-2": items separated by single spaces, each "%d-%d"; unreadable numbers stay 0.
+void ParseChannelIO(const char* str, Util_PtrList<ChannelIO>* list, int* maxIn, int* maxOut)
+{
+  *maxIn = *maxOut = 0;
+  const char* p = str;
+  while (p && *p)
+  {
+    ChannelIO* io = new ChannelIO;
+    std::sscanf(p, "%d-%d", &io->mIn, &io->mOut);
+    if (io->mIn > *maxIn) *maxIn = io->mIn;
+    if (io->mOut > *maxOut) *maxOut = io->mOut;
+    list->Add(io);
+    p = std::strchr(p, ' ');
+    if (p) ++p;
+  }
+}
+}  // namespace
+
+void LatencyDelayLine::SetLength(int samples)
+{
+  mLength = samples > 0 ? samples : 0;
+  double* data = mBuffer.Resize(mNIn * mLength);
+  if (data) std::memset(data, 0, sizeof(double) * (size_t)mNIn * (size_t)mLength);
+  else mLength = 0;  // no buffer: behave as a plain pass-through
+  mWritePos = 0;
+}
+
+IFxBase::IFxBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                 const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+                 int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst,
+                 EAPI plugAPI)
+  : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(vendorVersion), mAPI(plugAPI),
+    mStateChunks(plugDoesChunks), mIsInst(plugIsInst), mDoesMIDI(plugDoesMidi), mLatency(latency)
+{
+  TRACE_FX("%s:%s", effectName, channelIOStr);
+  for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
+  for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
+
+  Util_StrCopy(mEffectName, effectName);
+  Util_StrCopy(mProductName, productName);
+  Util_StrCopy(mMfrName, mfrName);
+
+  int nIn = 0, nOut = 0;
+  ParseChannelIO(channelIOStr, &mChannelIO, &nIn, &nOut);
+
+  // The data arrays are sized once here and never again: channel records point into them.
+  mInData.Resize(nIn);
+  mOutData.Resize(nOut);
+  for (int i = 0; i < nIn; ++i)
+  {
+    InChannel* ch = new InChannel;
+    ch->mSrc = mInData.Get() + i;
+    *ch->mSrc = nullptr;
+    mInChannels.Add(ch);
+  }
+  for (int i = 0; i < nOut; ++i)
+  {
+    OutChannel* ch = new OutChannel;
+    ch->mDest = mOutData.Get() + i;
+    *ch->mDest = nullptr;
+    mOutChannels.Add(ch);
+  }
+}
+
+IFxBase::~IFxBase()
+{
+  TRACE_FX("");
+  delete mGraphics;
+  mParams.Empty(true);
+  mPresets.Empty(true);
+  mInChannels.Empty(true);
+  mOutChannels.Empty(true);
+  mChannelIO.Empty(true);
+  mInputBusLabels.Empty(true);
+  mOutputBusLabels.Empty(true);
+  delete mDelay;
+}
+
+void IFxBase::Reset()
+{
+  Util_MutexLock lock(mMutex);
+}
+
+void IFxBase::OnParamChange(int)
+{
+  Util_MutexLock lock(mMutex);
+}
+
+void IFxBase::OnActivate(bool)
+{
+  Util_MutexLock lock(mMutex);
+}
+
+void IFxBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
+{
+  const int nIn = NInChannels(), nOut = NOutChannels();
+  for (int i = 0; i < nOut; ++i)
+  {
+    if (!outputs[i]) continue;
+    if (i < nIn && inputs[i]) std::memmove(outputs[i], inputs[i], sizeof(double) * (size_t)nFrames);
+    else std::memset(outputs[i], 0, sizeof(double) * (size_t)nFrames);
+  }
+}
+
+void IFxBase::ProcessMidiMsg(IMidiMsg* msg)
+{
+  SendMidiMsg(msg);
+}
+
+bool IFxBase::MidiNoteName(int, char* noteName)
+{
+  if (noteName) *noteName = 0;
+  return false;
+}
+
+bool IFxBase::CompareState(const unsigned char* incomingState, int startPos)
+{
+  if (!incomingState || startPos < 0) return false;
+  const double* data = (const double*)incomingState + startPos;
+  const int n = NParams();
+  for (int i = 0; i < n; ++i)
+  {
+    double stored;
+    std::memcpy(&stored, data + i, sizeof stored);
+    const double diff = std::fabs((double)(float)GetParam(i)->Value() - stored);
+    if (!(diff < 0.00001)) return false;
+  }
+  return true;
+}
+
+void IFxBase::SetParameterFromGUI(int idx, double normalizedValue)
+{
+  TRACE_FX("%d:%f", idx, normalizedValue);
+  Util_MutexLock lock(mMutex);
+  IParam* param = GetParam(idx);
+  if (!param) return;
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(idx, normalizedValue);
+  OnParamChange(idx);
+}
+
+void IFxBase::AttachGraphics(IEditorLink* graphics)
+{
+  if (!graphics) return;
+  Util_MutexLock lock(mMutex);
+  const int n = NParams();
+  for (int i = 0; i < n; ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
+  graphics->PrepDraw();
+  if (mGraphics && mGraphics != graphics) delete mGraphics;
+  mGraphics = graphics;
+}
+
+void IFxBase::RedrawParamControls()
+{
+  if (!mGraphics) return;
+  const int n = NParams();
+  for (int i = 0; i < n; ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+void IFxBase::OnParamReset()
+{
+  const int n = NParams();
+  for (int i = 0; i < n; ++i) OnParamChange(i);
+}
+
+void IFxBase::DirtyParameters()
+{
+  Util_MutexLock lock(mMutex);
+  const int n = NParams();
+  for (int i = 0; i < n; ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+}
+
+void IFxBase::CreateDelayLine()
+{
+  if (mDelay) return;
+  mDelay = new LatencyDelayLine(NInChannels(), NOutChannels());
+  mDelay->SetLength(mLatency);
+}
+
+void IFxBase::SetLatency(int samples)
+{
+  mLatency = samples;
+  if (mDelay) mDelay->SetLength(samples);
+}
+
+void IFxBase::SetBlockSize(int blockSize)
+{
+  if (blockSize < 0) blockSize = 0;
+  if (blockSize == mBlockSize) return;
+  const int nIn = NInChannels(), nOut = NOutChannels();
+  for (int i = 0; i < nIn; ++i)
+  {
+    InChannel* ch = mInChannels.Get(i);
+    double* buf = ch->mScratchBuf.Resize(blockSize);
+    if (buf) std::memset(buf, 0, sizeof(double) * (size_t)blockSize);
+    // The buffer may have moved: unconnected channels keep reading their own scratch.
+    if (!ch->mConnected) *ch->mSrc = ch->mScratchBuf.Get();
+  }
+  for (int i = 0; i < nOut; ++i)
+  {
+    OutChannel* ch = mOutChannels.Get(i);
+    double* buf = ch->mScratchBuf.Resize(blockSize);
+    if (buf) std::memset(buf, 0, sizeof(double) * (size_t)blockSize);
+    if (!ch->mConnected || ch->mFDest) *ch->mDest = ch->mScratchBuf.Get();
+  }
+  mBlockSize = blockSize;
+}
+
+void IFxBase::ZeroScratchBuffers()
+{
+  for (int i = 0; i < NInChannels(); ++i)
+  {
+    InChannel* ch = mInChannels.Get(i);
+    if (ch->mScratchBuf.Get()) std::memset(ch->mScratchBuf.Get(), 0, sizeof(double) * (size_t)ch->mScratchBuf.GetSize());
+  }
+  for (int i = 0; i < NOutChannels(); ++i)
+  {
+    OutChannel* ch = mOutChannels.Get(i);
+    if (ch->mScratchBuf.Get()) std::memset(ch->mScratchBuf.Get(), 0, sizeof(double) * (size_t)ch->mScratchBuf.GetSize());
+  }
+}
+
+// ---- channel configurations ------------------------------------------------------------
+
+bool IFxBase::LegalIO(int nIn, int nOut) const
+{
+  const int n = mChannelIO.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    const ChannelIO* io = mChannelIO.Get(i);
+    if (nIn < 0)
+    {
+      if (nOut < 0 || nOut == io->mOut) return true;
+    }
+    else if (nIn == io->mIn && (nOut < 0 || nOut == io->mOut))
+    {
+      return true;
+    }
+  }
+  return false;
+}
+
+void IFxBase::LimitToStereoIO()
+{
+  if (NInChannels() > 2) SetInputChannelConnections(2, NInChannels() - 2, false);
+  for (int i = 2; i < NOutChannels(); ++i) mOutChannels.Get(i)->mConnected = true;
+}
+
+bool IFxBase::IsInChannelConnected(int chIdx) const
+{
+  const InChannel* ch = mInChannels.Get(chIdx);
+  return ch && ch->mConnected;
+}
+
+bool IFxBase::IsOutChannelConnected(int chIdx) const
+{
+  const OutChannel* ch = mOutChannels.Get(chIdx);
+  return ch && ch->mConnected;
+}
+
+void IFxBase::SetInputChannelConnections(int idx, int n, bool connected)
+{
+  if (idx < 0) { n += idx; idx = 0; }
+  const int end = idx + n < NInChannels() ? idx + n : NInChannels();
+  for (int i = idx; i < end; ++i)
+  {
+    InChannel* ch = mInChannels.Get(i);
+    ch->mConnected = connected;
+    if (!connected) *ch->mSrc = ch->mScratchBuf.Get();
+  }
+}
+
+void IFxBase::SetOutputChannelConnections(int idx, int n, bool connected)
+{
+  if (idx < 0) { n += idx; idx = 0; }
+  const int end = idx + n < NOutChannels() ? idx + n : NOutChannels();
+  for (int i = idx; i < end; ++i)
+  {
+    OutChannel* ch = mOutChannels.Get(i);
+    ch->mConnected = connected;
+    if (!connected)
+    {
+      *ch->mDest = ch->mScratchBuf.Get();
+      ch->mFDest = nullptr;
+    }
+  }
+}
+
+// ---- host buffers ----------------------------------------------------------------------
+
+template <class SampleType>
+void IFxBase::AttachInputBuffersT(int idx, int n, SampleType** ppData, int nFrames)
+{
+  if (!ppData || nFrames < 0) return;
+  // A host that sends more than the block size it announced would overrun the scratch
+  // buffers; grow them instead (this only allocates when the host broke its promise).
+  if constexpr (!std::is_same_v<SampleType, double>)
+    if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  if (idx < 0) { n += idx; idx = 0; }
+  const int end = idx + n < NInChannels() ? idx + n : NInChannels();
+  for (int i = idx; i < end; ++i)
+  {
+    InChannel* ch = mInChannels.Get(i);
+    if (!ch->mConnected) continue;
+    SampleType* host = *ppData++;
+    if constexpr (std::is_same_v<SampleType, double>)
+    {
+      *ch->mSrc = host;
+    }
+    else
+    {
+      double* scratch = ch->mScratchBuf.Get();
+      if (host && scratch)
+        for (int s = 0; s < nFrames; ++s) scratch[s] = (double)host[s];
+      *ch->mSrc = scratch;
+    }
+  }
+}
+
+template <class SampleType>
+void IFxBase::AttachOutputBuffersT(int idx, int n, SampleType** ppData)
+{
+  if (!ppData) return;
+  if (idx < 0) { n += idx; idx = 0; }
+  const int end = idx + n < NOutChannels() ? idx + n : NOutChannels();
+  for (int i = idx; i < end; ++i)
+  {
+    OutChannel* ch = mOutChannels.Get(i);
+    if (!ch->mConnected) continue;
+    SampleType* host = *ppData++;
+    if constexpr (std::is_same_v<SampleType, double>)
+    {
+      *ch->mDest = host;
+      ch->mFDest = nullptr;
+    }
+    else
+    {
+      *ch->mDest = ch->mScratchBuf.Get();
+      ch->mFDest = host;
+    }
+  }
+}
+
+void IFxBase::AttachInputBuffers(int idx, int n, double** ppData, int nFrames) { AttachInputBuffersT(idx, n, ppData, nFrames); }
+void IFxBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames) { AttachInputBuffersT(idx, n, ppData, nFrames); }
+void IFxBase::AttachOutputBuffers(int idx, int n, double** ppData) { AttachOutputBuffersT(idx, n, ppData); }
+void IFxBase::AttachOutputBuffers(int idx, int n, float** ppData) { AttachOutputBuffersT(idx, n, ppData); }
+
+void IFxBase::ConvertOutputsToFloat(int nFrames, bool accumulate)
+{
+  const int nOut = NOutChannels();
+  for (int i = 0; i < nOut; ++i)
+  {
+    OutChannel* ch = mOutChannels.Get(i);
+    const double* src = ch->mScratchBuf.Get();
+    float* dst = ch->mFDest;
+    if (!ch->mConnected || !dst || !src) continue;
+    const int n = nFrames < ch->mScratchBuf.GetSize() ? nFrames : ch->mScratchBuf.GetSize();
+    if (accumulate)
+      for (int s = 0; s < n; ++s) dst[s] += (float)src[s];
+    else
+      for (int s = 0; s < n; ++s) dst[s] = (float)src[s];
+  }
+}
+
+void IFxBase::ProcessBuffers(double, int nFrames)
+{
+  ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+}
+
+void IFxBase::ProcessBuffers(float, int nFrames)
+{
+  if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+  ConvertOutputsToFloat(nFrames, false);
+}
+
+void IFxBase::ProcessBuffersAccumulating(float, int nFrames)
+{
+  if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+  ConvertOutputsToFloat(nFrames, true);
+}
+
+void IFxBase::CopyOrZeroOutputs(int nFrames)
+{
+  IFxBase::ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+}
+
+void IFxBase::PassThroughBuffers(double, int nFrames)
+{
+  if (mLatency && mDelay && mDelay->mLength > 0)
+  {
+    double** in = mInData.Get();
+    double** out = mOutData.Get();
+    const int nCh = mDelay->mNIn < mDelay->mNOut ? mDelay->mNIn : mDelay->mNOut;
+    const unsigned len = (unsigned)mDelay->mLength;
+    double* buf = mDelay->mBuffer.Get();
+    for (int s = 0; s < nFrames; ++s)
+    {
+      const unsigned pos = mDelay->mWritePos;
+      for (int c = 0; c < nCh; ++c)
+      {
+        double* slot = buf + (size_t)c * len + pos;
+        const double delayed = *slot;
+        *slot = in[c] ? in[c][s] : 0.0;
+        if (out[c]) out[c][s] = delayed;
+      }
+      mDelay->mWritePos = pos + 1 < len ? pos + 1 : 0;
+    }
+    for (int c = nCh; c < NOutChannels(); ++c)
+      if (out[c]) std::memset(out[c], 0, sizeof(double) * (size_t)nFrames);
+  }
+  else
+  {
+    CopyOrZeroOutputs(nFrames);
+  }
+}
+
+void IFxBase::PassThroughBuffers(float, int nFrames)
+{
+  if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  PassThroughBuffers(0.0, nFrames);
+  ConvertOutputsToFloat(nFrames, false);
+}
+
+// ---- versions, labels, MIDI ----------------------------------------------------------------
+
+namespace {
+int DecimalVersion(int version)
+{
+  const int major = (int)((unsigned)version >> 16), minor = (version >> 8) & 0xff, patch = version & 0xff;
+  return major * 10000 + minor * 100 + patch;
+}
+
+void VersionStr(int version, char* str, int size)
+{
+  if (!str || size <= 0) return;
+  std::snprintf(str, (size_t)size, "v%d.%d.%d", (int)((unsigned)version >> 16), (version >> 8) & 0xff, version & 0xff);
+}
+}  // namespace
+
+int IFxBase::GetEffectVersion(bool decimal) const
+{
+  return decimal ? DecimalVersion(mVersion) : mVersion;
+}
+
+void IFxBase::GetEffectVersionStr(char* str, int size) const
+{
+  VersionStr(mVersion, str, size);
+}
+
+int IFxBase::GetHostVersion(bool decimal)
+{
+  GetHost();
+  return decimal ? DecimalVersion(mHostVersion) : mHostVersion;
+}
+
+void IFxBase::GetHostVersionStr(char* str, int size)
+{
+  GetHost();
+  VersionStr(mHostVersion, str, size);
+}
+
+const char* IFxBase::GetAPIString() const
+{
+  switch (mAPI)
+  {
+    case kAPIVST2: return "VST2";
+    case kAPIVST3: return "VST3";
+    case kAPIAU: return "AU";
+    case kAPIRTAS: return "RTAS";
+    case kAPIAAX: return "AAX";
+    case kAPIStandalone: return "Standalone";
+  }
+  return "";
+}
+
+double IFxBase::GetSamplesPerBeat()
+{
+  const double tempo = GetTempo();
+  return tempo > 0.0 ? mSampleRate * 60.0 / tempo : 0.0;
+}
+
+void IFxBase::SetInputLabel(int idx, const char* label)
+{
+  if (InChannel* ch = mInChannels.Get(idx)) ch->mLabel.Set(label);
+}
+
+void IFxBase::SetOutputLabel(int idx, const char* label)
+{
+  if (OutChannel* ch = mOutChannels.Get(idx)) ch->mLabel.Set(label);
+}
+
+const char* IFxBase::GetInputLabel(int idx) const
+{
+  const InChannel* ch = mInChannels.Get(idx);
+  return ch ? ch->mLabel.Get() : "";
+}
+
+const char* IFxBase::GetOutputLabel(int idx) const
+{
+  const OutChannel* ch = mOutChannels.Get(idx);
+  return ch ? ch->mLabel.Get() : "";
+}
+
+namespace {
+void SetBusLabel(Util_PtrList<Util_String>* list, int idx, const char* label)
+{
+  if (idx < 0 || idx > 1) return;
+  // Fill gaps so that "position idx" exists; a gap reads as the empty label.
+  while (list->GetSize() < idx) list->Add(new Util_String(""));
+  if (list->Get(idx)) list->Delete(idx, true);
+  list->Insert(idx, new Util_String(label));
+}
+}  // namespace
+
+void IFxBase::SetInputBusLabel(int idx, const char* label) { SetBusLabel(&mInputBusLabels, idx, label); }
+void IFxBase::SetOutputBusLabel(int idx, const char* label) { SetBusLabel(&mOutputBusLabels, idx, label); }
+
+const char* IFxBase::GetInputBusLabel(int idx) const
+{
+  const Util_String* s = mInputBusLabels.Get(idx);
+  return s ? s->Get() : "";
+}
+
+const char* IFxBase::GetOutputBusLabel(int idx) const
+{
+  const Util_String* s = mOutputBusLabels.Get(idx);
+  return s ? s->Get() : "";
+}
+
+bool IFxBase::SendMidiMsgs(IMidiMsg* msgs, int n)
+{
+  bool ok = true;
+  for (int i = 0; i < n; ++i) ok &= SendMidiMsg(&msgs[i]);
+  return ok;
+}
