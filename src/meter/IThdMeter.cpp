@@ -4,6 +4,7 @@
 #include "Util_ByteOrder.h"
 #include "Util_CStr.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -100,4 +101,13 @@ void IThdMeter::LoadCalibration()
   // Reading calibration files arrives with the calibration support; until then no table.
   mCalibrationLoaded = 0;
   mCalibrationCount = 0;
+}
+
+void IThdMeter::ApplyVolumeMapping()
+{
+  double dB = -20.0 * (1.0 - mVolume);
+  // Snap the top of the fader to exactly 0 dB, which also keeps "-0.0 dB" off the label.
+  if (dB > -0.01 && dB < 0.01) dB = 0.0;
+  mAmplitude = std::pow(10.0, dB / 20.0);
+  std::snprintf(mVolumeLabel, sizeof mVolumeLabel, "%2.1f dB", dB);
 }

@@ -48,6 +48,9 @@ protected:
   // Looks for a calibration file in the documents folder and reads it.
   void LoadCalibration();
 
+  // Volume value 0..1 -> level -20*(1-v) dB -> mAmplitude and mVolumeLabel.
+  void ApplyVolumeMapping();
+
   // ---- identity and user settings ---------------------------------------------------------
   double mCurrentSampleRate = 48000.0;
   double mFrequency = 300.0;
