@@ -1,3 +1,4 @@
+// Memory contexts and their clip region stack.
 #include "GdiEmu_Context.h"
 
 #ifndef _WIN32
@@ -19,6 +20,9 @@ HDC GdiEmu_CreateMemContext(HDC, int rowSpan, int height)
   ctx->pixels = pixels;
   ctx->rowSpan = rowSpan;
   ctx->height = height;
+  // Like a fresh Win32 context, this one starts with the stock font selected.
+  ctx->font = nullptr;
+  SelectObject(ctx, GdiEmu_StockFont());
   return ctx;
 }
 
@@ -29,7 +33,32 @@ int GdiEmu_GetCtxHeight(HDC ctx) { return ctx ? ctx->height : 0; }
 void GdiEmu_DeleteGfxContext(HDC ctx)
 {
   if (!ctx) return;
+  GdiEmu_ReleaseSelection(ctx->font);
   std::free(ctx->pixels);
   delete ctx;
+}
+
+void GdiEmu_PushClipRegion(HDC ctx)
+{
+  if (ctx) ctx->clipStack.push_back(ctx->clip);
+}
+
+void GdiEmu_SetClipRegion(HDC ctx, const RECT* rect)
+{
+  if (!ctx) return;
+  if (!rect)
+  {
+    ctx->clip = GdiEmu_ClipState();
+    return;
+  }
+  ctx->clip.active = true;
+  ctx->clip.rect = *rect;
+}
+
+void GdiEmu_PopClipRegion(HDC ctx)
+{
+  if (!ctx || ctx->clipStack.empty()) return;
+  ctx->clip = ctx->clipStack.back();
+  ctx->clipStack.pop_back();
 }
 #endif

@@ -1,0 +1,223 @@
+#include "GdiEmu_Faces.h"
+
+#ifndef _WIN32
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+#include <fontconfig/fontconfig.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+
+namespace {
+
+// A run of arbitrary text can ask for every code in the BMP; keeping each face's rendered
+// glyphs below this bound keeps such input from growing memory without limit.
+constexpr size_t kMaxGlyphsPerFace = 8192;
+
+struct Caches
+{
+  FT_Library library = nullptr;
+  bool libraryFailed = false;
+  std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<GdiEmu_FaceMatch>> matches;
+  std::map<std::tuple<std::string, int, long, long>, std::unique_ptr<GdiEmu_FaceSize>> sizes;
+};
+
+// Never destroyed: fonts may still be deleted (and contexts drawn into) by other static
+// destructors at exit, and the faces must outlive them.
+Caches& TheCaches()
+{
+  static Caches* caches = new Caches;
+  return *caches;
+}
+
+FT_Library Library()
+{
+  Caches& c = TheCaches();
+  if (!c.library && !c.libraryFailed && FT_Init_FreeType(&c.library)) c.libraryFailed = true;
+  return c.library;
+}
+
+// Asks fontconfig for the best face; fills file, index, family and style of the answer.
+bool FontconfigMatch(const char* name, bool bold, bool italic, GdiEmu_FaceMatch* out)
+{
+  FcPattern* pat = FcPatternCreate();
+  if (!pat) return false;
+  if (name && *name) FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)name);
+  FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcDefaultSubstitute(pat);
+  FcResult result = FcResultNoMatch;
+  FcPattern* m = FcFontMatch(nullptr, pat, &result);
+  FcPatternDestroy(pat);
+  if (!m) return false;
+
+  bool ok = false;
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch && file)
+  {
+    ok = true;
+    out->file = (const char*)file;
+    int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    FcPatternGetInteger(m, FC_INDEX, 0, &index);
+    FcPatternGetInteger(m, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(m, FC_SLANT, 0, &slant);
+    out->index = index;
+    out->isBold = weight >= FC_WEIGHT_DEMIBOLD;
+    out->isItalic = slant != FC_SLANT_ROMAN;
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(m, FC_FAMILY, 0, &family) == FcResultMatch && family) out->family = (const char*)family;
+  }
+  FcPatternDestroy(m);
+  return ok;
+}
+
+// Opens the face once to read the design metrics Win32-style heights are based on.
+bool ReadDesignMetrics(GdiEmu_FaceMatch* m)
+{
+  FT_Library lib = Library();
+  if (!lib) return false;
+  FT_Face face = nullptr;
+  if (FT_New_Face(lib, m->file.c_str(), m->index, &face) || !face) return false;
+  bool ok = FT_IS_SCALABLE(face) && face->units_per_EM > 0;
+  if (ok)
+  {
+    m->unitsPerEm = face->units_per_EM;
+    const TT_OS2* os2 = (const TT_OS2*)FT_Get_Sfnt_Table(face, FT_SFNT_OS2);
+    if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0)
+    {
+      m->winAscent = os2->usWinAscent;
+      m->winDescent = os2->usWinDescent;
+      m->xAvgCharWidth = os2->xAvgCharWidth;
+    }
+    else
+    {
+      m->winAscent = face->ascender;
+      m->winDescent = -face->descender;
+    }
+    if (m->winAscent + m->winDescent <= 0)
+    {
+      m->winAscent = m->unitsPerEm * 4 / 5;
+      m->winDescent = m->unitsPerEm / 5;
+    }
+    if (m->xAvgCharWidth <= 0) m->xAvgCharWidth = m->unitsPerEm / 2;
+    m->maxAdvance = face->max_advance_width > 0 ? face->max_advance_width : m->unitsPerEm;
+  }
+  FT_Done_Face(face);
+  return ok;
+}
+
+void CopyBitmap(const FT_Bitmap& bm, GdiEmu_Glyph* g)
+{
+  g->width = (int)bm.width;
+  g->rows = (int)bm.rows;
+  g->coverage.assign((size_t)g->width * (size_t)g->rows, 0);
+  for (int y = 0; y < g->rows; ++y)
+  {
+    const unsigned char* src = bm.buffer + (long)y * bm.pitch;
+    uint8_t* dst = g->coverage.data() + (size_t)y * (size_t)g->width;
+    if (bm.pixel_mode == FT_PIXEL_MODE_MONO)
+    {
+      for (int x = 0; x < g->width; ++x) dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+    }
+    else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY)
+    {
+      const int levels = bm.num_grays > 1 ? bm.num_grays - 1 : 255;
+      for (int x = 0; x < g->width; ++x) dst[x] = (uint8_t)(levels == 255 ? src[x] : src[x] * 255 / levels);
+    }
+  }
+}
+
+}  // namespace
+
+Util_Mutex& GdiEmu_FontLock()
+{
+  static Util_Mutex lock;
+  return lock;
+}
+
+const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic)
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  Caches& c = TheCaches();
+  auto key = std::make_tuple(std::string(name ? name : ""), bold, italic);
+  auto it = c.matches.find(key);
+  if (it != c.matches.end()) return it->second.get();
+
+  auto m = std::make_unique<GdiEmu_FaceMatch>();
+  bool ok = FontconfigMatch(name, bold, italic, m.get()) && ReadDesignMetrics(m.get());
+  if (!ok && name && *name)
+  {
+    // The named face exists in fontconfig's eyes but cannot be opened: take the default.
+    *m = GdiEmu_FaceMatch();
+    ok = FontconfigMatch(nullptr, bold, italic, m.get()) && ReadDesignMetrics(m.get());
+  }
+  if (!ok) m.reset();  // remembered as a failure too, so fontconfig is asked only once
+  GdiEmu_FaceMatch* result = m.get();
+  c.matches[key] = std::move(m);
+  return result;
+}
+
+GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64, long yPpem64)
+{
+  if (!match) return nullptr;
+  Util_MutexLock lock(GdiEmu_FontLock());
+  Caches& c = TheCaches();
+  auto key = std::make_tuple(match->file, match->index, xPpem64, yPpem64);
+  auto it = c.sizes.find(key);
+  if (it != c.sizes.end()) return it->second.get();
+
+  FT_Library lib = Library();
+  if (!lib) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(lib, match->file.c_str(), match->index, &face) || !face) return nullptr;
+  if (FT_Set_Char_Size(face, xPpem64, yPpem64, 72, 72))
+  {
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  auto fs = std::make_unique<GdiEmu_FaceSize>();
+  fs->face = face;
+  fs->match = match;
+  GdiEmu_FaceSize* result = fs.get();
+  c.sizes[key] = std::move(fs);
+  return result;
+}
+
+const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyphFlags)
+{
+  static const GdiEmu_Glyph s_empty;
+  if (!fs || !fs->face) return &s_empty;
+  Util_MutexLock lock(GdiEmu_FontLock());
+  const uint64_t key = ((uint64_t)code << 3) | (uint64_t)(glyphFlags & 7);
+  auto it = fs->glyphs.find(key);
+  if (it != fs->glyphs.end()) return &it->second;
+  if (fs->glyphs.size() >= kMaxGlyphsPerFace) fs->glyphs.clear();
+
+  GdiEmu_Glyph& g = fs->glyphs[key];
+  if (code < 0x20 || code == 0x7F) return &g;  // control characters: nothing to draw
+
+  FT_Face face = fs->face;
+  const bool mono = (glyphFlags & kGdiEmuGlyphMono) != 0;
+  const FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+  const FT_UInt index = FT_Get_Char_Index(face, code);
+  if (FT_Load_Glyph(face, index, load)) return &g;
+  FT_GlyphSlot slot = face->glyph;
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE)
+  {
+    if (glyphFlags & kGdiEmuGlyphItalic) FT_GlyphSlot_Oblique(slot);
+    if (glyphFlags & kGdiEmuGlyphBold) FT_GlyphSlot_Embolden(slot);
+  }
+  g.advance = (int)((slot->advance.x + 32) >> 6);
+  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL)) return &g;
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
+  CopyBitmap(slot->bitmap, &g);
+  return &g;
+}
+#endif

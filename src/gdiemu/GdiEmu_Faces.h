@@ -1,0 +1,63 @@
+// The module-wide face caches behind the layer's fonts (not part of the API): fontconfig
+// lookups by (name, bold, italic), FreeType faces by (file, size), and the rendered glyphs
+// of each face. Everything here runs under GdiEmu_FontLock().
+#pragma once
+
+#ifndef _WIN32
+#include "Util_Mutex.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct FT_FaceRec_;
+
+// What fontconfig answered for one request, with the face's design metrics.
+struct GdiEmu_FaceMatch
+{
+  std::string file;
+  int index = 0;
+  std::string family;
+  bool isBold = false, isItalic = false;
+  int unitsPerEm = 2048;
+  int winAscent = 0, winDescent = 0;  // design units; the cell Win32 heights refer to
+  int xAvgCharWidth = 0;
+  int maxAdvance = 0;
+};
+
+// One rendered glyph: 8-bit coverage, rows top-down, placed relative to the pen on the
+// baseline (left to the right, top upwards as FreeType gives them).
+struct GdiEmu_Glyph
+{
+  int width = 0, rows = 0, left = 0, top = 0, advance = 0;
+  std::vector<uint8_t> coverage;
+};
+
+enum
+{
+  kGdiEmuGlyphMono = 1,
+  kGdiEmuGlyphBold = 2,
+  kGdiEmuGlyphItalic = 4,
+};
+
+struct GdiEmu_FaceSize
+{
+  FT_FaceRec_* face = nullptr;
+  const GdiEmu_FaceMatch* match = nullptr;
+  std::unordered_map<uint64_t, GdiEmu_Glyph> glyphs;  // key: code << 3 | glyph flags
+};
+
+Util_Mutex& GdiEmu_FontLock();
+
+// Looks a face up (once per distinct request); null when not even fontconfig's default
+// match can be opened.
+const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic);
+
+// The face of a match at a size in 1/64 pixels per em (x and y), opened once.
+GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64, long yPpem64);
+
+// Renders (once) and returns a glyph; never null. Control characters have no ink and no
+// advance; characters the face lacks draw its missing-glyph box.
+const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyphFlags);
+#endif

@@ -1,0 +1,272 @@
+// Text state and DrawText: lay out UTF-8 text in lines, draw FreeType coverage with the
+// context's colours, clipped to the clip region and (without DT_NOCLIP) the rectangle.
+#include "GdiEmu_Context.h"
+#include "GdiEmu_Faces.h"
+
+#ifndef _WIN32
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+struct Char
+{
+  uint32_t code;
+  bool underline;  // marked by a '&' prefix
+};
+
+struct Line
+{
+  int begin = 0, end = 0;  // range in the character array
+  int width = 0;
+};
+
+// One character of UTF-8. Two- and three-byte sequences decode by their payload bits
+// (as the raster library's glyph cache does, so both text paths see the same codes);
+// four-byte sequences give the full code point. A byte that starts no well-formed
+// sequence stands for itself, so arbitrary bytes still draw something sensible.
+int DecodeUtf8(const unsigned char* s, int avail, uint32_t* code)
+{
+  const unsigned c = s[0];
+  auto cont = [&](int i) { return i < avail && (s[i] & 0xC0) == 0x80; };
+  if (c >= 0xC2 && c <= 0xDF && cont(1))
+  {
+    *code = ((c & 0x1F) << 6) | (s[1] & 0x3F);
+    return 2;
+  }
+  if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2))
+  {
+    *code = ((c & 0x0F) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3F);
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3))
+  {
+    *code = ((c & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3F);
+    return 4;
+  }
+  *code = c;
+  return 1;
+}
+
+// Splits the text into characters and lines, applying the line-break and prefix rules.
+void Layout(const char* text, int len, UINT format, std::vector<Char>* chars, std::vector<Line>* lines)
+{
+  std::vector<uint32_t> codes;
+  const unsigned char* s = (const unsigned char*)text;
+  for (int i = 0; len < 0 ? s[i] != 0 : i < len;)
+  {
+    if (len >= 0 && s[i] == 0) break;  // Win32 stops at a NUL inside a counted string too
+    const int avail = len < 0 ? 4 : std::min(4, len - i);
+    uint32_t code;
+    // With a NUL-terminated string the continuation test stops at the NUL by itself.
+    i += DecodeUtf8(s + i, avail, &code);
+    codes.push_back(code);
+  }
+
+  const bool single = (format & DT_SINGLELINE) != 0;
+  const bool prefix = (format & DT_NOPREFIX) == 0;
+  bool open = false;
+  bool underlineNext = false;
+  auto openLine = [&] {
+    if (open) return;
+    Line l;
+    l.begin = l.end = (int)chars->size();
+    lines->push_back(l);
+    open = true;
+  };
+  auto closeLine = [&] {
+    openLine();
+    lines->back().end = (int)chars->size();
+    open = false;
+  };
+  for (size_t i = 0; i < codes.size(); ++i)
+  {
+    uint32_t c = codes[i];
+    if (c == '\r' || c == '\n')
+    {
+      if (single)
+      {
+        if (c == '\r') continue;
+        c = ' ';
+      }
+      else
+      {
+        if (c == '\r' && i + 1 < codes.size() && codes[i + 1] == '\n') ++i;
+        closeLine();
+        underlineNext = false;
+        continue;
+      }
+    }
+    if (prefix && c == '&')
+    {
+      if (i + 1 < codes.size() && codes[i + 1] == '&')
+        ++i;  // "&&" draws one '&'
+      else
+      {
+        underlineNext = true;
+        continue;
+      }
+    }
+    openLine();
+    chars->push_back(Char{c, underlineNext});
+    underlineNext = false;
+  }
+  if (open) closeLine();
+}
+
+struct Clip
+{
+  int x0, y0, x1, y1;
+  bool Empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+uint32_t ToPixel(COLORREF c) { return 0xFF000000u | ((uint32_t)GetRValue(c) << 16) | ((uint32_t)GetGValue(c) << 8) | GetBValue(c); }
+
+void FillRect(HDC ctx, const Clip& clip, int x0, int y0, int x1, int y1, uint32_t pixel)
+{
+  x0 = std::max(x0, clip.x0);
+  y0 = std::max(y0, clip.y0);
+  x1 = std::min(x1, clip.x1);
+  y1 = std::min(y1, clip.y1);
+  for (int y = y0; y < y1; ++y)
+  {
+    uint32_t* row = ctx->pixels + (size_t)y * (size_t)ctx->rowSpan;
+    for (int x = x0; x < x1; ++x) row[x] = pixel;
+  }
+}
+
+// Coverage k mixes the text colour over the pixel: each colour channel moves k/255 of the
+// way to the text colour and the pixel becomes as opaque as the ink covers it.
+inline uint32_t Mix(uint32_t dst, uint32_t color, unsigned k)
+{
+  if (k >= 255) return color;
+  const unsigned inv = 255 - k;
+  uint32_t out = 0;
+  for (int shift = 0; shift < 24; shift += 8)
+  {
+    const unsigned d = (dst >> shift) & 0xFF, s = (color >> shift) & 0xFF;
+    out |= ((s * k + d * inv + 127) / 255) << shift;
+  }
+  const unsigned da = dst >> 24;
+  out |= (da + ((255 - da) * k + 127) / 255) << 24;
+  return out;
+}
+
+void DrawGlyph(HDC ctx, const Clip& clip, const GdiEmu_Glyph& g, int x, int y, uint32_t color)
+{
+  const int gx0 = std::max(x, clip.x0), gy0 = std::max(y, clip.y0);
+  const int gx1 = std::min(x + g.width, clip.x1), gy1 = std::min(y + g.rows, clip.y1);
+  for (int py = gy0; py < gy1; ++py)
+  {
+    const uint8_t* cov = g.coverage.data() + (size_t)(py - y) * (size_t)g.width - x;
+    uint32_t* row = ctx->pixels + (size_t)py * (size_t)ctx->rowSpan;
+    for (int px = gx0; px < gx1; ++px)
+      if (cov[px]) row[px] = Mix(row[px], color, cov[px]);
+  }
+}
+
+}  // namespace
+
+COLORREF SetTextColor(HDC ctx, COLORREF color)
+{
+  if (!ctx) return CLR_INVALID;
+  const COLORREF prev = ctx->textColor;
+  ctx->textColor = color & 0xFFFFFF;
+  return prev;
+}
+
+COLORREF SetBkColor(HDC ctx, COLORREF color)
+{
+  if (!ctx) return CLR_INVALID;
+  const COLORREF prev = ctx->bkColor;
+  ctx->bkColor = color & 0xFFFFFF;
+  return prev;
+}
+
+int SetBkMode(HDC ctx, int mode)
+{
+  if (!ctx || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  const int prev = ctx->bkMode;
+  ctx->bkMode = mode;
+  return prev;
+}
+
+int GdiEmu_DrawText(HDC ctx, const char* text, int len, RECT* rect, UINT format)
+{
+  if (!ctx || !rect || !ctx->font) return 0;
+  if (!text) len = 0;
+
+  std::vector<Char> chars;
+  std::vector<Line> lines;
+  if (len != 0) Layout(text, len, format, &chars, &lines);
+
+  Util_MutexLock lock(GdiEmu_FontLock());
+  const GdiEmu_Object* font = ctx->font;
+  const int glyphFlags = (font->mono ? kGdiEmuGlyphMono : 0) | (font->synthBold ? kGdiEmuGlyphBold : 0) |
+                         (font->synthItalic ? kGdiEmuGlyphItalic : 0);
+  const int lineHeight = font->ascent + font->descent;
+
+  int maxWidth = 0;
+  for (Line& l : lines)
+  {
+    for (int i = l.begin; i < l.end; ++i) l.width += GdiEmu_GetGlyph(font->face, chars[i].code, glyphFlags)->advance;
+    maxWidth = std::max(maxWidth, l.width);
+  }
+  const int totalHeight = (int)lines.size() * lineHeight;
+
+  if (format & DT_CALCRECT)
+  {
+    rect->right = rect->left + maxWidth;
+    rect->bottom = rect->top + totalHeight;
+    return totalHeight;
+  }
+  if (lines.empty()) return 0;
+
+  const bool single = (format & DT_SINGLELINE) != 0;
+  int y0 = rect->top;
+  if (single && (format & DT_VCENTER))
+    y0 = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+  else if (single && (format & DT_BOTTOM))
+    y0 = rect->bottom - lineHeight;
+  const int result = single && (format & (DT_VCENTER | DT_BOTTOM)) ? y0 + lineHeight - rect->top : totalHeight;
+
+  Clip clip = {0, 0, ctx->rowSpan, ctx->height};
+  if (ctx->clip.active)
+    clip = {std::max(clip.x0, (int)ctx->clip.rect.left), std::max(clip.y0, (int)ctx->clip.rect.top),
+            std::min(clip.x1, (int)ctx->clip.rect.right), std::min(clip.y1, (int)ctx->clip.rect.bottom)};
+  if (!(format & DT_NOCLIP))
+    clip = {std::max(clip.x0, (int)rect->left), std::max(clip.y0, (int)rect->top), std::min(clip.x1, (int)rect->right),
+            std::min(clip.y1, (int)rect->bottom)};
+  if (clip.Empty()) return result;
+
+  const uint32_t color = ToPixel(ctx->textColor);
+  const uint32_t bk = ToPixel(ctx->bkColor);
+  const int rule = std::max(1, lineHeight / 20);  // underline and strike-out thickness
+  const int underlineY = std::min(font->ascent + 1 + lineHeight / 16, lineHeight - rule);
+  const int strikeY = font->ascent - font->ascent * 3 / 10;
+
+  for (size_t n = 0; n < lines.size(); ++n)
+  {
+    const Line& l = lines[n];
+    const int y = y0 + (int)n * lineHeight;
+    int x = rect->left;
+    if (format & DT_CENTER)
+      x = rect->left + (rect->right - rect->left - l.width) / 2;
+    else if (format & DT_RIGHT)
+      x = rect->right - l.width;
+
+    if (ctx->bkMode == OPAQUE) FillRect(ctx, clip, x, y, x + l.width, y + lineHeight, bk);
+    int pen = x;
+    for (int i = l.begin; i < l.end; ++i)
+    {
+      const GdiEmu_Glyph* g = GdiEmu_GetGlyph(font->face, chars[i].code, glyphFlags);
+      DrawGlyph(ctx, clip, *g, pen + g->left, y + font->ascent - g->top, color);
+      if (chars[i].underline) FillRect(ctx, clip, pen, y + underlineY, pen + g->advance, y + underlineY + rule, color);
+      pen += g->advance;
+    }
+    if (font->underline) FillRect(ctx, clip, x, y + underlineY, pen, y + underlineY + rule, color);
+    if (font->strikeOut) FillRect(ctx, clip, x, y + strikeY, pen, y + strikeY + rule, color);
+  }
+  return result;
+}
+#endif
