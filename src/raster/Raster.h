@@ -2,5 +2,8 @@
 #pragma once
 
 #include "Raster_Bitmap.h"
+#include "Raster_Blit.h"
 #include "Raster_Combine.h"
+#include "Raster_Fill.h"
 #include "Raster_PNG.h"
+#include "Raster_Rect.h"

@@ -1,0 +1,62 @@
+// Raster_CombineSpan.cpp - scalar reference kernels.
+#include "Raster_CombineSpan.h"
+
+#include "Raster_Combine.h"
+
+void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    uint32_t p = src[i];
+    _Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p),
+                                                                       Raster_PixelB(p), Raster_PixelA(p), 256);
+  }
+}
+
+void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n)
+{
+  for (int i = 0; i < n; ++i) _Raster_CombinePixelsHalfMixFAST::doPix(&dest[i], src[i]);
+}
+
+namespace
+{
+template <class C>
+void fillWith(uint32_t* dest, int n, uint32_t colour)
+{
+  uint32_t pre = C::prescale(colour);
+  for (int i = 0; i < n; ++i) C::doPix(&dest[i], pre);
+}
+}  // namespace
+
+void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind)
+{
+  switch (kind)
+  {
+    case kRasterFill_Clobber: fillWith<_Raster_CombinePixelsClobberFAST>(dest, n, colour); break;
+    case kRasterFill_HalfMix: fillWith<_Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
+    case kRasterFill_QuarterMix: fillWith<_Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
+    case kRasterFill_ThreeQuarterMix: fillWith<_Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour); break;
+  }
+}
+
+void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx,
+                                int n, int fy)
+{
+  int wy = (fy >> 9) & 127;
+  for (int i = 0; i < n; ++i)
+  {
+    int x0 = fx[i] >> 16;
+    int x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+    int wx = (fx[i] >> 9) & 127;
+    uint32_t p00 = row0[x0], p01 = row0[x1], p10 = row1[x0], p11 = row1[x1];
+    uint32_t out = 0;
+    for (int sh = 0; sh < 32; sh += 8)
+    {
+      int c00 = (p00 >> sh) & 0xFF, c01 = (p01 >> sh) & 0xFF, c10 = (p10 >> sh) & 0xFF, c11 = (p11 >> sh) & 0xFF;
+      int left = c00 * (128 - wy) + c10 * wy;
+      int right = c01 * (128 - wy) + c11 * wy;
+      out |= (uint32_t)((left * (128 - wx) + right * wx) >> 14) << sh;
+    }
+    dest[i] = out;
+  }
+}

@@ -1,0 +1,62 @@
+// Raster_CombineSpan.h - whole-row kernels behind the common blits and fills.
+//
+// Each kernel has a scalar reference (the per-pixel combine class in a loop, kept as the
+// definition of the result) and, on x86-64, an SSE2 version that must give the same pixels to
+// the bit; tests compare the two on large random inputs. The unsuffixed name picks the fastest
+// version available at compile time (SSE2 is the x86-64 baseline, so no run-time check).
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define RASTER_HAVE_SSE2 1
+#else
+#define RASTER_HAVE_SSE2 0
+#endif
+
+// Which whole-word class a solid fill uses (weights 256, 128, 64, 192).
+enum ERasterFillFast
+{
+  kRasterFill_Clobber = 0,
+  kRasterFill_HalfMix = 1,
+  kRasterFill_QuarterMix = 2,
+  kRasterFill_ThreeQuarterMix = 3
+};
+
+// Copy with source alpha at full weight (_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp).
+void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int n);
+// Blit at weight exactly 0.5 (_Raster_CombinePixelsHalfMixFAST).
+void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n);
+// Solid fill with one of the whole-word classes; colour is the unscaled fill colour.
+void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
+// One row of a bilinear resample. row0/row1 are the two source rows (row1 may equal row0),
+// srcWidth their usable width, fx the 16.16 source x of each destination pixel (x >= 0 and
+// x >> 16 < srcWidth), fy the row's 16.16 fraction (only its top 7 bits count). Each channel
+// is ((p00 (128 - wy) + p10 wy) (128 - wx) + (p01 (128 - wy) + p11 wy) wx) >> 14 with
+// wx, wy the top 7 bits of the fractions; the right neighbour at the last column is the column
+// itself.
+void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx,
+                                int n, int fy);
+
+#if RASTER_HAVE_SSE2
+void Raster_SpanCopySourceAlpha_SSE2(uint32_t* dest, const uint32_t* src, int n);
+void Raster_SpanHalfMix_SSE2(uint32_t* dest, const uint32_t* src, int n);
+void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
+void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n,
+                              int fy);
+#define RASTER_SPAN(name) name##_SSE2
+#else
+#define RASTER_SPAN(name) name##_Scalar
+#endif
+
+inline void Raster_SpanCopySourceAlpha(uint32_t* dest, const uint32_t* src, int n) { RASTER_SPAN(Raster_SpanCopySourceAlpha)(dest, src, n); }
+inline void Raster_SpanHalfMix(uint32_t* dest, const uint32_t* src, int n) { RASTER_SPAN(Raster_SpanHalfMix)(dest, src, n); }
+inline void Raster_SpanFillFast(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind)
+{
+  RASTER_SPAN(Raster_SpanFillFast)(dest, n, colour, kind);
+}
+inline void Raster_SpanBilinear(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n, int fy)
+{
+  RASTER_SPAN(Raster_SpanBilinear)(dest, row0, row1, srcWidth, fx, n, fy);
+}
+#undef RASTER_SPAN

@@ -1,0 +1,183 @@
+// Raster_CombineSpan_SSE2.cpp - SSE2 versions of the row kernels; bit-identical to the scalar
+// references in Raster_CombineSpan.cpp.
+#include "Raster_CombineSpan.h"
+
+#if RASTER_HAVE_SSE2
+#include <emmintrin.h>
+
+#include "Raster_Combine.h"
+
+// Colour: s + (d - s) * (255 - a) / 256 with the division truncated toward zero; alpha:
+// min(255, d + a); a = 0 leaves the pixel alone. The signed product does not fit 16 bits, so the
+// magnitude |d - s| * (255 - a) (at most 65025) is formed unsigned and the sign put back after
+// the shift - which is exactly truncation toward zero. a = 255 needs no case of its own: the
+// product is 0 and the alpha saturates.
+static inline __m128i copySourceAlpha4(__m128i s, __m128i d)
+{
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i alphaMask = _mm_set1_epi32((int)0xFF000000);
+  const __m128i c255 = _mm_set1_epi16(255);
+
+  __m128i sAlpha = _mm_and_si128(s, alphaMask);
+  __m128i transparent = _mm_cmpeq_epi32(sAlpha, zero);
+
+  __m128i out[2];
+  for (int half = 0; half < 2; ++half)
+  {
+    __m128i s16 = half ? _mm_unpackhi_epi8(s, zero) : _mm_unpacklo_epi8(s, zero);
+    __m128i d16 = half ? _mm_unpackhi_epi8(d, zero) : _mm_unpacklo_epi8(d, zero);
+    __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+    __m128i ia = _mm_sub_epi16(c255, a16);
+    __m128i diff = _mm_sub_epi16(d16, s16);
+    __m128i neg = _mm_srai_epi16(diff, 15);
+    __m128i mag = _mm_sub_epi16(_mm_xor_si128(diff, neg), neg);
+    __m128i q = _mm_srli_epi16(_mm_mullo_epi16(mag, ia), 8);
+    q = _mm_sub_epi16(_mm_xor_si128(q, neg), neg);
+    out[half] = _mm_add_epi16(s16, q);
+  }
+  __m128i colour = _mm_andnot_si128(alphaMask, _mm_packus_epi16(out[0], out[1]));
+  __m128i alpha = _mm_and_si128(_mm_adds_epu8(d, sAlpha), alphaMask);
+  __m128i res = _mm_or_si128(colour, alpha);
+  return _mm_or_si128(_mm_and_si128(transparent, d), _mm_andnot_si128(transparent, res));
+}
+
+void Raster_SpanCopySourceAlpha_SSE2(uint32_t* dest, const uint32_t* src, int n)
+{
+  const __m128i alphaMask = _mm_set1_epi32((int)0xFF000000);
+  const __m128i zero = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+    __m128i sa = _mm_and_si128(s, alphaMask);
+    // Most image pixels are fully opaque or fully transparent: settle those blocks at once.
+    int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaMask));
+    if (opaque == 0xFFFF)
+    {
+      _mm_storeu_si128((__m128i*)(dest + i), s);
+      continue;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;
+    __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
+    _mm_storeu_si128((__m128i*)(dest + i), copySourceAlpha4(s, d));
+  }
+  if (i < n) Raster_SpanCopySourceAlpha_Scalar(dest + i, src + i, n - i);
+}
+
+void Raster_SpanHalfMix_SSE2(uint32_t* dest, const uint32_t* src, int n)
+{
+  const __m128i m = _mm_set1_epi32(0x7F7F7F7F);
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+    __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
+    __m128i r = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(s, 1), m), _mm_and_si128(_mm_srli_epi32(d, 1), m));
+    _mm_storeu_si128((__m128i*)(dest + i), r);
+  }
+  if (i < n) Raster_SpanHalfMix_Scalar(dest + i, src + i, n - i);
+}
+
+namespace
+{
+// Per-kind word formula on four pixels; pre is the prescaled colour as in the combine classes.
+template <int Kind>
+inline __m128i fast4(__m128i d, __m128i pre)
+{
+  const __m128i m1 = _mm_set1_epi32(0x7F7F7F7F);
+  const __m128i m2 = _mm_set1_epi32(0x3F3F3F3F);
+  if (Kind == kRasterFill_HalfMix) return _mm_add_epi32(pre, _mm_and_si128(_mm_srli_epi32(d, 1), m1));
+  if (Kind == kRasterFill_QuarterMix)
+    return _mm_add_epi32(_mm_add_epi32(pre, _mm_and_si128(_mm_srli_epi32(d, 2), m2)), _mm_and_si128(_mm_srli_epi32(d, 1), m1));
+  return _mm_add_epi32(pre, _mm_and_si128(_mm_srli_epi32(d, 2), m2));  // three quarters
+}
+
+template <int Kind, class C>
+void fillMix(uint32_t* dest, int n, uint32_t colour)
+{
+  uint32_t pre = C::prescale(colour);
+  int i = 0;
+  // Scalar head up to a 16-byte boundary so that the body uses aligned loads and stores.
+  while (i < n && ((uintptr_t)(dest + i) & 15)) C::doPix(&dest[i++], pre);
+  __m128i p = _mm_set1_epi32((int)pre);
+  for (; i + 8 <= n; i += 8)
+  {
+    __m128i d0 = _mm_load_si128((const __m128i*)(dest + i));
+    __m128i d1 = _mm_load_si128((const __m128i*)(dest + i + 4));
+    _mm_store_si128((__m128i*)(dest + i), fast4<Kind>(d0, p));
+    _mm_store_si128((__m128i*)(dest + i + 4), fast4<Kind>(d1, p));
+  }
+  for (; i < n; ++i) C::doPix(&dest[i], pre);
+}
+}  // namespace
+
+void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind)
+{
+  switch (kind)
+  {
+    case kRasterFill_Clobber:
+    {
+      int i = 0;
+      while (i < n && ((uintptr_t)(dest + i) & 15)) dest[i++] = colour;
+      __m128i c = _mm_set1_epi32((int)colour);
+      for (; i + 8 <= n; i += 8)
+      {
+        _mm_store_si128((__m128i*)(dest + i), c);
+        _mm_store_si128((__m128i*)(dest + i + 4), c);
+      }
+      for (; i < n; ++i) dest[i] = colour;
+      break;
+    }
+    case kRasterFill_HalfMix: fillMix<kRasterFill_HalfMix, _Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
+    case kRasterFill_QuarterMix: fillMix<kRasterFill_QuarterMix, _Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
+    case kRasterFill_ThreeQuarterMix:
+      fillMix<kRasterFill_ThreeQuarterMix, _Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour);
+      break;
+  }
+}
+
+// Vertical pass first (one multiply-add per 16-bit lane: at most 255 * 128 = 32640, fits),
+// then the horizontal pass with _mm_madd_epi16 on (left, right) lane pairs into 32 bits, so no
+// intermediate result is rounded and the sum equals the scalar formula exactly.
+static inline __m128i bilinearPair(const uint32_t* row0, const uint32_t* row1, int x0, int x1, int wx, __m128i wyv, __m128i iwyv)
+{
+  const __m128i zero = _mm_setzero_si128();
+  __m128i t, b;
+  if (x1 == x0 + 1)
+  {
+    t = _mm_loadl_epi64((const __m128i*)(row0 + x0));
+    b = _mm_loadl_epi64((const __m128i*)(row1 + x0));
+  }
+  else
+  {
+    t = _mm_set1_epi32((int)row0[x0]);
+    b = _mm_set1_epi32((int)row1[x0]);
+  }
+  t = _mm_unpacklo_epi8(t, zero);  // B0 G0 R0 A0 B1 G1 R1 A1
+  b = _mm_unpacklo_epi8(b, zero);
+  __m128i v = _mm_add_epi16(_mm_mullo_epi16(t, iwyv), _mm_mullo_epi16(b, wyv));
+  v = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8));  // B0 B1 G0 G1 R0 R1 A0 A1
+  __m128i w = _mm_set1_epi32((wx << 16) | (128 - wx));
+  return _mm_srai_epi32(_mm_madd_epi16(v, w), 14);
+}
+
+void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n,
+                              int fy)
+{
+  int wy = (fy >> 9) & 127;
+  __m128i wyv = _mm_set1_epi16((short)wy);
+  __m128i iwyv = _mm_set1_epi16((short)(128 - wy));
+  int i = 0;
+  for (; i + 2 <= n; i += 2)
+  {
+    int xa = fx[i] >> 16, xb = fx[i + 1] >> 16;
+    int xa1 = xa + 1 < srcWidth ? xa + 1 : xa;
+    int xb1 = xb + 1 < srcWidth ? xb + 1 : xb;
+    __m128i ra = bilinearPair(row0, row1, xa, xa1, (fx[i] >> 9) & 127, wyv, iwyv);
+    __m128i rb = bilinearPair(row0, row1, xb, xb1, (fx[i + 1] >> 9) & 127, wyv, iwyv);
+    __m128i p = _mm_packs_epi32(ra, rb);
+    _mm_storel_epi64((__m128i*)(dest + i), _mm_packus_epi16(p, p));
+  }
+  if (i < n) Raster_SpanBilinear_Scalar(dest + i, row0, row1, srcWidth, fx + i, n - i, fy);
+}
+#endif
