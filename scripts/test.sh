@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and tests every configuration:
+#
+#   bash scripts/test.sh                 native, asan, tsan, windows, fuzz
+#   bash scripts/test.sh native windows  only the named ones
+#
+#   native   unit tests (ctest)
+#   asan     unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan     the tests named *tsan* under ThreadSanitizer (skipped while there are none)
+#   windows  mingw-w64 cross build: import check, then the unit tests under Wine in Xvfb
+#   fuzz     each fuzz_* target for VX_FUZZ_SECONDS (default 20) over a copy of its committed
+#            corpus fuzz/corpus/<name>/, so runs never grow the committed corpus; the targets'
+#            own stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
+#
+# Every configuration is tried even when an earlier one fails; the summary at the end lists
+# each, and the exit status is non-zero when any failed.
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+cd "$VX_ROOT"
+
+ALL=(native asan tsan windows fuzz)
+configs=("$@")
+[ ${#configs[@]} -gt 0 ] || configs=("${ALL[@]}")
+for c in "${configs[@]}"; do
+  case " ${ALL[*]} " in *" $c "*) ;; *) vx_die "test.sh: unknown configuration '$c' (${ALL[*]})" ;; esac
+done
+
+FUZZ_SECONDS=${VX_FUZZ_SECONDS:-20}
+LOGS=$VX_BUILD_ROOT/test-logs
+mkdir -p "$LOGS"
+t_start=$(date +%s)
+summary=()
+failed=0
+tests_passed=0
+tests_failed=0
+
+# record CONFIG STATUS SECONDS DETAIL
+record() {
+  summary+=("$(printf '%-8s %-5s %5ss  %s' "$1" "$2" "$3" "$4")")
+  [ "$2" != FAIL ] || failed=$((failed + 1))
+}
+
+# Runs ctest with the given arguments (optionally behind a wrapper command, set in $wrap),
+# keeps its output in $LOGS/<config>.ctest.log and sets ctest_detail and the test counts.
+run_ctest() {
+  local config=$1; shift
+  local log=$LOGS/$config.ctest.log rc=0
+  ${wrap:+$wrap} ctest "$@" 2>&1 | tee "$log" || rc=$?
+  local line total nfail
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$line" ]; then
+    ctest_detail="no ctest summary (see $log)"; return 1
+  fi
+  nfail=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  tests_passed=$((tests_passed + total - nfail))
+  tests_failed=$((tests_failed + nfail))
+  ctest_detail="$((total - nfail))/$total test programs passed"
+  [ "$rc" = 0 ] && [ "$total" -gt 0 ]
+}
+
+# Windows modules may import only DLLs every Windows has: zlib, libpng and the compiler's
+# runtime are linked statically so the plug-in loads on a bare machine.
+check_imports() {
+  local dir=$1 bad=0 f dlls extra n=0
+  local allowed='^(kernel32|user32|gdi32|msvcrt|advapi32|shell32|ole32|oleaut32|comdlg32|comctl32|msimg32|winmm|shlwapi|uxtheme|imm32|version|ws2_32|bcrypt|dwmapi|uuid)\.dll$'
+  while IFS= read -r -d '' f; do
+    n=$((n + 1))
+    dlls=$(x86_64-w64-mingw32-objdump -p "$f" | awk '/DLL Name/{print tolower($3)}')
+    extra=$(grep -vE "$allowed" <<<"$dlls" || true)
+    if [ -n "$extra" ]; then
+      echo "import check: $f imports non-system DLLs: $(echo $extra)"; bad=1
+    fi
+  done < <(find "$dir" -path '*/CMakeFiles' -prune -o -type f \
+             \( -name '*.exe' -o -name '*.dll' -o -name '*.vst3' \) -print0)
+  echo "import check: $n Windows binaries, $([ $bad = 0 ] && echo 'only system DLLs' || echo FAILED)"
+  imports_checked=$n
+  return $bad
+}
+
+step_native() {
+  bash scripts/build.sh native || { detail="build failed"; return 1; }
+  run_ctest native --test-dir "$VX_BUILD_ROOT/native" --output-on-failure --timeout 600 -j"$VX_JOBS"
+  local rc=$?; detail=$ctest_detail; return $rc
+}
+
+step_asan() {
+  bash scripts/build.sh asan || { detail="build failed"; return 1; }
+  # Leak stacks are unwound the slow way: third-party libraries have no frame pointers, and a
+  # suppression must see the whole stack to tell their start-up caches from our own leaks.
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0} \
+  LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$VX_ROOT/scripts/lsan-suppressions.txt} \
+  UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    run_ctest asan --test-dir "$VX_BUILD_ROOT/asan" --output-on-failure --timeout 900 -j"$VX_JOBS"
+  local rc=$?; detail=$ctest_detail; return $rc
+}
+
+step_tsan() {
+  bash scripts/build.sh tsan || { detail="build failed"; return 1; }
+  if ! ctest --test-dir "$VX_BUILD_ROOT/tsan" -N -R tsan | grep -qE '^ *Test *#'; then
+    detail="no test named *tsan* yet"; return 2
+  fi
+  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    run_ctest tsan --test-dir "$VX_BUILD_ROOT/tsan" -R tsan --output-on-failure --timeout 900
+  local rc=$?; detail=$ctest_detail; return $rc
+}
+
+step_windows() {
+  bash scripts/build.sh windows || { detail="build failed"; return 1; }
+  check_imports "$VX_BUILD_ROOT/windows" || { detail="import check failed"; return 1; }
+  wrap="bash scripts/wine-run.sh" \
+    run_ctest windows --test-dir "$VX_BUILD_ROOT/windows" --output-on-failure --timeout 600
+  local rc=$?; detail="$ctest_detail under Wine, $imports_checked binaries import only system DLLs"
+  return $rc
+}
+
+step_fuzz() {
+  if [ ! -f fuzz/CMakeLists.txt ]; then detail="no fuzz/ yet"; return 2; fi
+  bash scripts/build.sh fuzz || { detail="build failed"; return 1; }
+  local dir=$VX_BUILD_ROOT/fuzz f name corpus tmp rc=0 n=0 nbad=0
+  mkdir -p "$dir/artifacts"
+  while IFS= read -r f; do
+    name=$(basename "$f"); n=$((n + 1))
+    corpus=fuzz/corpus/$name
+    [ -d "$corpus" ] || corpus=fuzz/corpus/${name#fuzz_}
+    tmp=$(mktemp -d)
+    if [ -d "$corpus" ]; then cp -r "$corpus/." "$tmp/"; else echo "fuzz: $name has no committed corpus"; fi
+    vx_stamp "fuzz: $name for ${FUZZ_SECONDS}s over $(ls "$tmp" | wc -l) corpus files"
+    if ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
+       LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$VX_ROOT/scripts/lsan-suppressions.txt} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+       "$f" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
+         -artifact_prefix="$dir/artifacts/$name-" "$tmp" >"$LOGS/fuzz-$name.log" 2>&1; then
+      grep -E '^Done [0-9]+ runs' "$LOGS/fuzz-$name.log" | sed "s/^/fuzz: $name: /"
+    else
+      nbad=$((nbad + 1)); rc=1
+      echo "fuzz: $name FAILED; last lines of $LOGS/fuzz-$name.log:"; tail -40 "$LOGS/fuzz-$name.log"
+    fi
+    rm -rf "$tmp"
+  done < <(find "$dir" -path '*/CMakeFiles' -prune -o -type f -executable -name 'fuzz_*' -print | sort)
+  if [ $n = 0 ]; then detail="no fuzz_* targets built"; return 2; fi
+  detail="$((n - nbad))/$n targets clean for ${FUZZ_SECONDS}s each"
+  return $rc
+}
+
+# ---------------------------------------------------------------------------------------------
+vx_stamp "setup"
+t0=$(date +%s)
+need_windows=0
+for c in "${configs[@]}"; do [ "$c" != windows ] || need_windows=1; done
+if [ $need_windows = 1 ]; then bash scripts/setup.sh; else bash scripts/setup.sh --native-only; fi
+if [ $? != 0 ]; then
+  record setup FAIL $(( $(date +%s) - t0 )) "scripts/setup.sh failed"
+  printf '%s\n' "${summary[@]}"; exit 1
+fi
+record setup ok $(( $(date +%s) - t0 )) ""
+
+for c in "${configs[@]}"; do
+  echo; vx_stamp "=== $c ==="
+  t0=$(date +%s); detail=""
+  "step_$c"; rc=$?
+  case $rc in 0) st=ok ;; 2) st=skip ;; *) st=FAIL ;; esac
+  record "$c" "$st" $(( $(date +%s) - t0 )) "$detail"
+done
+
+echo
+echo "==================== summary ($(( $(date +%s) - t_start ))s) ===================="
+printf '%s\n' "${summary[@]}"
+if [ $failed -gt 0 ]; then
+  echo "RESULT: FAILED ($failed step(s))"
+else
+  echo "RESULT: all passed"
+fi
+# Test programs (ctest entries) over all configurations; each runs a whole GoogleTest suite.
+echo "ctest: $tests_passed passed, $tests_failed failed"
+[ $failed = 0 ]
