@@ -23,7 +23,9 @@ public:
     static_assert(std::is_trivially_copyable_v<T>);
     return PutBytes(value, (int)sizeof(T));
   }
-  template <class T>
+  // Pointers are kept out of this form: a non-const pointer would otherwise bind here
+  // and append its own address instead of the value it points to.
+  template <class T, class = std::enable_if_t<!std::is_pointer_v<T>>>
   int AppendValue(const T& value) { return AppendValue(&value); }
 
   template <class T>

@@ -141,6 +141,45 @@ public:
   void MakeDefaultPreset(const char* name = nullptr, int nPresets = 1);
   void EnsureDefaultPreset();
 
+  // ---- preset list, bank state, host identity, preset files and dumps ------------------
+  // Presets take the first uninitialised slot; with none left they do nothing.
+  // MakePreset: one value per parameter, int for bool/int/enum parameters, double for
+  // double ones. MakePresetFromNamedParams: nNamed pairs (index as int, value as above);
+  // parameters not named keep their current value.
+  void MakePreset(const char* name, ...);
+  void MakePresetFromNamedParams(const char* name, int nNamed, ...);
+  void MakePresetFromChunk(const char* name, const ByteChunk* presetChunk);
+  // Decodes base64 text into a zero-filled chunk of exactly size bytes.
+  void MakePresetFromBlob(const char* name, const char* blob, int size);
+  void PruneUninitializedPresets();
+  bool RestorePreset(int idx);
+  bool RestorePreset(const char* name);
+  void ModifyCurrentPreset(const char* name = nullptr);
+  bool SerializePresets(ByteChunk* chunk);
+  int UnserializePresets(ByteChunk* chunk, int startPos);
+
+  // A binding passes the host's product name and packed version; see LookUpHost.
+  void SetHost(const char* host, int version);
+
+  // VST 2 program (FXP) and bank (FXB) files. The ...Data forms build or read the file's
+  // bytes in memory; the file forms wrap them. Loads refuse (false, nothing changed) a file
+  // of another plug-in, a short or truncated file, or an unknown format.
+  bool SaveProgramAsFXP(const Util_String& path);
+  bool LoadProgramFromFXP(const Util_String& path);
+  bool SaveBankAsFXB(const Util_String& path);
+  bool LoadBankFromFXB(const Util_String& path);
+  bool MakeProgramFXPData(ByteChunk* file);
+  bool LoadProgramFromFXPData(const ByteChunk* file);
+  bool MakeBankFXBData(ByteChunk* file);
+  bool LoadBankFromFXBData(const ByteChunk* file);
+
+  // Developer dumps: source statements that recreate the current preset or the bank.
+  // Chunks whose base64 text does not fit kDumpTextSize are refused: false, no file written.
+  static constexpr int kDumpTextSize = 2048;
+  bool DumpPresetSrcCode(const char* path, const char* const* paramEnumNames);
+  bool DumpPresetBlob(const char* path);
+  bool DumpBankBlob(const char* path);
+
 protected:
   // The binding creates the delay line when it may bypass with latency.
   void CreateDelayLine();

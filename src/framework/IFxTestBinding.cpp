@@ -39,10 +39,10 @@ bool IFxTestBinding::SendMidiMsg(IMidiMsg*)
 
 EHost IFxTestBinding::GetHost()
 {
+  // Identified lazily, the first time anyone asks, as the real bindings do.
   if (mHost == kHostUninit)
   {
-    mHost = kHostStandalone;
-    mHostVersion = mInfo.mHostVersion;
+    SetHost(mInfo.mHostName, mInfo.mHostVersion);
     OnHostIdentified();
   }
   return mHost;

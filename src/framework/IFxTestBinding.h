@@ -8,7 +8,7 @@
 
 struct IFxInstanceInfo
 {
-  const char* mHostName = "Test Host";
+  const char* mHostName = "Standalone";  // classified with LookUpHost on first GetHost
   int mHostVersion = 0x00010000;
 };
 

@@ -74,3 +74,21 @@ TEST(ByteChunk, FrameworkHeader)
   EXPECT_EQ(ByteChunk::GetFxVerFromChunk(&cut, &pos), 0);
   EXPECT_EQ(pos, -1);
 }
+
+TEST(ByteChunk, AppendValueThroughAnyPointerAppendsThePointee)
+{
+  double d = 2.5;
+  double* p = &d;
+  const double* cp = &d;
+  ByteChunk c;
+  c.AppendValue(p);
+  c.AppendValue(cp);
+  c.AppendValue(d);
+  ASSERT_EQ(c.Size(), 24);
+  for (int pos = 0; pos < 24; pos += 8)
+  {
+    double r = 0;
+    EXPECT_EQ(c.ReadValue(&r, pos), pos + 8);
+    EXPECT_EQ(r, 2.5) << pos;
+  }
+}
