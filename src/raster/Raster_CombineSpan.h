@@ -30,8 +30,8 @@ void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n);
 // Solid fill with one of the whole-word classes; colour is the unscaled fill colour.
 void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
 // One row of a bilinear resample. row0/row1 are the two source rows (row1 may equal row0),
-// srcWidth their usable width, fx the 16.16 source x of each destination pixel (x >= 0 and
-// x >> 16 < srcWidth), fy the row's 16.16 fraction (only its top 7 bits count). Each channel
+// srcWidth their usable width, fx the 16.16 source x of each destination pixel (x >= 0,
+// x >> 16 < srcWidth, rising or falling monotonically along the row), fy the row's 16.16 fraction (only its top 7 bits count). Each channel
 // is ((p00 (128 - wy) + p10 wy) (128 - wx) + (p01 (128 - wy) + p11 wy) wx) >> 14 with
 // wx, wy the top 7 bits of the fractions; the right neighbour at the last column is the column
 // itself.

@@ -5,6 +5,8 @@
 #if RASTER_HAVE_SSE2
 #include <emmintrin.h>
 
+#include <cstdlib>
+
 #include "Raster_Combine.h"
 
 // Colour: s + (d - s) * (255 - a) / 256 with the division truncated toward zero; alpha:
@@ -164,20 +166,91 @@ static inline __m128i bilinearPair(const uint32_t* row0, const uint32_t* row1, i
 void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n,
                               int fy)
 {
+  if (n <= 0) return;
   int wy = (fy >> 9) & 127;
   __m128i wyv = _mm_set1_epi16((short)wy);
   __m128i iwyv = _mm_set1_epi16((short)(128 - wy));
-  int i = 0;
-  for (; i + 2 <= n; i += 2)
+
+  // The source columns this row reads (fx is monotonic: its ends bound it).
+  int lo = fx[0] >> 16, hi = fx[n - 1] >> 16;
+  if (lo > hi)
   {
-    int xa = fx[i] >> 16, xb = fx[i + 1] >> 16;
-    int xa1 = xa + 1 < srcWidth ? xa + 1 : xa;
-    int xb1 = xb + 1 < srcWidth ? xb + 1 : xb;
-    __m128i ra = bilinearPair(row0, row1, xa, xa1, (fx[i] >> 9) & 127, wyv, iwyv);
-    __m128i rb = bilinearPair(row0, row1, xb, xb1, (fx[i + 1] >> 9) & 127, wyv, iwyv);
-    __m128i p = _mm_packs_epi32(ra, rb);
-    _mm_storel_epi64((__m128i*)(dest + i), _mm_packus_epi16(p, p));
+    int t = lo;
+    lo = hi;
+    hi = t;
   }
-  if (i < n) Raster_SpanBilinear_Scalar(dest + i, row0, row1, srcWidth, fx + i, n - i, fy);
+  int count = hi - lo + 1;
+
+  // The vertical pass runs once per source column instead of once per destination pixel (an
+  // up-scale reads each column several times), and stores each column already paired with its
+  // right neighbour, lanes (B0 B1 G0 G1 R0 R1 A0 A1), as _mm_madd_epi16 wants them. The right
+  // neighbour of the last source column is the column itself. Stack buffer for up to 2048
+  // columns, else the heap; without either, each pixel interpolates straight from the rows.
+  alignas(16) __m128i local[2048];
+  __m128i* pairs = local;
+  if (count > 2048)
+  {
+    pairs = (__m128i*)std::malloc(sizeof(__m128i) * (size_t)count);
+    if (!pairs)
+    {
+      int i = 0;
+      for (; i + 2 <= n; i += 2)
+      {
+        int xa = fx[i] >> 16, xb = fx[i + 1] >> 16;
+        __m128i ra = bilinearPair(row0, row1, xa, xa + 1 < srcWidth ? xa + 1 : xa, (fx[i] >> 9) & 127, wyv, iwyv);
+        __m128i rb = bilinearPair(row0, row1, xb, xb + 1 < srcWidth ? xb + 1 : xb, (fx[i + 1] >> 9) & 127, wyv, iwyv);
+        __m128i p = _mm_packs_epi32(ra, rb);
+        _mm_storel_epi64((__m128i*)(dest + i), _mm_packus_epi16(p, p));
+      }
+      if (i < n) Raster_SpanBilinear_Scalar(dest + i, row0, row1, srcWidth, fx + i, n - i, fy);
+      return;
+    }
+  }
+  const __m128i zero = _mm_setzero_si128();
+  for (int k = 0; k < count; ++k)
+  {
+    int x0 = lo + k, x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+    __m128i t, b;
+    if (x1 == x0 + 1)
+    {
+      t = _mm_loadl_epi64((const __m128i*)(row0 + x0));
+      b = _mm_loadl_epi64((const __m128i*)(row1 + x0));
+    }
+    else
+    {
+      t = _mm_set1_epi32((int)row0[x0]);
+      b = _mm_set1_epi32((int)row1[x0]);
+    }
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), iwyv), _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wyv));
+    _mm_store_si128(pairs + k, _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8)));
+  }
+
+  // Horizontal pass, four pixels at a time: the weight pairs (128 - wx, wx) of all four are
+  // formed in one register, then each pixel is one multiply-add of its column pair.
+  const __m128i* base = pairs - lo;
+  const __m128i m127 = _mm_set1_epi32(127);
+  const __m128i c128 = _mm_set1_epi32(128);
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    __m128i f = _mm_loadu_si128((const __m128i*)(fx + i));
+    __m128i wx = _mm_and_si128(_mm_srli_epi32(f, 9), m127);
+    __m128i w = _mm_or_si128(_mm_slli_epi32(wx, 16), _mm_sub_epi32(c128, wx));
+    __m128i r0 = _mm_madd_epi16(base[fx[i] >> 16], _mm_shuffle_epi32(w, 0x00));
+    __m128i r1 = _mm_madd_epi16(base[fx[i + 1] >> 16], _mm_shuffle_epi32(w, 0x55));
+    __m128i r2 = _mm_madd_epi16(base[fx[i + 2] >> 16], _mm_shuffle_epi32(w, 0xAA));
+    __m128i r3 = _mm_madd_epi16(base[fx[i + 3] >> 16], _mm_shuffle_epi32(w, 0xFF));
+    __m128i p01 = _mm_packs_epi32(_mm_srai_epi32(r0, 14), _mm_srai_epi32(r1, 14));
+    __m128i p23 = _mm_packs_epi32(_mm_srai_epi32(r2, 14), _mm_srai_epi32(r3, 14));
+    _mm_storeu_si128((__m128i*)(dest + i), _mm_packus_epi16(p01, p23));
+  }
+  for (; i < n; ++i)
+  {
+    int wx = (fx[i] >> 9) & 127;
+    __m128i r = _mm_srai_epi32(_mm_madd_epi16(base[fx[i] >> 16], _mm_set1_epi32((wx << 16) | (128 - wx))), 14);
+    __m128i p = _mm_packs_epi32(r, r);
+    dest[i] = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(p, p));
+  }
+  if (pairs != local) std::free(pairs);
 }
 #endif

@@ -29,10 +29,11 @@ template <class C>
 void fillClass(Raster_IBitmap* bm, const Area& a, uint32_t colour, int w)
 {
   int r = Raster_PixelR(colour), g = Raster_PixelG(colour), b = Raster_PixelB(colour);
-  uint32_t* bits = bm->getBits();
-  for (int j = 0; j < a.h; ++j)
+  uint32_t* row = _Raster_Row(bm, bm->getBits(), a.y) + a.x;
+  intptr_t step = _Raster_RowStep(bm);
+  for (int j = 0; j < a.h; ++j, row += step)
   {
-    uint8_t* p = (uint8_t*)(_Raster_Row(bm, bits, a.y + j) + a.x);
+    uint8_t* p = (uint8_t*)row;
     for (int i = 0; i < a.w; ++i, p += 4) C::doPix(p, r, g, b, w, w);  // alpha component is the weight itself
   }
 }
@@ -53,8 +54,15 @@ void fillArea(Raster_IBitmap* bm, const Area& a, uint32_t colour, int w, int mod
                            : w == 128 ? kRasterFill_HalfMix
                            : w == 64  ? kRasterFill_QuarterMix
                                       : kRasterFill_ThreeQuarterMix;
-    uint32_t* bits = bm->getBits();
-    for (int j = 0; j < a.h; ++j) Raster_SpanFillFast(_Raster_Row(bm, bits, a.y + j) + a.x, a.w, colour, kind);
+    uint32_t* row = _Raster_Row(bm, bm->getBits(), a.y) + a.x;
+    intptr_t step = _Raster_RowStep(bm);
+    if (step == a.w && kind == kRasterFill_Clobber)
+    {
+      // Rows without padding between them: one long span.
+      Raster_SpanFillFast(row, a.w * a.h, colour, kind);
+      return;
+    }
+    for (int j = 0; j < a.h; ++j, row += step) Raster_SpanFillFast(row, a.w, colour, kind);
     return;
   }
   switch (op)
@@ -109,8 +117,9 @@ void Raster_Clear(Raster_IBitmap* bm, uint32_t colour)
 {
   Area a;
   if (!clipArea(bm, 0, 0, bm ? bm->getWidth() : 0, bm ? bm->getHeight() : 0, a)) return;
-  uint32_t* bits = bm->getBits();
-  for (int j = 0; j < a.h; ++j) Raster_SpanFillFast(_Raster_Row(bm, bits, j), a.w, colour, kRasterFill_Clobber);
+  uint32_t* row = _Raster_Row(bm, bm->getBits(), 0);
+  intptr_t step = _Raster_RowStep(bm);
+  for (int j = 0; j < a.h; ++j, row += step) Raster_SpanFillFast(row, a.w, colour, kRasterFill_Clobber);
 }
 
 void Raster_ProcessRect(Raster_IBitmap* bm, int x, int y, int width, int height, void (*callback)(uint32_t* pixel, void* context),

@@ -2,6 +2,7 @@
 // inputs, every length from 0 to 67 at every misalignment, and nothing written past the end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -85,7 +86,9 @@ TEST(SpanSSE2, BilinearMatchesScalar)
     for (auto& p : row1) p = rng();
     std::vector<int32_t> fx(n);
     for (auto& f : fx) f = (int32_t)(rng() % ((uint32_t)srcW << 16));
-    if (n > 0) fx[n - 1] = ((srcW - 1) << 16) | 0xFFFF;  // the clamped right edge
+    std::sort(fx.begin(), fx.end());
+    if (round & 2) std::reverse(fx.begin(), fx.end());  // mirrored rows run backwards
+    if (n > 0) fx[round & 2 ? 0 : n - 1] = ((srcW - 1) << 16) | 0xFFFF;  // the clamped right edge
     int fy = (int)(rng() & 0xFFFF);
     Raster_SpanBilinear_Scalar(a.data(), row0.data(), round & 1 ? row0.data() : row1.data(), srcW, fx.data(), n, fy);
     Raster_SpanBilinear_SSE2(b.data(), row0.data(), round & 1 ? row0.data() : row1.data(), srcW, fx.data(), n, fy);
