@@ -137,8 +137,10 @@ void CopyBitmap(const FT_Bitmap& bm, GdiEmu_Glyph* g)
 
 Util_Mutex& GdiEmu_FontLock()
 {
-  static Util_Mutex lock;
-  return lock;
+  // Never destroyed: static destructors elsewhere (module-wide font caches) still delete
+  // fonts at exit.
+  static Util_Mutex* lock = new Util_Mutex;
+  return *lock;
 }
 
 const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic)

@@ -7,3 +7,4 @@
 #include "Raster_Fill.h"
 #include "Raster_PNG.h"
 #include "Raster_Rect.h"
+#include "Raster_Font.h"

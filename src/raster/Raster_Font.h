@@ -1,0 +1,153 @@
+// Raster_Font.h - glyph-cached fonts: UTF-8 text into raster bitmaps.
+//
+// A cached font draws in one of two ways. The native way hands the string to the platform's
+// text output (Windows GDI, elsewhere the GDI emulation layer) on the bitmap's device
+// context; that is what opaque editor text uses. The glyph way renders every character once
+// through the platform into an 8-bit coverage mask, keeps the masks, and composites them with
+// the combine modes of Raster_Combine.h; translucent text, effect fonts and Windows under
+// Wine (whose GDI text differs from Windows') take it.
+//
+// Note for Windows code: <windows.h> defines DrawText as a macro; this header removes it so
+// that the font's DrawText keeps its name. Call DrawTextA/DrawTextW explicitly instead.
+#pragma once
+
+#include <cstdint>
+
+#include "GdiEmu.h"
+#include "Raster_Bitmap.h"
+#include "Util_HeapBuf.h"
+#include "Util_TypedBuf.h"
+
+#ifdef DrawText
+#undef DrawText
+#endif
+
+// Cached font flags (SetFromHFont).
+enum
+{
+  kRasterFont_Vertical = 0x1,         // glyphs rotated, lines advance along y
+  kRasterFont_BottomUp = 0x2,         // with kRasterFont_Vertical: text runs bottom-up
+  kRasterFont_ASCIIOnly = 0x4,        // render codes 0-127 when the font is set, never others
+  kRasterFont_Blur = 0x10,            // blur each glyph once after rendering
+  kRasterFont_Invert = 0x20,          // invert the coverage
+  kRasterFont_Mono = 0x40,            // coverage above 130 becomes 255, the rest 0
+  kRasterFont_Shadow = 0x80,          // shadow effect (implies mono)
+  kRasterFont_Outline = 0x100,        // outline effect (implies mono)
+  kRasterFont_OwnsFont = 0x200,       // the font deletes its platform font
+  kRasterFont_PreferNative = 0x400,   // draw through the platform where the bitmap allows
+};
+
+// Extra DrawText format bit: multiply the combine weight by the text colour's alpha / 255 for
+// this call (translucent text).
+enum
+{
+  kRasterText_UseTextAlpha = 0x40000000
+};
+
+// Decodes one character of UTF-8 from s (at most avail bytes, avail >= 1): C2-DF plus one
+// continuation byte and E0-EF plus two give their code; F0-F4 plus three give a space (the
+// glyph cache holds 16-bit codes only); any other byte, or a sequence cut short, stands for
+// itself. Stores the code and returns the number of bytes used (1 to 4).
+int Raster_DecodeUTF8(const char* s, int avail, int* code);
+
+// Abstract font. The order of the virtual operations is part of the binary interface.
+class Raster_IFont
+{
+public:
+  virtual ~Raster_IFont() {}
+  virtual void SetFromHFont(HFONT font, int flags = 0) = 0;
+  virtual uint32_t SetTextColor(uint32_t color) = 0;    // returns the previous colour
+  virtual uint32_t SetBkColor(uint32_t color) = 0;      // returns the previous colour
+  virtual uint32_t SetEffectColor(uint32_t color) = 0;  // returns the previous colour
+  virtual int SetBkMode(int mode) = 0;                  // TRANSPARENT or OPAQUE; returns the previous mode
+  virtual void SetCombineMode(int mode, float weight = 1.0f) = 0;
+  // Draws (or with DT_CALCRECT measures) strcnt bytes of UTF-8 (-1: up to the NUL) in rect.
+  // Returns the text height; 0 when nothing could be drawn.
+  virtual int DrawText(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags) = 0;
+  virtual uint32_t GetTextColor() = 0;
+  virtual HFONT GetHFont() = 0;
+  virtual int GetLineHeight() = 0;
+};
+
+class Raster_CachedFont : public Raster_IFont
+{
+public:
+  // One glyph: where its mask lives and how it sits against the pen.
+  struct charEnt
+  {
+    int base_offset;  // position in the glyph store + 1; 0 = not rendered yet; -1 = no glyph
+    int width, height;
+    int advance;
+    int charid;      // the character code (the extra list is sorted by it)
+    int left_extra;  // pixels the mask extends left of the pen
+  };
+
+  Raster_CachedFont();
+  ~Raster_CachedFont() override;
+  Raster_CachedFont(const Raster_CachedFont&) = delete;
+  Raster_CachedFont& operator=(const Raster_CachedFont&) = delete;
+
+  void SetFromHFont(HFONT font, int flags = 0) override;
+  uint32_t SetTextColor(uint32_t color) override;
+  uint32_t SetBkColor(uint32_t color) override;
+  uint32_t SetEffectColor(uint32_t color) override;
+  int SetBkMode(int mode) override;
+  void SetCombineMode(int mode, float weight = 1.0f) override;
+  int DrawText(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags) override;
+  uint32_t GetTextColor() override { return mTextColor; }
+  HFONT GetHFont() override { return mFont; }
+  int GetLineHeight() override { return mLineHeight; }
+
+  // Composites the cached mask of code c with its pen at (xpos, ypos), clipped to clipR.
+  // False when the glyph is not cached or nothing of it is visible.
+  virtual bool DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos, int ypos, const RECT* clipR);
+
+  // Extra pixels between lines of multi-line glyph-path text (may be negative).
+  void SetLineSpacingAdjust(int adjust) { mLineSpacingAdjust = adjust; }
+  int GetLineSpacingAdjust() const { return mLineSpacingAdjust; }
+  int GetFlags() const { return mFlags; }
+
+  // Whether DrawText with these format flags goes to the platform's text output.
+  bool TakesNativePath(UINT dtFlags) const;
+
+  // The cache entry of a code, or null when the code has none (yet).
+  const charEnt* FindGlyph(int code) const;
+
+  // True when this Windows process runs under Wine (probed once); always false elsewhere.
+  static bool RunsUnderWine();
+
+private:
+  charEnt* FindGlyphEntry(int code);
+  bool RenderGlyph(int code);
+  charEnt* GlyphForDrawing(int code);  // renders on demand; null when the code draws nothing
+  int DrawTextNative(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags);
+  int MeasureGlyphs(const char* str, int strcnt, RECT* rect, UINT dtFlags);
+  int DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags);
+  void PrepareNativeContext(HDC dc);
+
+  uint32_t mTextColor = 0;
+  uint32_t mBkColor = 0xFFFFFFFF;
+  uint32_t mEffectColor = 0xFFFFFFFF;
+  int mBkMode = 0;
+  int mCombineMode = 0;
+  float mCombineWeight = 1.0f;
+  int mFlags = 0;
+  int mLineHeight = 0;
+  int mLineSpacingAdjust = 0;
+  charEnt mLowChars[128];
+  Util_TypedBuf<charEnt> mExtraChars;  // codes 128 and above, sorted by code
+  Util_HeapBuf mGlyphStore{65536};     // every mask, row after row
+  HFONT mFont = nullptr;
+};
+
+// Free glyph functions: composite an 8-bit coverage mask (DrawGlyph, DrawGlyphEx with a row
+// span) or a 1-bit mask (DrawMonoGlyph, rows of glyphSpanBytes, most significant bit first)
+// with its top-left corner at (x, y), in colour, at the weight and with the combine
+// operation of the mode (with kRasterMode_SourceAlpha the weight is also scaled by the
+// colour's alpha). Clipped to the bitmap.
+void Raster_DrawGlyph(Raster_IBitmap* dest, int x, int y, uint32_t color, const uint8_t* alphas, int glyphW, int glyphH,
+                      float weight, int mode);
+void Raster_DrawGlyphEx(Raster_IBitmap* dest, int x, int y, uint32_t color, const uint8_t* alphas, int glyphW,
+                        int glyphSpan, int glyphH, float weight, int mode);
+void Raster_DrawMonoGlyph(Raster_IBitmap* dest, int x, int y, uint32_t color, const uint8_t* bits, int glyphW,
+                          int glyphSpanBytes, int glyphH, float weight, int mode);

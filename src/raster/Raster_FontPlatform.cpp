@@ -1,0 +1,92 @@
+// The platform's text output for the cached font, and the one-time Wine probe.
+#include "Raster_FontPlatform.h"
+
+#include "Raster_Font.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#ifdef _WIN32
+
+namespace {
+
+// True when the bytes hold at least one well-formed multi-byte UTF-8 sequence: only then is
+// the text worth converting; plain 8-bit text goes to DrawTextA as it is.
+bool HasMultiByteUTF8(const char* str, int len)
+{
+  const unsigned char* s = (const unsigned char*)str;
+  for (int i = 0; len < 0 ? s[i] != 0 : i < len; ++i)
+  {
+    const unsigned c = s[i];
+    int need = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
+    if (!need) continue;
+    int k = 1;
+    while (k <= need && (len < 0 || i + k < len) && (s[i + k] & 0xC0) == 0x80) ++k;
+    if (k > need) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
+{
+  if (HasMultiByteUTF8(str, len))
+  {
+    int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, str, len, nullptr, 0);
+    if (needed > 0)
+    {
+      wchar_t local[1024];
+      wchar_t* buf = local;
+      wchar_t* heap = nullptr;
+      if (needed > 999)
+      {
+        heap = (wchar_t*)std::malloc(sizeof(wchar_t) * ((size_t)needed + 32));
+        buf = heap;
+      }
+      if (buf)
+      {
+        int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, str, len, buf, needed);
+        if (n > 0)
+        {
+          if (len < 0 && buf[n - 1] == 0) --n;  // the count of a NUL-terminated input includes the NUL
+          int ret = DrawTextW(dc, buf, n, rect, format);
+          std::free(heap);
+          return ret;
+        }
+        std::free(heap);
+      }
+    }
+  }
+  return DrawTextA(dc, str, len, rect, format);
+}
+
+void _Raster_PlatformFlush() { GdiFlush(); }
+
+bool Raster_CachedFont::RunsUnderWine()
+{
+  // 0 unknown, 1 Wine, 2 Windows. Probed once; a race only probes twice.
+  static std::atomic<int> s_wine{0};
+  int v = s_wine.load(std::memory_order_relaxed);
+  if (!v)
+  {
+    HKEY key = nullptr;
+    v = RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Wine", &key) == ERROR_SUCCESS ? 1 : 2;
+    if (v == 1) RegCloseKey(key);
+    s_wine.store(v, std::memory_order_relaxed);
+  }
+  return v == 1;
+}
+
+#else
+
+int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
+{
+  return GdiEmu_DrawText(dc, str, len, rect, format);
+}
+
+void _Raster_PlatformFlush() {}
+
+bool Raster_CachedFont::RunsUnderWine() { return false; }
+
+#endif

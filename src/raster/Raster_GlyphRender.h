@@ -1,0 +1,167 @@
+// Raster_GlyphRender.h - the loops that composite coverage masks, one template per combine
+// class (internal to the font code and the free glyph functions).
+//
+// A span is the clipped part of a mask and the matching destination pixels: the destination
+// row step may be negative (flipped bitmaps), the mask row step is the mask's width.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "Raster_Combine.h"
+
+struct Raster_GlyphSpan
+{
+  uint32_t* dest;         // first destination pixel of the clipped area
+  ptrdiff_t destStep;     // pixels from one destination row to the next
+  const uint8_t* mask;    // first mask byte of the clipped area
+  ptrdiff_t maskStep;     // bytes from one mask row to the next
+  int width, height;      // clipped size
+};
+
+namespace GlyphRenderer {
+
+// Anti-aliased coverage. In copy mode the text colour is mixed in by the coverage k with a
+// keep factor f (255 - k at full weight, else 256 - w * k / 256): each colour channel becomes
+// colour + (dest - colour) * f / 256 and the alpha 255 - f * (255 - dest alpha) / 256, so full
+// coverage gives an opaque pixel of exactly the text colour. The other classes combine
+// (R, G, B, 255) with a per-pixel weight of k + 1 at full weight, else min(256, w * k / 256).
+template <class COMB>
+struct Normal
+{
+  static void Render(const Raster_GlyphSpan& s, uint32_t color, int w)
+  {
+    const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
+    for (int y = 0; y < s.height; ++y)
+    {
+      uint8_t* d = (uint8_t*)(s.dest + y * s.destStep);
+      const uint8_t* m = s.mask + y * s.maskStep;
+      for (int x = 0; x < s.width; ++x, d += 4)
+      {
+        const int k = m[x];
+        if (!k) continue;
+        if constexpr (std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>)
+        {
+          const int wk = w * k;
+          const int f = w == 256 ? 255 - k : (wk >= 65536 ? 0 : 256 - wk / 256);
+          d[0] = (uint8_t)(b + (d[0] - b) * f / 256);
+          d[1] = (uint8_t)(g + (d[1] - g) * f / 256);
+          d[2] = (uint8_t)(r + (d[2] - r) * f / 256);
+          d[3] = (uint8_t)(255 - (f * (255 - d[3])) / 256);
+        }
+        else
+        {
+          COMB::doPix(d, r, g, b, 255, w == 256 ? k + 1 : std::min(256, w * k / 256));
+        }
+      }
+    }
+  }
+};
+
+// Monochrome coverage: every covered pixel takes the colour at weight w; copy at full weight
+// simply stores the colour.
+template <class COMB>
+struct Mono
+{
+  static void Render(const Raster_GlyphSpan& s, uint32_t color, int w)
+  {
+    const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
+    const bool store = w >= 256 && std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>;
+    for (int y = 0; y < s.height; ++y)
+    {
+      uint32_t* d = s.dest + y * s.destStep;
+      const uint8_t* m = s.mask + y * s.maskStep;
+      for (int x = 0; x < s.width; ++x)
+      {
+        if (!m[x]) continue;
+        if (store)
+          d[x] = color;
+        else
+          COMB::doPix((uint8_t*)(d + x), r, g, b, 255, w);
+      }
+    }
+  }
+};
+
+// Shadow and outline masks: 255 is the glyph (text colour), anything else non-zero the effect
+// (effect colour).
+template <class COMB>
+struct Effect
+{
+  static void Render(const Raster_GlyphSpan& s, uint32_t color, uint32_t effect, int w)
+  {
+    const bool store = w >= 256 && std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>;
+    for (int y = 0; y < s.height; ++y)
+    {
+      uint32_t* d = s.dest + y * s.destStep;
+      const uint8_t* m = s.mask + y * s.maskStep;
+      for (int x = 0; x < s.width; ++x)
+      {
+        if (!m[x]) continue;
+        const uint32_t c = m[x] == 255 ? color : effect;
+        if (store)
+          d[x] = c;
+        else
+          COMB::doPix((uint8_t*)(d + x), Raster_PixelR(c), Raster_PixelG(c), Raster_PixelB(c), 255, w);
+      }
+    }
+  }
+};
+
+}  // namespace GlyphRenderer
+
+namespace GlyphDrawImpl {
+
+// 8-bit masks for the free functions: per-pixel weight k + 1 at full weight, else
+// min(256, w * k / 256), with every combine class (copy included) doing the mixing.
+template <class COMB>
+void DrawGlyph(const Raster_GlyphSpan& s, uint32_t color, int w)
+{
+  const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
+  for (int y = 0; y < s.height; ++y)
+  {
+    uint8_t* d = (uint8_t*)(s.dest + y * s.destStep);
+    const uint8_t* m = s.mask + y * s.maskStep;
+    for (int x = 0; x < s.width; ++x, d += 4)
+      if (const int k = m[x]) COMB::doPix(d, r, g, b, 255, w == 256 ? k + 1 : std::min(256, w * k / 256));
+  }
+}
+
+// 1-bit masks: the span's mask points at the row's first byte and firstBit is the bit index
+// (0 = most significant bit of that byte) of the first clipped column.
+template <class COMB>
+void DrawGlyphMono(const Raster_GlyphSpan& s, int firstBit, uint32_t color, int w)
+{
+  const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
+  for (int y = 0; y < s.height; ++y)
+  {
+    uint8_t* d = (uint8_t*)(s.dest + y * s.destStep);
+    const uint8_t* m = s.mask + y * s.maskStep;
+    for (int x = 0; x < s.width; ++x, d += 4)
+    {
+      const int bit = firstBit + x;
+      if (m[bit >> 3] & (0x80 >> (bit & 7))) COMB::doPix(d, r, g, b, 255, w);
+    }
+  }
+}
+
+}  // namespace GlyphDrawImpl
+
+// Calls F::template Run<COMB>() for the combine class of a mode's low byte (0 copy, 1 add,
+// 2 colour dodge, 3 multiply, 4 overlay, 5 HSV adjust); other values draw nothing.
+template <class F>
+inline void Raster_DispatchGlyphCombine(int mode, F&& f)
+{
+  switch (mode & kRasterOp_Mask)
+  {
+    case kRasterOp_Copy: f.template operator()<_Raster_CombinePixelsCopyNoClamp>(); break;
+    case kRasterOp_Add: f.template operator()<_Raster_CombinePixelsAdd>(); break;
+    case kRasterOp_ColorDodge: f.template operator()<_Raster_CombinePixelsColorDodge>(); break;
+    case kRasterOp_Multiply: f.template operator()<_Raster_CombinePixelsMulNoClamp>(); break;
+    case kRasterOp_Overlay: f.template operator()<_Raster_CombinePixelsOverlay>(); break;
+    case kRasterOp_HSVAdjust: f.template operator()<_Raster_CombinePixelsHSVAdjust>(); break;
+    default: break;
+  }
+}

@@ -1,0 +1,118 @@
+// Golden snapshots of the editor's four text styles, drawn through the native path and the
+// glyph path, and the agreement of the two paths.
+//
+// Tolerance: a pixel counts as different when one of its channels differs by more than
+// kChannelTolerance (16 of 255); a snapshot matches when at most kMaxDifferingPercent (0.5 %)
+// of its pixels are different. The two text paths blend coverage with slightly different
+// rounding (up to 2 per channel), and a FreeType or Wine update shifts a few anti-aliased edge
+// pixels; a moved, missing, re-hinted or differently sized glyph changes far more pixels. The goldens are kept per text
+// engine ("linux": the GDI emulation over FreeType; "wine": Wine's GDI) in
+// src/raster/tests/golden. Set VX_UPDATE_GOLDENS=1 to rewrite them after a deliberate change
+// (check the new images by eye before committing them). A failing comparison leaves the
+// drawn image in the working directory as <name>.actual.png.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "FontTestUtil.h"
+#include "Raster_PNG.h"
+
+namespace {
+
+constexpr int kChannelTolerance = 16;
+constexpr double kMaxDifferingPercent = 0.5;
+
+struct Snapshot
+{
+  int style;  // index into kEditorStyles
+  const char* text;
+  UINT format;
+  int width, height;
+};
+
+// What the editor shows in each style (its rectangles, roughly).
+const Snapshot kSnapshots[] = {
+    {0, "1000 Hz", 0, 84, 24},
+    {1, "-10.0 dB", DT_RIGHT, 64, 16},
+    {2, "THD=0.001234%\nHarmonic1=0.501187\nHarmonic2=0.000012\nHarmonic3=0.000003\nHarmonic4=0.000001\n"
+        "Harmonic5=0.000000",
+     0, 180, 84},
+    {3, "1.0.6", 0, 50, 20},
+};
+
+enum Path
+{
+  kNative,
+  kGlyph
+};
+
+std::unique_ptr<Raster_IBitmap> Render(const Snapshot& s, Path path)
+{
+  const FontStyle& st = kEditorStyles[s.style];
+  std::unique_ptr<Raster_CachedFont> font(Test_MakeFont(st.face, st.size, st.bold, 0x600));
+  font->SetTextColor(st.color);
+  auto bm = std::make_unique<Raster_SysBitmap>(s.width, s.height);
+  Test_Fill(bm.get(), st.background);
+  RECT r = {2, 2, s.width - 2, s.height - 2};
+  // The alpha flag with an opaque colour keeps full weight but forces the glyph cache.
+  font->DrawText(bm.get(), s.text, -1, &r, s.format | DT_NOCLIP | (path == kGlyph ? kRasterText_UseTextAlpha : 0));
+  return bm;
+}
+
+std::string Name(const Snapshot& s, Path path)
+{
+  return std::string("font_") + kEditorStyles[s.style].name + (path == kNative ? "_native_" : "_glyph_") + Test_PlatformTag();
+}
+
+::testing::AssertionResult Within(Raster_IBitmap* actual, Raster_IBitmap* expected)
+{
+  const PixelDiff d = Test_Compare(actual, expected, kChannelTolerance);
+  if (d.sizeMismatch) return ::testing::AssertionFailure() << "size differs";
+  const double percent = 100.0 * d.differing / (actual->getWidth() * actual->getHeight());
+  if (percent > kMaxDifferingPercent)
+    return ::testing::AssertionFailure() << percent << "% of pixels differ by more than " << kChannelTolerance
+                                         << " (largest channel difference " << d.maxChannel << ")";
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(FontGolden, EditorStylesMatchTheirSnapshots)
+{
+  const bool update = std::getenv("VX_UPDATE_GOLDENS") != nullptr;
+  for (const Snapshot& s : kSnapshots)
+    for (Path path : {kNative, kGlyph})
+    {
+      const std::string name = Name(s, path);
+      const std::string file = Test_GoldenDir() + "/" + name + ".png";
+      std::unique_ptr<Raster_IBitmap> actual = Render(s, path);
+      if (update)
+      {
+        EXPECT_TRUE(Test_WritePNG(actual.get(), file)) << file;
+        continue;
+      }
+      std::unique_ptr<Raster_IBitmap> golden(Raster_LoadPNG(file.c_str()));
+      if (!golden)
+      {
+        ADD_FAILURE() << "no golden " << file << " (VX_UPDATE_GOLDENS=1 writes it)";
+        Test_WritePNG(actual.get(), name + ".actual.png");
+        continue;
+      }
+      const ::testing::AssertionResult ok = Within(actual.get(), golden.get());
+      EXPECT_TRUE(ok) << name;
+      if (!ok) Test_WritePNG(actual.get(), name + ".actual.png");
+    }
+}
+
+// Same face, same positions: the glyph cache reproduces the platform's output.
+TEST(FontGolden, NativeAndGlyphPathsAgree)
+{
+  for (const Snapshot& s : kSnapshots)
+  {
+    std::unique_ptr<Raster_IBitmap> native = Render(s, kNative), glyph = Render(s, kGlyph);
+    EXPECT_TRUE(Within(glyph.get(), native.get())) << kEditorStyles[s.style].name;
+  }
+}
