@@ -30,6 +30,7 @@ IThdMeter::IThdMeter(const IFxInstanceInfo& instanceInfo)
                      Util_FourCC("THDM"), Util_FourCC("Veld"), 0, false, true, false)
 {
   TRACE_FX("");
+  Util_StrCopy(mMessageText, kBlankResultsText);
   InitDocumentsFolder();
   LoadCalibration();
   InitParams();
@@ -96,18 +97,11 @@ void IThdMeter::InitParams()
   GetParam(kParamOK)->InitDouble("OK", 0.0, 0.0, 1.0, 1.0, "", "", 1.0);
 }
 
-void IThdMeter::LoadCalibration()
-{
-  // Reading calibration files arrives with the calibration support; until then no table.
-  mCalibrationLoaded = 0;
-  mCalibrationCount = 0;
-}
-
 void IThdMeter::ApplyVolumeMapping()
 {
-  double dB = -20.0 * (1.0 - mVolume);
+  double dB = -20.0 * (1.0 - mVolume.load(std::memory_order_relaxed));
   // Snap the top of the fader to exactly 0 dB, which also keeps "-0.0 dB" off the label.
   if (dB > -0.01 && dB < 0.01) dB = 0.0;
-  mAmplitude = std::pow(10.0, dB / 20.0);
+  mAmplitude.store(std::pow(10.0, dB / 20.0), std::memory_order_relaxed);
   std::snprintf(mVolumeLabel, sizeof mVolumeLabel, "%2.1f dB", dB);
 }

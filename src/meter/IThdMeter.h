@@ -1,10 +1,26 @@
 // The THD meter plug-in: writes a sine test tone to one output, correlates the returning
 // input with harmonics 1 to 5 and reports their levels and the THD.
+//
+// Threads. The audio thread (ProcessDoubleReplacing, under the plug-in mutex the binding
+// holds), the editor thread (from_GUI, MyIdle; no lock) and the host's set-up thread (Reset,
+// OnParamChange, state; under the mutex) meet only in the atomics below:
+//  - mMeasuring is the run flag. Start publishes its set-up (the "start request": divisors,
+//    K, step coefficients) through a sequence counter and then raises the flag with release
+//    order; the audio thread picks the request up with acquire order and only then zeroes the
+//    sums and the counter itself. So the audio thread is the only writer of the running
+//    state, and a Start right after a Cancel cannot write sums the audio thread is still
+//    adding to.
+//  - Settings the audio thread reads every frame (amplitude, channels, frequency) and the
+//    values the editor thread reads back (counter, progress level, results) are relaxed
+//    atomics; the results are published by the release store of the editor message.
+//  - mCurrentSampleRate and mDenoising change only under the mutex, but Start reads them
+//    on the editor thread, so they are atomics as well.
 #pragma once
 
 #include "IThdMeterBinding.h"
 
 #include <atomic>
+#include <cstdint>
 
 class IControl;
 
@@ -23,26 +39,95 @@ enum EThdMeterParams
   kNumParams
 };
 
+// Tag of the frequency display's text entry.
+constexpr int kTagFrequencyEntry = 102;
+
+// Values the engine posts to the editor's dummy control.
+constexpr double kMessageProgress = 0.55555555;
+constexpr double kMessageResults = 0.55555556;
+
 class IThdMeter : public IThdMeterBinding
 {
 public:
   static constexpr int kMaxCalibrationPoints = 10000;
   static constexpr int kVendorVersion = 0x10006;
+  static constexpr int kHarmonics = 5;
+  static constexpr const char* kBlankResultsText =
+    "THD=\nHarmonic1=\nHarmonic2=\nHarmonic3=\nHarmonic4=\nHarmonic5=";
+  static constexpr const char* kHelpPageURL = "https://veldramix.com/thd-meter/help";
 
   explicit IThdMeter(const IFxInstanceInfo& instanceInfo);
   ~IThdMeter() override;
+
+  // ---- host hooks -------------------------------------------------------------------------
+  void Reset() override;
+  void OnParamChange(int paramIdx) override;
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
 
   // ---- saved state --------------------------------------------------------------------
   bool SerializeState(ByteChunk* chunk) override;
   int UnserializeState(ByteChunk* chunk, int startPos) override;
   void PresetsChangedByHost() override;
 
+  // ---- editor side (editor thread, no lock) -------------------------------------------------
+  // Carries out the action of the control with this tag (a parameter index, or
+  // kTagFrequencyEntry with the typed text already in mFrequencyEntry).
+  void from_GUI(int tag);
+  // Turns an engine message (kMessageProgress or kMessageResults) into the results text.
+  void MyIdle(double value);
+  // What the dummy control does in a drawing pass, for hosts without an editor (tools,
+  // tests): takes the unread engine message, if any, and hands it to MyIdle. Returns the
+  // value handed over, or 0 when there was none.
+  double PumpEditorMessage();
+  // The text typed into the frequency display (cut to 7 characters, as the display does).
+  void SetFrequencyEntry(const char* text);
+
   // ---- read-only views for hosts, tools and tests ---------------------------------------
-  double GetFrequency() const { return mFrequency; }
+  double GetFrequency() const { return mFrequency.load(std::memory_order_relaxed); }
   const char* GetVolumeLabel() const { return mVolumeLabel; }
   const char* GetDocumentsFolder() const { return mDocumentsFolder; }
   int IsCalibrationLoaded() const { return mCalibrationLoaded; }
   int GetCalibrationCount() const { return mCalibrationCount; }
+  const char* GetCalibrationName() const { return mCalibrationName; }
+  const double* GetCalibrationFrequencies() const { return mCalibrationFrequency; }
+  const double* GetCalibrationLevels() const { return mCalibrationLevel; }
+  double GetCalibrationFactor(int k) const { return k >= 1 && k <= kHarmonics ? mCalibrationFactor[k - 1] : 1.0; }
+  int IsMeasuring() const { return mMeasuring.load(std::memory_order_acquire); }
+  double GetAmplitude() const { return mAmplitude.load(std::memory_order_relaxed); }
+  double GetCurrentSampleRate() const { return mCurrentSampleRate.load(std::memory_order_relaxed); }
+  double GetDenoising() const { return mDenoising.load(std::memory_order_relaxed); }
+  double GetOutputChannel() const { return mOutputChannel.load(std::memory_order_relaxed); }
+  double GetInputChannel() const { return mInputChannel.load(std::memory_order_relaxed); }
+  int GetSampleCount() const { return mSampleCount.load(std::memory_order_relaxed); }
+  double GetMeasureSeconds() const { return mMeasureSeconds.load(std::memory_order_relaxed); }
+  double GetProgressLevel() const { return mProgressLevel.load(std::memory_order_relaxed); }
+  // Results of the last completed run (valid once its results message was taken).
+  double GetHarmonicLevel(int k) const;
+  double GetTHD() const { return mTHD.load(std::memory_order_relaxed); }
+  // The progress or results text as the editor shows it, and the other editor texts.
+  const char* GetMessageText() const { return mMessageText; }
+  const char* GetFrequencyText() const { return mFrequencyText; }
+  // The unread engine message (0 when none); does not take it.
+  double PeekEditorMessage() const { return mMessageSlot.load(std::memory_order_acquire); }
+  // Editor effects the editor wires to its controls (see IThdMeter_Control.cpp).
+  bool IsCancelButtonShown() const { return mCancelButtonShown; }
+  bool IsAboutBoxShown() const { return mAboutBoxShown; }
+
+  // ---- tools ----------------------------------------------------------------------------
+  // Replaces the table read at construction by the file at path (or drops it with null);
+  // the plug-in itself only ever reads its documents folder. Not for use while running.
+  bool UseCalibrationFile(const char* path);
+  // Engine path: the two-lane vector loop (default) or the plain per-harmonic formulas.
+  // Both give bit-identical results; the plain one is the reference for tests.
+  void SetVectorPath(bool on) { mUseVectorPath = on; }
+
+  // ---- calibration files (shared with tests) ----------------------------------------------
+  // Finds the calibration file in folder: "*.frd", then "*.cal", then "*.txt"; of the first
+  // pattern with matches, the first the platform lists (sorted by name where it sorts).
+  static bool FindCalibrationFile(const char* folder, char* name, int nameSize, char* path, int pathSize);
+  // Reads and parses the file; returns the number of complete points, or -1 when the file
+  // cannot be opened.
+  static int ReadCalibrationFile(const char* path, double* frequencies, double* levels, int maxPoints);
 
 protected:
   // Looks for a calibration file in the documents folder and reads it.
@@ -51,18 +136,28 @@ protected:
   // Volume value 0..1 -> level -20*(1-v) dB -> mAmplitude and mVolumeLabel.
   void ApplyVolumeMapping();
 
+  // Opens the product's help web page in the default browser; virtual so that tests can
+  // watch it instead of starting a browser.
+  virtual void OpenHelpPage(const char* url);
+
   // ---- identity and user settings ---------------------------------------------------------
-  double mCurrentSampleRate = 48000.0;
-  double mFrequency = 300.0;
-  double mAmplitude = 0.31622776601683794;  // -10 dB, matching the default Volume
-  double mOutputChannel = 0.0;
-  double mInputChannel = 0.0;
-  double mDenoising = 0.0;
-  double mVolume = 0.5;
+  std::atomic<double> mCurrentSampleRate{48000.0};
+  std::atomic<double> mFrequency{300.0};
+  std::atomic<double> mAmplitude{0.31622776601683794};  // -10 dB, matching the default Volume
+  std::atomic<double> mOutputChannel{0.0};
+  std::atomic<double> mInputChannel{0.0};
+  std::atomic<double> mDenoising{0.0};
+  std::atomic<double> mVolume{0.5};
   std::atomic<int> mMeasuring{0};
   char mVolumeLabel[56] = "-10.0 dB";
   char mFrequencyEntry[8] = {};
   char mDocumentsFolder[1024] = {};
+
+  // ---- editor texts (editor thread) --------------------------------------------------------
+  char mMessageText[1024] = {};
+  char mFrequencyText[16] = "300";
+  bool mCancelButtonShown = false;
+  bool mAboutBoxShown = false;
 
   // ---- calibration ---------------------------------------------------------------------
   char mCalibrationName[256] = {};
@@ -71,7 +166,42 @@ protected:
   int mCalibrationCount = 0;
   double mCalibrationFrequency[kMaxCalibrationPoints] = {};
   double mCalibrationLevel[kMaxCalibrationPoints] = {};
-  double mCalibrationFactor[5] = {1.0, 1.0, 1.0, 1.0, 1.0};
+  double mCalibrationFactor[kHarmonics] = {1.0, 1.0, 1.0, 1.0, 1.0};
+
+  // ---- start request: written by Start (editor thread), read by the audio thread -------------
+  // A sequence lock: odd while Start writes, then even; the audio thread takes a request
+  // whose number differs from the run it set up last, and retries at the next frame when
+  // the numbers before and after reading differ.
+  std::atomic<uint32_t> mStartSeq{0};
+  std::atomic<double> mStartMeasureSeconds{12.0};
+  std::atomic<double> mStartFactor[kHarmonics] = {};
+  std::atomic<double> mStartStepSin[kHarmonics] = {};
+  std::atomic<double> mStartStepCos[kHarmonics] = {};
+
+  // ---- running state: written by the audio thread only -----------------------------------------
+  // Lanes 0..4 are harmonics 1..5; lane 5 pads the last pair of the two-lane loop and stays 0.
+  static constexpr int kLanes = 6;
+  uint32_t mRunSeq = 0;
+  double mRunMeasureSeconds = 12.0;
+  double mRunFactor[kHarmonics] = {1.0, 1.0, 1.0, 1.0, 1.0};
+  alignas(16) double mToneSin[kLanes] = {};
+  alignas(16) double mToneCos[kLanes] = {};
+  alignas(16) double mStepSin[kLanes] = {};
+  alignas(16) double mStepCos[kLanes] = {};
+  alignas(16) double mSumCos[kLanes] = {};
+  alignas(16) double mSumSin[kLanes] = {};
+  double mSecondSumCos = 0.0;
+  double mSecondSumSin = 0.0;
+  bool mUseVectorPath = true;
+
+  // ---- running state the editor thread reads back ------------------------------------------
+  std::atomic<int> mSampleCount{0};
+  std::atomic<double> mMeasureSeconds{12.0};
+  std::atomic<double> mProgressLevel{0.0};
+  std::atomic<double> mHarmonicLevel[kHarmonics] = {};
+  std::atomic<double> mTHD{0.0};
+  // The one-slot message box to the editor thread: the last posted value until taken.
+  std::atomic<double> mMessageSlot{0.0};
 
   // ---- editor controls the engine updates later (owned by the editor) ----------------------
   IControl* mResultsText = nullptr;
@@ -92,4 +222,26 @@ protected:
 private:
   void InitDocumentsFolder();
   void InitParams();
+
+  // Start and Cancel (IThdMeter_Control.cpp).
+  void StartMeasurement();
+  void CancelMeasurement();
+  void ParseFrequencyEntry();
+  // Editor effects: today they keep the meter's own texts and flags; the editor shows them.
+  void ShowResultsText();
+  void ShowVolumeLabel();
+  void ShowFrequencyText();
+  void SetCancelButtonShown(bool shown);
+  void SetAboutBoxShown(bool shown);
+  void MarkAllControlsDirty();
+
+  // Engine (IThdMeter_Engine.cpp), audio thread only.
+  struct BlockTiming;
+  bool TakeStartRequest(uint32_t seq);
+  void PostEditorMessage(double value);
+  void ProcessEventFrame(const BlockTiming& t, int n, double* out0, double* out1, const double* in0,
+                         const double* in1, int i);
+  int ProcessRunScalar(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i);
+  int ProcessRunVector(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i);
+  void CompleteMeasurement(double rate);
 };

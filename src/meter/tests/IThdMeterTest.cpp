@@ -64,7 +64,7 @@ TEST_F(IThdMeterTest, FreshInstanceIdentityAndDefaults)
 
   ASSERT_EQ(meter.NPresets(), 1);
   EXPECT_STREQ(meter.GetPresetName(0), "-");
-  EXPECT_EQ(meter.GetPreset(0)->mChunk.Size(), 80) << "ten doubles until the meter's own state arrives";
+  EXPECT_EQ(meter.GetPreset(0)->mChunk.Size(), 88) << "the test frequency and ten parameter values";
 }
 
 TEST_F(IThdMeterTest, ParameterTable)

@@ -1,0 +1,248 @@
+// Measurement control: the editor's actions (from_GUI), the texts of engine messages
+// (MyIdle), and the two host hooks that follow the sample rate and Denoising.
+#include "IThdMeter.h"
+
+#include "CalibrationParser.h"
+#include "IUserNotice.h"
+#include "ThdMath.h"
+#include "Util_CStr.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace {
+constexpr double kTwoPiK[IThdMeter::kHarmonics] = {6.283185307179586, 12.566370614359172, 18.84955592153876,
+                                                   25.132741228718345, 31.41592653589793};
+constexpr long long kMaxHarmonicHz = 20000;
+}  // namespace
+
+// ---- host hooks (under the plug-in mutex) ----------------------------------------------------
+
+void IThdMeter::Reset()
+{
+  Util_MutexLock lock(mMutex);
+  mCurrentSampleRate.store(GetSampleRate(), std::memory_order_relaxed);
+}
+
+void IThdMeter::OnParamChange(int paramIdx)
+{
+  Util_MutexLock lock(mMutex);
+  // Only Denoising follows its parameter from every side; Output, Input and Volume follow
+  // the editor's controls (from_GUI) and the saved state, not host automation.
+  if (paramIdx == kParamDenoising) mDenoising.store(GetParam(kParamDenoising)->Value(), std::memory_order_relaxed);
+}
+
+// ---- editor actions (editor thread, no lock) -----------------------------------------------
+
+void IThdMeter::from_GUI(int tag)
+{
+  switch (tag)
+  {
+    case kParamOutput:
+      mOutputChannel.store(GetParam(kParamOutput)->Value(), std::memory_order_relaxed);
+      break;
+    case kParamInput:
+      mInputChannel.store(GetParam(kParamInput)->Value(), std::memory_order_relaxed);
+      break;
+    case kParamVolume:
+      mVolume.store(GetParam(kParamVolume)->Value(), std::memory_order_relaxed);
+      ApplyVolumeMapping();
+      ShowVolumeLabel();
+      break;
+    case kParamStart:
+      StartMeasurement();
+      break;
+    case kParamCancel:
+      CancelMeasurement();
+      break;
+    case kParamHelp:
+      OpenHelpPage(kHelpPageURL);
+      break;
+    case kParamAbout:
+      SetAboutBoxShown(true);
+      break;
+    case kParamOK:
+      SetAboutBoxShown(false);
+      break;
+    case kTagFrequencyEntry:
+      ParseFrequencyEntry();
+      break;
+    default:
+      break;
+  }
+}
+
+void IThdMeter::StartMeasurement()
+{
+  const double rate = mCurrentSampleRate.load(std::memory_order_relaxed);
+  const int S = ThdIntPart(rate);
+  const double denoising = mDenoising.load(std::memory_order_relaxed);
+  const double K = denoising == 0.0 ? 12.0 : (denoising == 0.5 ? 120.0 : 1200.0);
+  // Below 1 Hz a run has no seconds to count, and a counter that could not reach the
+  // completion frame would overflow: no measurement starts.
+  if (S < 1 || (K + 1.0) * rate >= (double)INT_MAX) return;
+
+  const double frequency = mFrequency.load(std::memory_order_relaxed);
+  const long long f = ThdIntPart(frequency);
+
+  // 1. Calibration divisors for the harmonics of the current frequency.
+  for (int k = 0; k < kHarmonics; ++k)
+    mCalibrationFactor[k] = mCalibrationLoaded ? CalibrationDivisor((double)((k + 1) * f), mCalibrationFrequency,
+                                                                    mCalibrationLevel, mCalibrationCount)
+                                               : 1.0;
+
+  // 2.-4. K and the step coefficients. A harmonic at exactly 20000 Hz is generated and
+  // measured like every lower one.
+  double stepSin[kHarmonics] = {}, stepCos[kHarmonics] = {};
+  for (int k = 0; k < kHarmonics; ++k)
+  {
+    if ((k + 1) * f <= kMaxHarmonicHz)
+    {
+      const double angle = kTwoPiK[k] * frequency / rate;
+      stepSin[k] = std::sin(angle);
+      stepCos[k] = std::cos(angle);
+    }
+  }
+
+  // 5.-6. Publish the request; the audio thread zeroes the sums and the counter when it
+  // takes it, then the flag, last of all.
+  const uint32_t seq = mStartSeq.load(std::memory_order_relaxed);
+  mStartSeq.store(seq + 1, std::memory_order_relaxed);
+  mStartMeasureSeconds.store(K, std::memory_order_release);
+  for (int k = 0; k < kHarmonics; ++k)
+  {
+    mStartFactor[k].store(mCalibrationFactor[k], std::memory_order_release);
+    mStartStepSin[k].store(stepSin[k], std::memory_order_release);
+    mStartStepCos[k].store(stepCos[k], std::memory_order_release);
+  }
+  mStartSeq.store(seq + 2, std::memory_order_release);
+  mMeasuring.store(1, std::memory_order_release);
+
+  SetCancelButtonShown(true);
+}
+
+void IThdMeter::CancelMeasurement()
+{
+  mMeasuring.store(0, std::memory_order_release);
+  // A message of the abandoned run that nobody has read yet must not replace the template.
+  mMessageSlot.store(0.0, std::memory_order_release);
+  Util_StrCopy(mMessageText, kBlankResultsText);
+  ShowResultsText();
+  if (GetGUI()) MarkAllControlsDirty();
+  SetCancelButtonShown(false);
+}
+
+void IThdMeter::SetFrequencyEntry(const char* text)
+{
+  Util_StrCopy(mFrequencyEntry, text);
+}
+
+void IThdMeter::ParseFrequencyEntry()
+{
+  // Read from the last character back to the first: the digits up to the first non-digit
+  // make the number ("x440" is 440, "1k5" is 5).
+  int len = 0;
+  while (len < (int)sizeof mFrequencyEntry && mFrequencyEntry[len]) ++len;
+  long long value = 0, weight = 1;
+  for (int i = len - 1; i >= 0; --i)
+  {
+    const char ch = mFrequencyEntry[i];
+    if (ch < '0' || ch > '9') break;
+    value += (ch - '0') * weight;
+    weight *= 10;
+  }
+  if (value < 20) value = 20;
+  if (value > 20000) value = 20000;
+  mFrequency.store((double)value, std::memory_order_relaxed);
+  std::snprintf(mFrequencyText, sizeof mFrequencyText, "%d", (int)value);
+  ShowFrequencyText();
+  if (GetGUI()) MarkAllControlsDirty();
+}
+
+void IThdMeter::OpenHelpPage(const char* url)
+{
+#if defined(_WIN32)
+  const INT_PTR result = (INT_PTR)ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+  if (result == 2)
+  {
+    char text[512];
+    std::snprintf(text, sizeof text, "%s not found", url);
+    ShowUserNotice(text, "Info", kNoticeInfo);
+  }
+#else
+#if defined(__APPLE__)
+  const char* opener = "open";
+#else
+  const char* opener = "xdg-open";
+#endif
+  char command[512];
+  std::snprintf(command, sizeof command, "%s \"%s\" >/dev/null 2>&1 &", opener, url);
+  const int ignored = std::system(command);  // the shell's result is not reported
+  (void)ignored;
+#endif
+}
+
+// ---- engine messages (editor thread) ----------------------------------------------------------
+
+void IThdMeter::MyIdle(double value)
+{
+  if (value == kMessageProgress)
+  {
+    // A progress message that arrives after a Cancel belongs to the abandoned run.
+    if (!mMeasuring.load(std::memory_order_acquire)) return;
+    const int K = ThdIntPart(mMeasureSeconds.load(std::memory_order_relaxed));
+    const int S = ThdIntPart(mCurrentSampleRate.load(std::memory_order_relaxed));
+    const int n = mSampleCount.load(std::memory_order_relaxed);
+    const int left = K - (S >= 1 ? n / S : 0);
+    std::snprintf(mMessageText, sizeof mMessageText, "Time left: %d min %d sec\nHarmonic1: %10.8f", left / 60,
+                  left % 60, mProgressLevel.load(std::memory_order_relaxed));
+    ShowResultsText();
+    if (GetGUI()) MarkAllControlsDirty();
+    mProgressLevel.store(0.0, std::memory_order_relaxed);
+  }
+  else if (value == kMessageResults)
+  {
+    std::snprintf(mMessageText, sizeof mMessageText,
+                  "THD=%10.8f %%\nHarmonic1=%10.8f\nHarmonic2=%10.8f\nHarmonic3=%10.8f\nHarmonic4=%10.8f\nHarmonic5=%10.8f",
+                  mTHD.load(std::memory_order_relaxed), GetHarmonicLevel(1), GetHarmonicLevel(2), GetHarmonicLevel(3),
+                  GetHarmonicLevel(4), GetHarmonicLevel(5));
+    ShowResultsText();
+    if (GetGUI()) MarkAllControlsDirty();
+    SetCancelButtonShown(false);
+  }
+}
+
+double IThdMeter::PumpEditorMessage()
+{
+  // Take and clear in one step, so that a message posted meanwhile is not lost.
+  const double value = mMessageSlot.exchange(0.0, std::memory_order_acq_rel);
+  if (value >= kMessageProgress && value <= kMessageResults)
+  {
+    MyIdle(value);
+    return value;
+  }
+  return 0.0;
+}
+
+// ---- editor effects ----------------------------------------------------------------------------
+// The meter keeps every text and visibility the editor shows in its own members, so they hold
+// with or without an editor. The editor shows them through the control pointers of the
+// layout: mResultsText shows mMessageText, mVolumeText mVolumeLabel, mFrequencyDisplay
+// mFrequencyText; mCancelButton is hidden unless mCancelButtonShown; mAboutImage,
+// mVersionText and mOKButton follow mAboutBoxShown (shown image, text, button; hidden text,
+// button, image). These functions are where the editor does so.
+
+void IThdMeter::ShowResultsText() {}
+void IThdMeter::ShowVolumeLabel() {}
+void IThdMeter::ShowFrequencyText() {}
+void IThdMeter::SetCancelButtonShown(bool shown) { mCancelButtonShown = shown; }
+void IThdMeter::SetAboutBoxShown(bool shown) { mAboutBoxShown = shown; }
+void IThdMeter::MarkAllControlsDirty() {}

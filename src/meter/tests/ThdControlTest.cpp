@@ -1,0 +1,190 @@
+// Measurement control: the editor's tags, the frequency entry, the volume mapping, the
+// message texts and the host hooks.
+#include "ThdTestHost.h"
+
+#include "IUserNotice.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using ThdControlTest = ThdPrivateHome;
+
+// A meter whose help page and editor link are observable.
+class WatchedMeter : public IThdMeter
+{
+public:
+  WatchedMeter() : IThdMeter(IFxInstanceInfo{}) {}
+  void SetDummyIndex(int idx) { mDummyControlIdx = idx; }
+  std::vector<std::string> mOpened;
+
+protected:
+  void OpenHelpPage(const char* url) override { mOpened.push_back(url); }
+};
+
+class RecordingEditor : public IEditorLink
+{
+public:
+  void SetParameterFromPlug(int, double, bool) override {}
+  void SetControlFromPlug(int idx, double value) override { mPosts.push_back({idx, value}); }
+  void PrepDraw() override {}
+  struct Post { int idx; double value; };
+  std::vector<Post> mPosts;
+};
+}  // namespace
+
+TEST_F(ThdControlTest, FrequencyEntryTable)
+{
+  const struct { const char* text; double hz; const char* shown; } cases[] = {
+    {"1000", 1000, "1000"}, {"0", 20, "20"},         {"abc", 20, "20"},   {"96000", 20000, "20000"},
+    {"1k5", 20, "20"},      {"x440", 440, "440"},    {"20", 20, "20"},    {"20001", 20000, "20000"},
+    {"", 20, "20"},         {"19", 20, "20"},        {"19999", 19999, "19999"},
+    {"12345678", 20000, "20000"},  // the entry keeps 7 characters: 1234567
+    {"00300", 300, "300"},  {"3 00", 20, "20"},
+  };
+  IThdMeter meter{IFxInstanceInfo{}};
+  EXPECT_STREQ(meter.GetFrequencyText(), "300");
+  for (const auto& c : cases)
+  {
+    TypeFrequency(meter, c.text);
+    EXPECT_EQ(meter.GetFrequency(), c.hz) << '"' << c.text << '"';
+    EXPECT_STREQ(meter.GetFrequencyText(), c.shown) << '"' << c.text << '"';
+  }
+}
+
+TEST_F(ThdControlTest, VolumeMappingAndLabel)
+{
+  const struct { double v; const char* label; double amplitude; } cases[] = {
+    {1.0, "0.0 dB", 1.0},
+    {0.5, "-10.0 dB", 0.31622776601683794},
+    {0.0, "-20.0 dB", 0.1},
+    {0.9996, "0.0 dB", 1.0},  // -0.008 dB snaps to 0: no "-0.0 dB"
+    {0.75, "-5.0 dB", 0.5623413251903491},
+  };
+  IThdMeter meter{IFxInstanceInfo{}};
+  for (const auto& c : cases)
+  {
+    PressControl(meter, kParamVolume, c.v);
+    EXPECT_STREQ(meter.GetVolumeLabel(), c.label) << c.v;
+    EXPECT_NEAR(meter.GetAmplitude(), c.amplitude, 1e-15) << c.v;
+  }
+}
+
+// Host automation reaches Denoising but not the members behind Output, Input and Volume;
+// the editor's controls reach all of them.
+TEST_F(ThdControlTest, HostAutomationAndEditorPaths)
+{
+  IThdMeter meter{IFxInstanceInfo{}};
+  meter.SetParameterFromGUI(kParamOutput, 1.0);
+  meter.SetParameterFromGUI(kParamInput, 1.0);
+  meter.SetParameterFromGUI(kParamVolume, 1.0);
+  meter.SetParameterFromGUI(kParamDenoising, 0.5);
+  EXPECT_EQ(meter.GetOutputChannel(), 0.0);
+  EXPECT_EQ(meter.GetInputChannel(), 0.0);
+  EXPECT_NEAR(meter.GetAmplitude(), 0.31622776601683794, 1e-17);
+  EXPECT_EQ(meter.GetDenoising(), 0.5);
+
+  meter.from_GUI(kParamOutput);
+  meter.from_GUI(kParamInput);
+  meter.from_GUI(kParamVolume);
+  EXPECT_EQ(meter.GetOutputChannel(), 1.0);
+  EXPECT_EQ(meter.GetInputChannel(), 1.0);
+  EXPECT_EQ(meter.GetAmplitude(), 1.0);
+  EXPECT_STREQ(meter.GetVolumeLabel(), "0.0 dB");
+}
+
+TEST_F(ThdControlTest, ResetFollowsTheHostRate)
+{
+  IThdMeter meter{IFxInstanceInfo{}};
+  EXPECT_EQ(meter.GetCurrentSampleRate(), 48000.0);
+  meter.HostPrepare(96000, 64);
+  EXPECT_EQ(meter.GetCurrentSampleRate(), 96000.0);
+}
+
+TEST_F(ThdControlTest, ButtonsAndUnknownTags)
+{
+  WatchedMeter meter;
+  const std::string before = meter.GetMessageText();
+  for (int tag : {(int)kParamDenoising, (int)kParamButton, 101, 103, -1, 10})
+  {
+    meter.from_GUI(tag);
+    EXPECT_EQ(meter.IsMeasuring(), 0) << tag;
+    EXPECT_EQ(meter.GetMessageText(), before) << tag;
+  }
+  meter.from_GUI(kParamAbout);
+  EXPECT_TRUE(meter.IsAboutBoxShown());
+  meter.from_GUI(kParamOK);
+  EXPECT_FALSE(meter.IsAboutBoxShown());
+  meter.from_GUI(kParamHelp);
+  ASSERT_EQ(meter.mOpened.size(), 1u);
+  EXPECT_EQ(meter.mOpened[0], IThdMeter::kHelpPageURL);
+  EXPECT_EQ(meter.mOpened[0].rfind("https://", 0), 0u);
+}
+
+// Only the two message values reach MyIdle through the pump; a later message replaces an
+// unread one.
+TEST_F(ThdControlTest, MessageSlot)
+{
+  IThdMeter meter{IFxInstanceInfo{}};
+  ThdTestLoop loop(meter, 100, 10);
+  TypeFrequency(meter, "20");
+  meter.from_GUI(kParamStart);
+  EXPECT_EQ(loop.Block(), kMessageProgress);
+  EXPECT_EQ(std::string(meter.GetMessageText()), "Time left: 0 min 12 sec\nHarmonic1: 0.00000000");
+  for (double v : {0.5555554, 0.5555557, 0.0, 1.0, 0.55555555 - 1e-9})
+  {
+    meter.MyIdle(v);
+    EXPECT_EQ(std::string(meter.GetMessageText()), "Time left: 0 min 12 sec\nHarmonic1: 0.00000000") << v;
+  }
+  // Two seconds without a drawing pass: only the last message is shown.
+  double* ins[2] = {loop.mIn0.data(), loop.mIn1.data()};
+  double* outs[2] = {loop.mOut0.data(), loop.mOut1.data()};
+  for (int b = 0; b < 20; ++b) meter.HostProcess(ins, outs, 10);
+  EXPECT_EQ(meter.PumpEditorMessage(), kMessageProgress);
+  EXPECT_EQ(std::string(meter.GetMessageText()).substr(0, 23), "Time left: 0 min 10 sec");
+  EXPECT_EQ(meter.PumpEditorMessage(), 0.0);
+}
+
+TEST_F(ThdControlTest, MessagesReachAnAttachedEditor)
+{
+  WatchedMeter meter;
+  auto* editor = new RecordingEditor;  // the plug-in owns it once attached
+  meter.AttachGraphics(editor);
+  meter.SetDummyIndex(17);
+  ThdTestLoop loop(meter, 100, 100);
+  TypeFrequency(meter, "20");
+  meter.from_GUI(kParamStart);
+  ASSERT_TRUE(loop.RunToResults(2000));
+  ASSERT_EQ(editor->mPosts.size(), 14u);
+  for (size_t i = 0; i < 13; ++i) EXPECT_EQ(editor->mPosts[i].value, kMessageProgress);
+  EXPECT_EQ(editor->mPosts[13].idx, 17);
+  EXPECT_EQ(editor->mPosts[13].value, kMessageResults);
+}
+
+TEST_F(ThdControlTest, StartShowsCancelAndResultsHideIt)
+{
+  IThdMeter meter{IFxInstanceInfo{}};
+  EXPECT_STREQ(meter.GetMessageText(), IThdMeter::kBlankResultsText);
+  EXPECT_FALSE(meter.IsCancelButtonShown());
+  ThdTestLoop loop(meter, 100, 10);
+  TypeFrequency(meter, "20");
+  meter.from_GUI(kParamStart);
+  EXPECT_EQ(meter.IsMeasuring(), 1);
+  EXPECT_TRUE(meter.IsCancelButtonShown());
+  ASSERT_TRUE(loop.RunToResults(2000));
+  EXPECT_FALSE(meter.IsCancelButtonShown());
+  const std::string text = meter.GetMessageText();
+  EXPECT_EQ(text.rfind("THD=", 0), 0u);
+  EXPECT_NE(text.find(" %\nHarmonic1=0.31622777\nHarmonic2="), std::string::npos) << text;
+
+  // Start again while a run is going restarts it from the first second.
+  meter.from_GUI(kParamStart);
+  loop.Block();
+  loop.Block();
+  meter.from_GUI(kParamStart);
+  loop.Block();
+  EXPECT_EQ(meter.GetSampleCount(), 10);
+  EXPECT_EQ(std::string(meter.GetMessageText()).substr(0, 23), "Time left: 0 min 12 sec");
+}
