@@ -11,6 +11,8 @@
 
 namespace
 {
+const double kPi = 3.14159265358979323846;
+
 // Every pixel of dest compared with a reference computed per pixel through
 // Raster_CombinePixels, the one-pixel definition of each mode.
 void ExpectBlitMatchesCombine(int mode, float weight, bool flipDest, bool flipSrc)
@@ -226,11 +228,11 @@ TEST(RotatedBlit, ZeroAndRightAngles)
   Raster_RotatedBlit(&dest, &src, 0, 0, N, N, 0, 0, N, N, 0.0, true, 1.0f, 0);
   EXPECT_FALSE(Raster_BitmapCmp(&dest, &src, nullptr));
 
-  Raster_RotatedBlit(&dest, &src, 0, 0, N, N, 0, 0, N, N, M_PI / 2, true, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, 0, 0, N, N, 0, 0, N, N, kPi / 2, true, 1.0f, 0);
   for (int y = 0; y < N; ++y)
     for (int x = 0; x < N; ++x) ASSERT_EQ(Px(dest, x, y), Px(src, N - 1 - y, x)) << x << "," << y;
 
-  Raster_RotatedBlit(&dest, &src, 0, 0, N, N, 0, 0, N, N, M_PI, true, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, 0, 0, N, N, 0, 0, N, N, kPi, true, 1.0f, 0);
   for (int y = 0; y < N; ++y)
     for (int x = 0; x < N; ++x) ASSERT_EQ(Px(dest, x, y), Px(src, N - 1 - x, N - 1 - y)) << x << "," << y;
 }
@@ -242,10 +244,10 @@ TEST(RotatedBlit, ClipFlagLimitsSamplingToTheSourceRectangle)
   Raster_FillRect(&src, 2, 2, 4, 4, 0xFFFF0000, 1.0f, 0);
   // 45 degrees of the inner square: the corners of the destination fall outside it.
   Raster_Clear(&dest, 0);
-  Raster_RotatedBlit(&dest, &src, 0, 0, 4, 4, 2, 2, 4, 4, M_PI / 4, true, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, 0, 0, 4, 4, 2, 2, 4, 4, kPi / 4, true, 1.0f, 0);
   EXPECT_EQ(Px(dest, 0, 0), 0u);
   EXPECT_EQ(Px(dest, 2, 2), 0xFFFF0000u);
-  Raster_RotatedBlit(&dest, &src, 0, 0, 4, 4, 2, 2, 4, 4, M_PI / 4, false, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, 0, 0, 4, 4, 2, 2, 4, 4, kPi / 4, false, 1.0f, 0);
   EXPECT_EQ(Px(dest, 0, 0), 0xFF0000FFu);  // without the flag the surrounding pixels show
 }
 
