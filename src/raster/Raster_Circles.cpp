@@ -62,15 +62,38 @@ void StampMask(const P& plot, int64_t cx, int64_t cy, const _Raster_CircleMask& 
 // covered fraction. Every pixel is drawn once; the plotter clips to the bitmap.
 struct _Raster_CircleDrawer
 {
+  // The octant steps dx that can land inside the bitmap: every point of a step lies at +-dx
+  // from the centre in x or in y, so steps nearer than the bitmap's closest column and row, or
+  // farther than its farthest, are skipped (large circles crossing a small bitmap stay cheap).
+  template <class P>
+  static void visibleSteps(const P& plot, int64_t cx, int64_t cy, int64_t& lo, int64_t& hi)
+  {
+    auto range = [](int64_t c, int64_t size, int64_t& near, int64_t& far) {
+      near = c < 0 ? -c : (c > size - 1 ? c - (size - 1) : 0);
+      const int64_t a = c < 0 ? -c : c, b = (size - 1 - c) < 0 ? c - (size - 1) : size - 1 - c;
+      far = a > b ? a : b;
+    };
+    int64_t nx, fx, ny, fy;
+    range(cx, plot.pen.width, nx, fx);
+    range(cy, plot.pen.height, ny, fy);
+    lo = (nx < ny ? nx : ny) - 1;
+    if (lo < 0) lo = 0;
+    hi = (fx > fy ? fx : fy) + 1;
+  }
+
   template <class P>
   static void outline(const P& plot, int64_t cx, int64_t cy, double r, bool aa)
   {
     const int w = plot.pen.w;
+    int64_t dxLo, dxHi;
+    visibleSteps(plot, cx, cy, dxLo, dxHi);
     if (!aa)
     {
       const int64_t r4 = std::llround(4.0 * r * r * 256.0);
+      const double rest = r * r - (double)dxLo * dxLo;
       int64_t dy = (int64_t)std::ceil(r) + 1;
-      for (int64_t dx = 0;; ++dx)
+      if (dxLo > 0 && rest > 0.0) dy = (int64_t)std::ceil(std::sqrt(rest)) + 2;
+      for (int64_t dx = dxLo; dx <= dxHi; ++dx)
       {
         while (dy > 0 && (4 * dx * dx + (2 * dy - 1) * (2 * dy - 1)) * 256 > r4) --dy;
         if (dx > dy) break;
@@ -78,7 +101,7 @@ struct _Raster_CircleDrawer
       }
       return;
     }
-    for (int64_t dx = 0;; ++dx)
+    for (int64_t dx = dxLo; dx <= dxHi; ++dx)
     {
       const double rest = r * r - (double)dx * dx;
       if (rest < 0.0) break;

@@ -483,6 +483,33 @@ TEST(VectorCircle, FillCoversTheDisc)
   for (auto p : Touched(&cv.bmp)) EXPECT_EQ(At(&cv.bmp, p.first, p.second), HalfWord(kInk, kBack));
 }
 
+// Circles much larger than the bitmap: the part inside is what a larger bitmap shows there.
+TEST(VectorCircle, LargeCirclesClipExactly)
+{
+  struct Case
+  {
+    float cx, cy, r;
+  };
+  const Case cases[] = {{-470.0f, 30.0f, 500.0f}, {20.0f, 700.0f, 660.5f}, {-300.0f, -300.0f, 430.0f}, {20.0f, 30.0f, 31.0f}};
+  for (const Case& c : cases)
+    for (bool aa : {false, true})
+      for (bool fill : {false, true})
+      {
+        Canvas small(40, 60), big(100, 100);
+        auto draw = fill ? Raster_FillCircle : Raster_Circle;
+        draw(&small.bmp, c.cx, c.cy, c.r, kInk, 0.7f, 0, aa);
+        draw(&big.bmp, c.cx + 30, c.cy + 20, c.r, kInk, 0.7f, 0, aa);
+        bool any = false;
+        for (int y = 0; y < 60; ++y)
+          for (int x = 0; x < 40; ++x)
+          {
+            ASSERT_EQ(At(&small.bmp, x, y), At(&big.bmp, x + 30, y + 20)) << c.cx << "," << c.cy << " r " << c.r << " at " << x << "," << y;
+            any |= At(&small.bmp, x, y) != kBack;
+          }
+        EXPECT_TRUE(any);
+      }
+}
+
 TEST(VectorCircle, NothingForNegativeRadiusOrFarOutside)
 {
   Canvas cv(20, 20);
