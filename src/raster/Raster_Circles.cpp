@@ -68,10 +68,10 @@ struct _Raster_CircleDrawer
   template <class P>
   static void visibleSteps(const P& plot, int64_t cx, int64_t cy, int64_t& lo, int64_t& hi)
   {
-    auto range = [](int64_t c, int64_t size, int64_t& near, int64_t& far) {
-      near = c < 0 ? -c : (c > size - 1 ? c - (size - 1) : 0);
+    auto range = [](int64_t c, int64_t size, int64_t& closest, int64_t& farthest) {
+      closest = c < 0 ? -c : (c > size - 1 ? c - (size - 1) : 0);
       const int64_t a = c < 0 ? -c : c, b = (size - 1 - c) < 0 ? c - (size - 1) : size - 1 - c;
-      far = a > b ? a : b;
+      farthest = a > b ? a : b;
     };
     int64_t nx, fx, ny, fy;
     range(cx, plot.pen.width, nx, fx);
