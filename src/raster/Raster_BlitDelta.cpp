@@ -64,6 +64,15 @@ inline long long toFixed(double v)
   return (long long)std::floor(v * 65536.0);
 }
 
+// Deltas are limited to 32768 pixels per step so that a step times a destination count (below
+// 2^31) stays inside 64 bits.
+inline long long toFixedDelta(double v)
+{
+  if (!(v > -32768.0)) v = -32768.0;
+  if (v > 32768.0) v = 32768.0;
+  return (long long)std::floor(v * 65536.0);
+}
+
 struct DestArea
 {
   int x0, y0, x1, y1;  // clipped destination, exclusive ends
@@ -108,7 +117,7 @@ void deltaBlit(Raster_IBitmap* dest, Raster_IBitmap* src, const RECT* destRect, 
   if (!pix.full) return;
   bool bilinear = (mode & 0xFF00) == kRasterMode_Bilinear;
 
-  long long fdxc = toFixed(dxc), fdyc = toFixed(dyc), fdxr = toFixed(dxr), fdyr = toFixed(dyr);
+  long long fdxc = toFixedDelta(dxc), fdyc = toFixedDelta(dyc), fdxr = toFixedDelta(dxr), fdyr = toFixedDelta(dyr);
   long long rowX = toFixed(sx) + fdxc * da.skipX + fdxr * da.skipY;
   long long rowY = toFixed(sy) + fdyc * da.skipX + fdyr * da.skipY;
   double rowA = a0 + adc * da.skipX + adr * da.skipY;
@@ -207,6 +216,8 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y,
                         float centerOffsetX, float centerOffsetY)
 {
   if (!dest || !src || width == 0 || height == 0 || weight == 0.0f || !std::isfinite(angle)) return;
+  if (!(std::isfinite(srcX) && std::isfinite(srcY) && std::isfinite(srcWidth) && std::isfinite(srcHeight))) return;
+  if (!(std::isfinite(centerOffsetX) && std::isfinite(centerOffsetY))) return;
   // The scale keeps the sign of the destination size, so negative sizes mirror.
   double kx = (double)srcWidth / width, ky = (double)srcHeight / height;
   long long dx = x, dy = y, w = width, h = height;
@@ -227,10 +238,11 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y,
   drect.top = lim(dy);
   drect.right = lim(dx + w);
   drect.bottom = lim(dy + h);
-  srect.left = lim((long long)std::floor(srcX));
-  srect.top = lim((long long)std::floor(srcY));
-  srect.right = lim((long long)std::ceil(srcX + srcWidth));
-  srect.bottom = lim((long long)std::ceil(srcY + srcHeight));
+  auto limD = [](double v) { return (LONG)(v >= 2147483647.0 ? 2147483647.0 : (v > -2147483647.0 ? v : -2147483647.0)); };
+  srect.left = limD(std::floor(srcX));
+  srect.top = limD(std::floor(srcY));
+  srect.right = limD(std::ceil((double)srcX + srcWidth));
+  srect.bottom = limD(std::ceil((double)srcY + srcHeight));
   Raster_DeltaBlit(dest, src, &drect, &srect, startX, startY, kx * c, kx * s, -ky * s, ky * c, clipToSrcRect, weight, mode);
 }
 

@@ -78,6 +78,8 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
 {
   if (!dest || !src || width == 0 || height == 0 || weight == 0.0f) return;
   if (!(std::isfinite(srcX) && std::isfinite(srcY) && std::isfinite(srcWidth) && std::isfinite(srcHeight))) return;
+  // Origins beyond a billion pixels cannot land inside any bitmap (and would not convert).
+  if (std::fabs(srcX) > 1e9f || std::fabs(srcY) > 1e9f) return;
   bool bilinear = (mode & 0xFF00) == kRasterMode_Bilinear;
 
   // Same size: a plain blit, unless filtering was asked for at a fractional origin.
@@ -108,6 +110,9 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
   }
 
   double stepX = sw / (double)w, stepY = sh / (double)h;
+  // Keep every 16.16 product below 2^62: steps of more than 32768 source pixels per destination
+  // pixel, or a far edge beyond two billion, cannot land inside any bitmap anyway.
+  if (std::fabs(sx) > 2e9 || std::fabs(sy) > 2e9 || std::fabs(stepX) > 32768.0 || std::fabs(stepY) > 32768.0) return;
   long long fdx = (long long)std::floor(stepX * 65536.0), fdy = (long long)std::floor(stepY * 65536.0);
   long long fx0 = (long long)std::floor(sx * 65536.0), fy0 = (long long)std::floor(sy * 65536.0);
   // A mirrored run starts one step in from the far edge, so that it samples the same source

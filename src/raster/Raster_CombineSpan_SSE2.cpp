@@ -48,6 +48,25 @@ void Raster_SpanCopySourceAlpha_SSE2(uint32_t* dest, const uint32_t* src, int n)
   const __m128i alphaMask = _mm_set1_epi32((int)0xFF000000);
   const __m128i zero = _mm_setzero_si128();
   int i = 0;
+  // Eight pixels at a time: one test settles a run of opaque or transparent source.
+  for (; i + 8 <= n; i += 8)
+  {
+    __m128i s0 = _mm_loadu_si128((const __m128i*)(src + i));
+    __m128i s1 = _mm_loadu_si128((const __m128i*)(src + i + 4));
+    __m128i both = _mm_and_si128(_mm_and_si128(s0, s1), alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(both, alphaMask)) == 0xFFFF)
+    {
+      _mm_storeu_si128((__m128i*)(dest + i), s0);
+      _mm_storeu_si128((__m128i*)(dest + i + 4), s1);
+      continue;
+    }
+    __m128i any = _mm_and_si128(_mm_or_si128(s0, s1), alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) continue;
+    __m128i d0 = _mm_loadu_si128((const __m128i*)(dest + i));
+    __m128i d1 = _mm_loadu_si128((const __m128i*)(dest + i + 4));
+    _mm_storeu_si128((__m128i*)(dest + i), copySourceAlpha4(s0, d0));
+    _mm_storeu_si128((__m128i*)(dest + i + 4), copySourceAlpha4(s1, d1));
+  }
   for (; i + 4 <= n; i += 4)
   {
     __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
@@ -122,11 +141,14 @@ void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFil
       int i = 0;
       while (i < n && ((uintptr_t)(dest + i) & 15)) dest[i++] = colour;
       __m128i c = _mm_set1_epi32((int)colour);
-      for (; i + 8 <= n; i += 8)
+      for (; i + 16 <= n; i += 16)
       {
         _mm_store_si128((__m128i*)(dest + i), c);
         _mm_store_si128((__m128i*)(dest + i + 4), c);
+        _mm_store_si128((__m128i*)(dest + i + 8), c);
+        _mm_store_si128((__m128i*)(dest + i + 12), c);
       }
+      for (; i + 4 <= n; i += 4) _mm_store_si128((__m128i*)(dest + i), c);
       for (; i < n; ++i) dest[i] = colour;
       break;
     }

@@ -186,6 +186,14 @@ TEST(ScaledBlit, SamplesStayInsideTheSource)
   EXPECT_EQ(Px(dest, 0, 0), 0xFFFFFFFFu);
   EXPECT_EQ(Px(dest, 9, 9), 0u);  // source x = 5.4 lies beyond the bitmap
   Raster_ScaledBlit(&dest, &src, -3, -3, 13, 13, -1.0f, -1.0f, 6.0f, 6.0f, 1.0f, 0x100);
+  // Extreme arguments from callers' arithmetic: no overflow, no undefined conversion.
+  Raster_ScaledBlit(&dest, &src, -2000000000, 0, 2100000000, 5, 0.0f, 0.0f, 3e38f, 3.0f, 1.0f, 0);
+  Raster_ScaledBlit(&dest, &src, 0, 0, 10, 10, -3e38f, 0.0f, 3.0f, 3.0f, 1.0f, 0x100);
+  Raster_ScaledBlit(&dest, &src, 0, 0, 10, 10, __builtin_nanf(""), 0.0f, 3.0f, 3.0f, 1.0f, 0);
+  Raster_ScaledBlit(&dest, &src, -2147483647, -2147483647, 2147483647, 2147483647, 0.0f, 0.0f, 3.0f, 3.0f, 1.0f, 0x100);
+  Raster_RotatedBlit(&dest, &src, 0, 0, 10, 10, 0.0f, 0.0f, 3e38f, 3.0f, 1.0, false, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, -2147483647, 0, 2147483647, 10, 0.0f, 0.0f, 3.0f, 3.0f, 1e300, false, 1.0f, 0);
+  Raster_RotatedBlit(&dest, &src, -2147483647, -2147483647, 2147483647, 2147483647, 0.0f, 0.0f, 3e38f, 3e38f, 0.3, false, 1.0f, 0);
   Raster_ScaledBlit(&dest, &src, 0, 0, 10, 10, 0.0f, 0.0f, 3.0f, 3.0f, 0.7f, 0x10101);
 }
 
