@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,15 @@ protected:
     const char* old = std::getenv("HOME");
     mOldHome = old ? old : "";
     setenv("HOME", mHome.c_str(), 1);
+#else
+    // Windows asks the shell for the documents folder; the tests' own files go to a
+    // private temporary folder.
+    static int counter = 0;
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("vx_meter_test_" + std::to_string((unsigned long long)::testing::UnitTest::GetInstance()->random_seed()) +
+                      "_" + std::to_string(++counter));
+    std::filesystem::create_directories(dir);
+    mHome = dir.string();
 #endif
   }
   void TearDown() override
@@ -37,6 +47,9 @@ protected:
     setenv("HOME", mOldHome.c_str(), 1);
     std::string cmd = "rm -rf '" + mHome + "'";
     (void)std::system(cmd.c_str());
+#else
+    std::error_code ec;
+    std::filesystem::remove_all(mHome, ec);
 #endif
   }
   std::string mHome, mOldHome;

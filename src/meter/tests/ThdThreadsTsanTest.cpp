@@ -47,14 +47,21 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
       const double msg = meter.PumpEditorMessage();
       if (msg == kMessageResults) results.fetch_add(1);
       if (msg == kMessageProgress) progress.fetch_add(1);
+      if (!meter.IsMeasuring()) meter.from_GUI(kParamStart);
       switch (step++ % 50)
       {
-        case 0: meter.from_GUI(kParamStart); break;
         case 7: PressControl(meter, kParamOutput, step % 3 ? 0.0 : 1.0); break;
         case 9: PressControl(meter, kParamVolume, (step % 11) / 10.0); break;
         case 13: PressControl(meter, kParamInput, step % 5 ? 0.0 : 1.0); break;
-        case 21: if (step % 7 == 0) meter.from_GUI(kParamCancel); break;
-        case 22: if (step % 7 == 0) meter.from_GUI(kParamStart); break;
+        case 21:
+          // Cancel and Start straight away while the audio thread may still be inside the
+          // cancelled run; later runs are left to complete.
+          if (step < 2000)
+          {
+            meter.from_GUI(kParamCancel);
+            meter.from_GUI(kParamStart);
+          }
+          break;
         case 30: TypeFrequency(meter, step % 2 ? "60" : "50"); break;
         default: break;
       }
@@ -79,7 +86,7 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
     }
   });
 
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < until && results.load() < 2)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -89,7 +96,8 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
   host.join();
 
   EXPECT_GT(blocks.load(), 100);
-  EXPECT_GT(progress.load(), 0);
-  // Results arrive only when no Cancel cut the run short; whenever they did, they are finite.
-  if (results.load() > 0) { EXPECT_TRUE(std::isfinite(meter.GetHarmonicLevel(1))); }
+  // Progress messages may all have been overwritten by later ones: the audio thread runs
+  // far faster than real time here. Only results are sure to be seen.
+  EXPECT_GE(results.load(), 2);
+  EXPECT_TRUE(std::isfinite(meter.GetHarmonicLevel(1)));
 }

@@ -1,0 +1,65 @@
+// The simulated external chain of the measurement tool: what the test tone passes through
+// between the plug-in's output and its input (converter, amplifier, device under test).
+#pragma once
+
+#include <cstdint>
+
+enum class EThdDeviceModel { kLoopBack, kPolynomial, kSoftClip };
+
+struct ThdDeviceSettings
+{
+  EThdDeviceModel mModel = EThdDeviceModel::kLoopBack;
+  // Polynomial: y = x + c2 x^2 + c3 x^3 + c4 x^4 + c5 x^5 (mPoly[0] = c2 ... mPoly[3] = c5).
+  double mPoly[4] = {0.0, 0.0, 0.0, 0.0};
+  // Soft clipper: y = tanh(drive * x) / drive: unity gain for small signals, peaks squashed
+  // towards 1 / drive.
+  double mDrive = 1.0;
+  double mGainDb = 0.0;      // applied after the model
+  bool mNoise = false;       // white Gaussian noise added after the gain
+  double mNoiseDbfs = -120;  // its RMS level, dB relative to full scale (1.0)
+  uint64_t mSeed = 1;
+};
+
+class ThdDevice
+{
+public:
+  explicit ThdDevice(const ThdDeviceSettings& settings);
+
+  double Process(double x)
+  {
+    double y;
+    switch (mModel)
+    {
+      case EThdDeviceModel::kPolynomial:
+        y = x + x * x * (mC2 + x * (mC3 + x * (mC4 + x * mC5)));
+        break;
+      case EThdDeviceModel::kSoftClip:
+        y = SoftClip(x);
+        break;
+      default:
+        y = x;
+        break;
+    }
+    y *= mGain;
+    if (mNoise) y += mNoiseRms * Gaussian();
+    return y;
+  }
+
+  const ThdDeviceSettings& Settings() const { return mSettings; }
+
+private:
+  double SoftClip(double x) const;
+  double Gaussian();
+  uint64_t NextBits();
+
+  ThdDeviceSettings mSettings;
+  EThdDeviceModel mModel;
+  double mC2, mC3, mC4, mC5;
+  double mDrive;
+  double mGain;
+  bool mNoise;
+  double mNoiseRms;
+  uint64_t mState[4];
+  bool mHaveSpare = false;
+  double mSpare = 0.0;
+};

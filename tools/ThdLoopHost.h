@@ -1,0 +1,54 @@
+// The measurement tool's host: drives the plug-in object as a host does (sample rate, block
+// size, Reset, blocks through the base's buffer frame with float or 64-bit host buffers) and
+// closes the loop: the tone output goes through the device and comes back on the selected
+// input one block plus `latency` frames later, as in a host's audio loop. After every block
+// it runs what the editor's drawing pass would (the message pump).
+#pragma once
+
+#include "IThdMeter.h"
+#include "ThdDevice.h"
+
+#include <vector>
+
+struct ThdLoopSettings
+{
+  double mSampleRate = 48000.0;
+  int mBlockSize = 512;
+  bool mDoubleBuffers = false;
+  int mLatency = 0;  // frames of round trip beyond the one block every host loop has
+};
+
+class ThdLoopHost
+{
+public:
+  // device may be null: then the input is silent (or comes from SetCapture).
+  ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSettings& settings);
+
+  // Analysis of a recording instead of the live loop: frames of interleaved samples with
+  // the given number of channels (one channel feeds both inputs). Not owned.
+  void SetCapture(const float* samples, long long frames, int channels);
+  // Appends every processed frame of both outputs, interleaved, to record (null: stop).
+  void SetRecord(std::vector<float>* record) { mRecord = record; }
+
+  // One block, then the message pump. Returns the message taken (0 when none).
+  double ProcessBlock();
+  long long Frames() const { return mFrames; }
+  int BlockSize() const { return mSettings.mBlockSize; }
+
+private:
+  template <class T> void FillInputs(std::vector<T>& in0, std::vector<T>& in1);
+  template <class T> void TakeOutputs(const std::vector<T>& out0, const std::vector<T>& out1);
+
+  IThdMeter& mMeter;
+  ThdDevice* mDevice;
+  ThdLoopSettings mSettings;
+  std::vector<float> mIn0f, mIn1f, mOut0f, mOut1f;
+  std::vector<double> mIn0d, mIn1d, mOut0d, mOut1d;
+  std::vector<double> mRing;  // the loop's delay line: one block plus the latency
+  size_t mRingPos = 0;
+  const float* mCapture = nullptr;
+  long long mCaptureFrames = 0;
+  int mCaptureChannels = 0;
+  std::vector<float>* mRecord = nullptr;
+  long long mFrames = 0;
+};
