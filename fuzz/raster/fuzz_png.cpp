@@ -8,7 +8,7 @@
 
 // Images above this many pixels are legal but only make the fuzzer slow (the bitmap is
 // allocated before the image data is read); skip them by their header.
-static const uint64_t kMaxFuzzPixels = 1u << 22;
+static const uint64_t kMaxFuzzPixels = 1u << 18;
 
 static uint32_t ReadBE32(const uint8_t* p)
 {

@@ -4,6 +4,7 @@
 // radius goes through the circle drawer, which walks one octant with integer tests and mirrors
 // it. Both work around the rounded centre, so a circle is symmetric in x and y.
 #include "Raster_CircleMasks.h"
+#include "Raster_Rect.h"
 #include "Raster_Vector.h"
 #include "Raster_VectorCommon.h"
 
@@ -314,12 +315,8 @@ void Raster_RoundRect(Raster_IBitmap* bmp, float x, float y, float w, float h, f
   auto X = [](double v) { return _Raster_RoundCoord((float)v); };
   if (r < 2.0f)
   {
-    // The plain outline: four lines through the corners.
-    const int x0 = X(x), y0 = X(y), x1 = X((double)x + w), y1 = X((double)y + h);
-    Raster_Line(bmp, x0, y0, x1, y0, color, weight, mode, false);
-    Raster_Line(bmp, x1, y0, x1, y1, color, weight, mode, false);
-    Raster_Line(bmp, x1, y1, x0, y1, color, weight, mode, false);
-    Raster_Line(bmp, x0, y1, x0, y0, color, weight, mode, false);
+    const int x0 = X(x), y0 = X(y);
+    Raster_DrawRect(bmp, x0, y0, X((double)x + w) - x0, X((double)y + h) - y0, color, weight, mode);
     return;
   }
   Raster_Line(bmp, X(x + r), X(y), X((double)x + w - r), X(y), color, weight, mode, aa);

@@ -11,6 +11,7 @@
 
 #include "Raster_Bitmap.h"
 #include "Raster_Combine.h"
+#include "Raster_CombineSpan.h"
 
 struct _Raster_Pen
 {
@@ -50,11 +51,13 @@ struct __Raster_LineClass
   static inline void put(uint32_t* p, const _Raster_Pen& pen, int w) { C::doPix((uint8_t*)p, pen.r, pen.g, pen.b, pen.a, w); }
 };
 
-// Whole-word classes: the pen carries the colour prescaled once.
-template <class F>
+// Whole-word classes: the pen carries the colour prescaled once. Spans go through the fill
+// kernel of the same class (vectorised where available, identical pixels).
+template <class F, ERasterFillFast Kind>
 struct __Raster_LineClassSimple
 {
   static inline void put(uint32_t* p, const _Raster_Pen& pen, int) { F::doPix(p, pen.pre); }
+  static inline void run(uint32_t* p, int n, const _Raster_Pen& pen) { Raster_SpanFillFast(p, n, pen.color, Kind); }
 };
 
 template <class Main, class Part>
@@ -77,7 +80,10 @@ struct _Raster_Plotter
     if (x1 >= pen.width) x1 = pen.width - 1;
     if (x0 > x1) return;
     uint32_t* p = pen.at(x0, y);
-    for (int x = x0; x <= x1; ++x, ++p) Main::put(p, pen, pen.w);
+    if constexpr (requires { Main::run(p, 1, pen); })
+      Main::run(p, x1 - x0 + 1, pen);
+    else
+      for (int x = x0; x <= x1; ++x, ++p) Main::put(p, pen, pen.w);
   }
 };
 
@@ -99,28 +105,28 @@ void _Raster_WithPlotter(_Raster_Pen& pen, bool wholeWord, Body&& body)
           case 256:
           {
             pen.pre = _Raster_CombinePixelsClobberFAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsClobberFAST>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsClobberFAST, kRasterFill_Clobber>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
             body(p);
             return;
           }
           case 128:
           {
             pen.pre = _Raster_CombinePixelsHalfMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsHalfMix2FAST>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsHalfMix2FAST, kRasterFill_HalfMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
             body(p);
             return;
           }
           case 64:
           {
             pen.pre = _Raster_CombinePixelsQuarterMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsQuarterMix2FAST>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsQuarterMix2FAST, kRasterFill_QuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
             body(p);
             return;
           }
           case 192:
           {
             pen.pre = _Raster_CombinePixelsThreeQuarterMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsThreeQuarterMix2FAST>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsThreeQuarterMix2FAST, kRasterFill_ThreeQuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
             body(p);
             return;
           }
