@@ -8,3 +8,4 @@
 #include "Raster_PNG.h"
 #include "Raster_Rect.h"
 #include "Raster_Font.h"
+#include "Raster_Vector.h"
