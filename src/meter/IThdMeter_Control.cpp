@@ -19,6 +19,7 @@
 #endif
 
 namespace {
+// 2*pi*k as the doubles the step coefficients have always used.
 constexpr double kTwoPiK[IThdMeter::kHarmonics] = {6.283185307179586, 12.566370614359172, 18.84955592153876,
                                                    25.132741228718345, 31.41592653589793};
 constexpr long long kMaxHarmonicHz = 20000;

@@ -17,9 +17,6 @@
 #include <cstring>
 
 namespace {
-// 2*pi*k as the doubles the step coefficients have always used.
-constexpr double kTwoPiK[IThdMeter::kHarmonics] = {6.283185307179586, 12.566370614359172, 18.84955592153876,
-                                                   25.132741228718345, 31.41592653589793};
 // Highest harmonic frequency that is generated and measured, inclusive.
 constexpr int64_t kMaxHarmonicHz = 20000;
 
