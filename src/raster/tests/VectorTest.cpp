@@ -1,6 +1,7 @@
 // Vector primitives: line geometry (end points, symmetry, clipping), the weight classes, the
 // circle masks and drawer, arcs, rounded rectangles, polygon and curve fills.
 #include "Raster_CircleMasks.h"
+#include "Raster_Combine.h"
 #include "Raster_Fill.h"
 #include "Raster_Rect.h"
 #include "Raster_Vector.h"
@@ -200,6 +201,41 @@ TEST(VectorLine, WeightClassesOnStraightLines)
     EXPECT_EQ(At(&cv.bmp, 2, 1), c.expect) << "weight " << c.weight << " mode " << c.mode;
     EXPECT_EQ(At(&cv.bmp, 2, 0), back);
   }
+}
+
+// Sloped lines, circles and curves apply the operation's class to each pixel with the colour's
+// own four channels; copy at full weight overwrites and copy at half weight is (s + d) >> 1.
+TEST(VectorLine, EveryOperationOnOutlines)
+{
+  const uint32_t back = 0xC0805A30u, ink = 0x9040C0E0u;
+  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001})
+    for (float weight : {1.0f, 0.5f, 0.3f})
+    {
+      const float effective = (mode & 0x10000) ? (float)(weight * ((ink >> 24) / 255.0)) : weight;
+      const int w = (int)(effective * 256);
+      uint32_t expect = back;
+      const int op = mode & 0xFF;
+      if (op == 0 && w == 256)
+        expect = ink;
+      else if (op == 0 && w == 128)
+      {
+        expect = 0;
+        for (int sh = 0; sh < 32; sh += 8) expect |= (uint32_t)((Ch(ink, sh) + Ch(back, sh)) >> 1) << sh;
+      }
+      else
+        Raster_CombinePixels2(&expect, Ch(ink, 16), Ch(ink, 8), Ch(ink, 0), Ch(ink, 24), w, op);
+      SCOPED_TRACE("mode " + std::to_string(mode) + " weight " + std::to_string(weight));
+      Canvas line(30, 30, back), circle(30, 30, back), curve(30, 30, back);
+      Raster_Line(&line.bmp, 2, 3, 27, 14, ink, weight, mode, false);
+      Raster_Circle(&circle.bmp, 15, 15, 9.6f, ink, weight, mode, false);
+      Raster_DrawQBezier(&curve.bmp, 2, 25, 15, -5, 28, 25, ink, weight, mode, false, 1.0f);
+      for (Canvas* c : {&line, &circle, &curve})
+      {
+        const PixelSet s = Touched(&c->bmp, back);
+        EXPECT_GT(s.size(), 10u);
+        for (auto p : s) ASSERT_EQ(At(&c->bmp, p.first, p.second), expect) << p.first << "," << p.second;
+      }
+    }
 }
 
 TEST(VectorLine, NothingDrawnForNullZeroOrUnknown)
