@@ -1,5 +1,6 @@
 #include "IFxBase.h"
 
+#include "IHostId.h"
 #include "Util_CStr.h"
 
 #include <cmath>
@@ -436,40 +437,26 @@ void IFxBase::PassThroughBuffers(float, int nFrames)
 
 // ---- versions, labels, MIDI ----------------------------------------------------------------
 
-namespace {
-int DecimalVersion(int version)
-{
-  const int major = (int)((unsigned)version >> 16), minor = (version >> 8) & 0xff, patch = version & 0xff;
-  return major * 10000 + minor * 100 + patch;
-}
-
-void VersionStr(int version, char* str, int size)
-{
-  if (!str || size <= 0) return;
-  std::snprintf(str, (size_t)size, "v%d.%d.%d", (int)((unsigned)version >> 16), (version >> 8) & 0xff, version & 0xff);
-}
-}  // namespace
-
 int IFxBase::GetEffectVersion(bool decimal) const
 {
-  return decimal ? DecimalVersion(mVersion) : mVersion;
+  return decimal ? GetDecimalVersion(mVersion) : mVersion;
 }
 
 void IFxBase::GetEffectVersionStr(char* str, int size) const
 {
-  VersionStr(mVersion, str, size);
+  GetVersionStr(mVersion, str, size);
 }
 
 int IFxBase::GetHostVersion(bool decimal)
 {
   GetHost();
-  return decimal ? DecimalVersion(mHostVersion) : mHostVersion;
+  return decimal ? GetDecimalVersion(mHostVersion) : mHostVersion;
 }
 
 void IFxBase::GetHostVersionStr(char* str, int size)
 {
   GetHost();
-  VersionStr(mHostVersion, str, size);
+  GetVersionStr(mHostVersion, str, size);
 }
 
 const char* IFxBase::GetAPIString() const
