@@ -3,7 +3,10 @@
 add_library(vx_options INTERFACE)
 target_compile_options(vx_options INTERFACE -Wall -Wextra -Werror)
 if(WIN32)
-  target_compile_definitions(vx_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # _USE_MATH_DEFINES: mingw's <cmath> declares M_PI and friends only on request in strict
+  # C++20 mode, while glibc always does; this keeps one source for both.
+  target_compile_definitions(vx_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+    _USE_MATH_DEFINES)
 endif()
 if(VX_SANITIZE)
   target_compile_options(vx_options INTERFACE -fsanitize=${VX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
