@@ -12,7 +12,7 @@ bool _Raster_PenInit(_Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, floa
   if (!bits || width <= 0 || height <= 0 || span < width) return false;
   const int op = mode & kRasterOp_Mask;
   if (op > kRasterOp_HSVAdjust) return false;
-  if (mode & kRasterMode_SourceAlpha) weight = (float)(weight * ((color >> 24) / 255.0));
+  if (mode & kRasterMode_SourceAlpha) weight *= (float)((color >> 24) / 255.0);  // as Raster_FillRect
   const int w = Raster_WeightToInt(weight);
   if (w == 0) return false;
 
