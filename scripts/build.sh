@@ -49,7 +49,8 @@ case $config in
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_BUILD_FUZZ=ON
            -DVX_BUILD_TESTS=OFF -DVX_BUILD_TOOLS=OFF) ;;
   bench)
-    args+=(-DCMAKE_BUILD_TYPE=Release -DVX_SANITIZE= -DVX_BUILD_BENCH=ON -DVX_BUILD_TESTS=OFF) ;;
+    args+=(-DCMAKE_BUILD_TYPE=Release -DVX_SANITIZE= -DVX_BUILD_BENCH=ON -DVX_BUILD_TESTS=OFF
+           -DVX_BUILD_TOOLS=OFF) ;;
   *)
     vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench)" ;;
 esac

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and tests every configuration:
 #
-#   bash scripts/test.sh                 native, asan, tsan, windows, fuzz
+#   bash scripts/test.sh                 native, asan, tsan, windows, fuzz, bench
 #   bash scripts/test.sh native windows  only the named ones
 #
 #   native   unit tests (ctest)
@@ -11,6 +11,8 @@
 #   fuzz     each fuzz_* target for VX_FUZZ_SECONDS (default 20) over a copy of its committed
 #            corpus fuzz/corpus/<name>/, so runs never grow the committed corpus; the targets'
 #            own stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
+#   bench    builds the benchmark programs (so they keep compiling) but does not run them:
+#            figures from a shared CI machine mean little
 #
 # Every configuration is tried even when an earlier one fails; the summary at the end lists
 # each, and the exit status is non-zero when any failed.
@@ -18,7 +20,7 @@ set -uo pipefail
 . "$(dirname "$0")/common.sh"
 cd "$VX_ROOT"
 
-ALL=(native asan tsan windows fuzz)
+ALL=(native asan tsan windows fuzz bench)
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=("${ALL[@]}")
 for c in "${configs[@]}"; do
@@ -140,6 +142,12 @@ step_fuzz() {
   if [ $n = 0 ]; then detail="no fuzz_* targets built"; return 2; fi
   detail="$((n - nbad))/$n targets clean for ${FUZZ_SECONDS}s each"
   return $rc
+}
+
+step_bench() {
+  if [ ! -f bench/CMakeLists.txt ]; then detail="no bench/ yet"; return 2; fi
+  bash scripts/build.sh bench || { detail="build failed"; return 1; }
+  detail="$(find "$VX_BUILD_ROOT/bench/bench" -type f -executable | wc -l) benchmark programs built, not run"
 }
 
 # ---------------------------------------------------------------------------------------------
