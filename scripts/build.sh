@@ -33,8 +33,7 @@ case $config in
   asan)
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DVX_SANITIZE=address,undefined" -DVX_BUILD_TESTS=ON) ;;
   tsan)
-    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE=thread -DVX_BUILD_TESTS=ON
-           -DVX_BUILD_TOOLS=OFF) ;;
+    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE=thread -DVX_BUILD_TESTS=ON) ;;
   windows)
     [ -f "$VX_DEPS_MINGW/lib/libpng16.a" ] && [ -f "$VX_DEPS_MINGW/lib/libgtest.a" ] \
       || vx_die "windows: mingw libraries missing in $VX_DEPS_MINGW; run 'bash scripts/setup.sh' first"
