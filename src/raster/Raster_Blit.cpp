@@ -11,6 +11,11 @@ namespace
 {
 void rowCopy(uint32_t* dest, const uint32_t* src, int n, int) { std::memmove(dest, src, sizeof(uint32_t) * (size_t)n); }
 void rowCopySourceAlpha(uint32_t* dest, const uint32_t* src, int n, int) { Raster_SpanCopySourceAlpha(dest, src, n); }
+void rowCopyWeighted(uint32_t* dest, const uint32_t* src, int n, int w) { Raster_SpanCopyWeighted(dest, src, n, w); }
+void rowCopySourceAlphaWeighted(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  Raster_SpanCopySourceAlphaWeighted(dest, src, n, w);
+}
 void pixelCopy(uint32_t* dest, uint32_t src, int) { *dest = src; }
 }  // namespace
 
@@ -40,14 +45,14 @@ Raster_RowFunc _Raster_SelectRowFunc(int mode, int w)
 {
   switch (mode & (kRasterMode_SourceAlpha | kRasterOp_Mask))
   {
-    case kRasterOp_Copy: return w >= 256 ? rowCopy : _Raster_RowOf<_Raster_CombinePixelsCopyNoClamp>;
+    case kRasterOp_Copy: return w >= 256 ? rowCopy : rowCopyWeighted;
     case kRasterOp_Add: return _Raster_RowOf<_Raster_CombinePixelsAdd>;
     case kRasterOp_ColorDodge: return _Raster_RowOf<_Raster_CombinePixelsColorDodge>;
     case kRasterOp_Multiply: return _Raster_RowOf<_Raster_CombinePixelsMulNoClamp>;
     case kRasterOp_Overlay: return _Raster_RowOf<_Raster_CombinePixelsOverlay>;
     case kRasterOp_HSVAdjust: return _Raster_RowOf<_Raster_CombinePixelsHSVAdjust>;
     case kRasterMode_SourceAlpha | kRasterOp_Copy:
-      return w >= 256 ? rowCopySourceAlpha : _Raster_RowOf<_Raster_CombinePixelsCopySourceAlphaNoClamp>;
+      return w >= 256 ? rowCopySourceAlpha : rowCopySourceAlphaWeighted;
     case kRasterMode_SourceAlpha | kRasterOp_Add: return _Raster_RowOf<_Raster_CombinePixelsAddSourceAlpha>;
     case kRasterMode_SourceAlpha | kRasterOp_ColorDodge: return _Raster_RowOf<_Raster_CombinePixelsColorDodgeSourceAlpha>;
     case kRasterMode_SourceAlpha | kRasterOp_Multiply: return _Raster_RowOf<_Raster_CombinePixelsMulSourceAlphaNoClamp>;

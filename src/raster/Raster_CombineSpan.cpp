@@ -13,6 +13,26 @@ void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int 
   }
 }
 
+void Raster_SpanCopyWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    uint32_t p = src[i];
+    _Raster_CombinePixelsCopyNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
+                                            Raster_PixelA(p), w);
+  }
+}
+
+void Raster_SpanCopySourceAlphaWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    uint32_t p = src[i];
+    _Raster_CombinePixelsCopySourceAlphaNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
+                                                       Raster_PixelA(p), w);
+  }
+}
+
 void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n)
 {
   for (int i = 0; i < n; ++i) _Raster_CombinePixelsHalfMixFAST::doPix(&dest[i], src[i]);

@@ -25,6 +25,10 @@ enum ERasterFillFast
 
 // Copy with source alpha at full weight (_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp).
 void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int n);
+// Copy at weight w = 1..255 (_Raster_CombinePixelsCopyNoClamp).
+void Raster_SpanCopyWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w);
+// Copy with source alpha at weight w = 1..255 (_Raster_CombinePixelsCopySourceAlphaNoClamp).
+void Raster_SpanCopySourceAlphaWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w);
 // Blit at weight exactly 0.5 (_Raster_CombinePixelsHalfMixFAST).
 void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n);
 // Solid fill with one of the whole-word classes; colour is the unscaled fill colour.
@@ -40,6 +44,8 @@ void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint
 
 #if RASTER_HAVE_SSE2
 void Raster_SpanCopySourceAlpha_SSE2(uint32_t* dest, const uint32_t* src, int n);
+void Raster_SpanCopyWeighted_SSE2(uint32_t* dest, const uint32_t* src, int n, int w);
+void Raster_SpanCopySourceAlphaWeighted_SSE2(uint32_t* dest, const uint32_t* src, int n, int w);
 void Raster_SpanHalfMix_SSE2(uint32_t* dest, const uint32_t* src, int n);
 void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
 void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n,
@@ -50,6 +56,14 @@ void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32
 #endif
 
 inline void Raster_SpanCopySourceAlpha(uint32_t* dest, const uint32_t* src, int n) { RASTER_SPAN(Raster_SpanCopySourceAlpha)(dest, src, n); }
+inline void Raster_SpanCopyWeighted(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  RASTER_SPAN(Raster_SpanCopyWeighted)(dest, src, n, w);
+}
+inline void Raster_SpanCopySourceAlphaWeighted(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  RASTER_SPAN(Raster_SpanCopySourceAlphaWeighted)(dest, src, n, w);
+}
 inline void Raster_SpanHalfMix(uint32_t* dest, const uint32_t* src, int n) { RASTER_SPAN(Raster_SpanHalfMix)(dest, src, n); }
 inline void Raster_SpanFillFast(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind)
 {

@@ -85,6 +85,74 @@ void Raster_SpanCopySourceAlpha_SSE2(uint32_t* dest, const uint32_t* src, int n)
   if (i < n) Raster_SpanCopySourceAlpha_Scalar(dest + i, src + i, n - i);
 }
 
+// s + (d - s) * k / 256 per 16-bit lane (bytes widened) with the division truncated toward
+// zero, for 0 <= k <= 256: the magnitude |d - s| * k is at most 255 * 256 and fits unsigned
+// 16 bits; the sign goes back on after the shift.
+static inline __m128i lerpTrunc16(__m128i s16, __m128i d16, __m128i k)
+{
+  __m128i diff = _mm_sub_epi16(d16, s16);
+  __m128i neg = _mm_srai_epi16(diff, 15);
+  __m128i mag = _mm_sub_epi16(_mm_xor_si128(diff, neg), neg);
+  __m128i q = _mm_srli_epi16(_mm_mullo_epi16(mag, k), 8);
+  q = _mm_sub_epi16(_mm_xor_si128(q, neg), neg);
+  return _mm_add_epi16(s16, q);
+}
+
+// All four channels: s + (d - s) * (256 - w) / 256, with 256 - w at most 255.
+void Raster_SpanCopyWeighted_SSE2(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i k = _mm_set1_epi16((short)(256 - w));
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+    __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
+    __m128i lo = lerpTrunc16(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), k);
+    __m128i hi = lerpTrunc16(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero), k);
+    _mm_storeu_si128((__m128i*)(dest + i), _mm_packus_epi16(lo, hi));
+  }
+  if (i < n) Raster_SpanCopyWeighted_Scalar(dest + i, src + i, n - i, w);
+}
+
+// v = w (a + 1) / 256 per pixel (w <= 255, so v <= 255 and w (a + 1) fits 16 bits); colour
+// s + (d - s) (256 - v) / 256 (product at most 255 * 256); alpha min(255, d + v); a = 0
+// leaves the pixel alone.
+void Raster_SpanCopySourceAlphaWeighted_SSE2(uint32_t* dest, const uint32_t* src, int n, int w)
+{
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i alphaMask = _mm_set1_epi32((int)0xFF000000);
+  const __m128i wv = _mm_set1_epi16((short)w);
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i c256 = _mm_set1_epi16(256);
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+    __m128i sa = _mm_and_si128(s, alphaMask);
+    __m128i transparent = _mm_cmpeq_epi32(sa, zero);
+    if (_mm_movemask_epi8(transparent) == 0xFFFF) continue;
+    __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
+    __m128i out[2], vv[2];
+    for (int half = 0; half < 2; ++half)
+    {
+      __m128i s16 = half ? _mm_unpackhi_epi8(s, zero) : _mm_unpacklo_epi8(s, zero);
+      __m128i d16 = half ? _mm_unpackhi_epi8(d, zero) : _mm_unpacklo_epi8(d, zero);
+      __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+      __m128i v = _mm_srli_epi16(_mm_mullo_epi16(wv, _mm_add_epi16(a16, one)), 8);
+      vv[half] = v;
+      out[half] = lerpTrunc16(s16, d16, _mm_sub_epi16(c256, v));
+    }
+    __m128i colour = _mm_andnot_si128(alphaMask, _mm_packus_epi16(out[0], out[1]));
+    // v as a byte in the alpha position of each pixel, then a saturating add to d's alpha.
+    __m128i vBytes = _mm_and_si128(_mm_packus_epi16(vv[0], vv[1]), alphaMask);
+    __m128i alpha = _mm_and_si128(_mm_adds_epu8(d, vBytes), alphaMask);
+    __m128i res = _mm_or_si128(colour, alpha);
+    _mm_storeu_si128((__m128i*)(dest + i), _mm_or_si128(_mm_and_si128(transparent, d), _mm_andnot_si128(transparent, res)));
+  }
+  if (i < n) Raster_SpanCopySourceAlphaWeighted_Scalar(dest + i, src + i, n - i, w);
+}
+
 void Raster_SpanHalfMix_SSE2(uint32_t* dest, const uint32_t* src, int n)
 {
   const __m128i m = _mm_set1_epi32(0x7F7F7F7F);

@@ -113,3 +113,24 @@ TEST(Span, BilinearKeepsConstantsAndInterpolates)
   EXPECT_EQ(out[0], 0x80402010u);
   EXPECT_EQ(out[1], 0x80402010u);
 }
+
+#if RASTER_HAVE_SSE2
+TEST(SpanSSE2, WeightedCopiesMatchScalarAtEveryWeight)
+{
+  std::mt19937 rng(11);
+  std::vector<uint32_t> src(1031), base(1031);
+  for (auto& p : src) p = RandomPixel(rng);
+  for (auto& p : base) p = RandomPixel(rng);
+  for (int w = 1; w < 256; ++w)
+  {
+    std::vector<uint32_t> a = base, b = base;
+    Raster_SpanCopyWeighted_Scalar(a.data(), src.data(), (int)a.size(), w);
+    Raster_SpanCopyWeighted_SSE2(b.data(), src.data(), (int)b.size(), w);
+    ASSERT_EQ(a, b) << "copy w " << w;
+    a = base, b = base;
+    Raster_SpanCopySourceAlphaWeighted_Scalar(a.data(), src.data(), (int)a.size(), w);
+    Raster_SpanCopySourceAlphaWeighted_SSE2(b.data(), src.data(), (int)b.size(), w);
+    ASSERT_EQ(a, b) << "source alpha w " << w;
+  }
+}
+#endif
