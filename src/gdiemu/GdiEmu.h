@@ -144,6 +144,10 @@ BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm);
 // buf; returns false for a null or unknown font.
 bool GdiEmu_GetFontFamilyName(HFONT font, char* buf, int bufSize);
 
+// Forgets every rendered glyph of every face (faces and fonts stay valid). For measuring
+// first-draw costs; nothing else needs it.
+void GdiEmu_FlushGlyphCaches();
+
 // ---- text state ----
 
 // Each returns the previous value (CLR_INVALID, or 0 for the mode, on a null context or

@@ -1,5 +1,7 @@
 #include "GdiEmu_Faces.h"
 
+#include "GdiEmu.h"
+
 #ifndef _WIN32
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -189,6 +191,12 @@ GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64
   GdiEmu_FaceSize* result = fs.get();
   c.sizes[key] = std::move(fs);
   return result;
+}
+
+void GdiEmu_FlushGlyphCaches()
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  for (auto& s : TheCaches().sizes) s.second->glyphs.clear();
 }
 
 const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyphFlags)

@@ -1,6 +1,8 @@
 // Raster_FontPlatform.h - the platform's text output as the cached font uses it (internal).
 #pragma once
 
+#include <cstdint>
+
 #include "GdiEmu.h"
 
 // Draws or measures UTF-8 text with the font selected into dc, as Win32 DrawText does.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "Raster_Combine.h"
@@ -33,6 +34,14 @@ struct Normal
 {
   static void Render(const Raster_GlyphSpan& s, uint32_t color, int w)
   {
+    if constexpr (std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>)
+    {
+      if (w == 256)
+      {
+        RenderOpaqueCopy(s, color);
+        return;
+      }
+    }
     const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
     for (int y = 0; y < s.height; ++y)
     {
@@ -55,6 +64,48 @@ struct Normal
         {
           COMB::doPix(d, r, g, b, 255, w == 256 ? k + 1 : std::min(256, w * k / 256));
         }
+      }
+    }
+  }
+
+  // Copy at full weight, the editor's case: the same formula with f = 255 - k, plus the two
+  // shortcuts it allows. Empty mask runs (most of a glyph cell) are skipped four bytes at a
+  // time, and full coverage stores the opaque colour, which is what the formula gives for
+  // f = 0. The tests hold it to the formula over masks of every width up to 19.
+  static void RenderOpaqueCopy(const Raster_GlyphSpan& s, uint32_t color)
+  {
+    const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
+    const uint32_t solid = 0xFF000000u | (color & 0xFFFFFFu);
+    for (int y = 0; y < s.height; ++y)
+    {
+      uint32_t* row = s.dest + y * s.destStep;
+      const uint8_t* m = s.mask + y * s.maskStep;
+      int x = 0;
+      while (x < s.width)
+      {
+        if (x + 4 <= s.width)
+        {
+          uint32_t quad;
+          std::memcpy(&quad, m + x, 4);
+          if (!quad)
+          {
+            x += 4;
+            continue;
+          }
+        }
+        const int k = m[x];
+        if (k == 255)
+          row[x] = solid;
+        else if (k)
+        {
+          uint8_t* d = (uint8_t*)(row + x);
+          const int f = 255 - k;
+          d[0] = (uint8_t)(b + (d[0] - b) * f / 256);
+          d[1] = (uint8_t)(g + (d[1] - g) * f / 256);
+          d[2] = (uint8_t)(r + (d[2] - r) * f / 256);
+          d[3] = (uint8_t)(255 - (f * (255 - d[3])) / 256);
+        }
+        ++x;
       }
     }
   }

@@ -1,6 +1,7 @@
 // The glyph renderers' pixel formulas and the free glyph functions.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "FontTestUtil.h"
@@ -54,6 +55,32 @@ TEST(GlyphRenderer, NormalCopyMixesByCoverage)
   // Full coverage at full weight is exactly the text colour, opaque; no coverage leaves the pixel.
   EXPECT_EQ(RenderOne(0x12345678, 0x80EB4010, 255, 256, 0), 0xFFEB4010u);
   EXPECT_EQ(RenderOne(0x12345678, 0xFFEB4010, 0, 256, 0), 0x12345678u);
+}
+
+// The full-weight copy loop skips empty mask runs four bytes at a time: every width and
+// offset of zero and non-zero runs must still give the formula's pixels.
+TEST(GlyphRenderer, OpaqueCopyShortcutsMatchTheFormula)
+{
+  std::mt19937 rng(99);
+  for (int width = 1; width <= 19; ++width)
+    for (int rep = 0; rep < 20; ++rep)
+    {
+      std::vector<uint8_t> mask(width * 3);
+      for (uint8_t& k : mask)
+      {
+        const unsigned v = rng() % 4;
+        k = v == 0 ? 0 : v == 1 ? 255 : (uint8_t)(rng() & 0xFF);
+        if (rng() % 3 == 0) k = 0;
+      }
+      std::vector<uint32_t> dest(width * 3), expected(width * 3);
+      for (size_t i = 0; i < dest.size(); ++i) dest[i] = rng();
+      const uint32_t color = rng();
+      for (size_t i = 0; i < dest.size(); ++i)
+        expected[i] = mask[i] ? ReferenceNormalCopy(dest[i], color, mask[i], 256) : dest[i];
+      Raster_GlyphSpan s = {dest.data(), width, mask.data(), width, width, 3};
+      GlyphRenderer::Normal<_Raster_CombinePixelsCopyNoClamp>::Render(s, color, 256);
+      EXPECT_EQ(dest, expected) << "width " << width;
+    }
 }
 
 TEST(GlyphRenderer, OtherClassesTakeCoverageAsWeight)
