@@ -59,8 +59,8 @@ void StampMask(const P& plot, int64_t cx, int64_t cy, const _Raster_CircleMask& 
 // centre (cx, cy). Aliased outlines take, per step along the flat octant, the pixel nearest the
 // ideal circle (midpoint test 4 dx^2 + (2 dy - 1)^2 > 4 r^2, in 1/256 units); aliased fills
 // cover the pixel centres within r + 1/2. Anti-aliased outlines split each step between the two
-// pixels around the ideal circle; anti-aliased fills give the end pixels of each row their
-// covered fraction. Every pixel is drawn once; the plotter clips to the bitmap.
+// pixels around the ideal circle; anti-aliased fills shade a one-pixel fringe by distance.
+// Every pixel is drawn once; the plotter clips to the bitmap.
 struct _Raster_CircleDrawer
 {
   // The octant steps dx that can land inside the bitmap: every point of a step lies at +-dx
@@ -120,34 +120,41 @@ struct _Raster_CircleDrawer
   template <class P>
   static void fill(const P& plot, int64_t cx, int64_t cy, double r, bool aa)
   {
-    const double R = r + 0.5;
-    const int64_t K = (int64_t)std::floor(R);
+    // Aliased: pixel centres within r + 1/2. Anti-aliased: full within r, then coverage
+    // r + 1 - d falling to 0 at r + 1, the same in every direction.
+    const double outer = aa ? r + 1.0 : r + 0.5;
+    const int64_t K = (int64_t)std::floor(outer);
     // Only rows inside the bitmap are visited.
     int64_t yLo = -K, yHi = K;
     if (cy + yLo < 0) yLo = -cy;
     if (cy + yHi > plot.pen.height - 1) yHi = plot.pen.height - 1 - cy;
-    const int64_t q256 = std::llround(R * R * 256.0);
+    const int64_t q256 = std::llround(outer * outer * 256.0);
     for (int64_t y = yLo; y <= yHi; ++y)
     {
       const int64_t row = cy + y;
       if (!aa)
       {
-        int64_t hw = (int64_t)std::sqrt((double)R * R - (double)y * y > 0 ? (double)R * R - (double)y * y : 0.0);
+        const double rest = outer * outer - (double)y * y;
+        int64_t hw = (int64_t)std::sqrt(rest > 0.0 ? rest : 0.0);
         while ((hw + 1) * (hw + 1) * 256 + y * y * 256 <= q256) ++hw;
         while (hw >= 0 && (hw * hw + y * y) * 256 > q256) --hw;
         if (hw >= 0) Span(plot, cx - hw, cx + hw, row);
         continue;
       }
-      const double rest = R * R - (double)y * y;
-      if (rest <= 0.0) continue;
-      const double h = std::sqrt(rest);
-      const int64_t kf = (int64_t)std::floor(h - 0.5);  // |x| <= kf fully covered
-      int c8 = (int)((h - 0.5 - (double)kf) * 256.0);
-      if (c8 > 255) c8 = 255;
-      const int wEdge = (c8 * plot.pen.w) >> 8;
+      const double yy = (double)y * y;
+      const int64_t kf = yy <= r * r ? (int64_t)std::sqrt(r * r - yy) : -1;  // |x| <= kf: full
       if (kf >= 0) Span(plot, cx - kf, cx + kf, row);
-      PutAt(plot, cx + kf + 1, row, wEdge, false);
-      if (kf + 1 != 0) PutAt(plot, cx - kf - 1, row, wEdge, false);
+      const double restOut = outer * outer - yy;
+      const int64_t ko = restOut > 0.0 ? (int64_t)std::sqrt(restOut) : -1;
+      for (int64_t x = kf + 1; x <= ko; ++x)
+      {
+        int c8 = (int)((outer - std::sqrt((double)x * x + yy)) * 256.0);
+        if (c8 <= 0) continue;
+        if (c8 > 255) c8 = 255;
+        const int wEdge = (c8 * plot.pen.w) >> 8;
+        PutAt(plot, cx + x, row, wEdge, false);
+        if (x != 0) PutAt(plot, cx - x, row, wEdge, false);
+      }
     }
   }
 
