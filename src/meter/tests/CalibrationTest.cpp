@@ -43,8 +43,10 @@ void WriteFile(const std::string& path, const std::string& text)
   std::fclose(f);
 }
 
+#ifndef _WIN32
 std::vector<std::string> gNotices;
 void RecordNotice(const char* text, const char* caption, ENoticeKind) { gNotices.push_back(std::string(caption) + ": " + text); }
+#endif
 }  // namespace
 
 // Each line as the first line of a file, and after a complete data line.
