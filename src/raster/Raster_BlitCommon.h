@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "Raster_Bitmap.h"
 #include "Raster_Combine.h"
@@ -68,8 +69,6 @@ private:
   T* mPtr;
   bool mHeap;
 };
-
-#include <cstdlib>
 
 template <class T, int N>
 _Raster_Scratch<T, N>::_Raster_Scratch(int n) : mPtr(mLocal), mHeap(false)
