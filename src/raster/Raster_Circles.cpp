@@ -63,57 +63,77 @@ void StampMask(const P& plot, int64_t cx, int64_t cy, const _Raster_CircleMask& 
 // Every pixel is drawn once; the plotter clips to the bitmap.
 struct _Raster_CircleDrawer
 {
-  // The octant steps dx that can land inside the bitmap: every point of a step lies at +-dx
-  // from the centre in x or in y, so steps nearer than the bitmap's closest column and row, or
-  // farther than its farthest, are skipped (large circles crossing a small bitmap stay cheap).
+  // The octant steps dx that can land inside the bitmap. Every point of step dx lies at +-dx
+  // from the centre in x or in y, so only steps within the bitmap's range of column distances
+  // or of row distances can show: at most two intervals (large circles crossing a small bitmap
+  // stay cheap). Returns the number of intervals.
   template <class P>
-  static void visibleSteps(const P& plot, int64_t cx, int64_t cy, int64_t& lo, int64_t& hi)
+  static int visibleSteps(const P& plot, int64_t cx, int64_t cy, int64_t lo[2], int64_t hi[2])
   {
     auto range = [](int64_t c, int64_t size, int64_t& closest, int64_t& farthest) {
       closest = c < 0 ? -c : (c > size - 1 ? c - (size - 1) : 0);
       const int64_t a = c < 0 ? -c : c, b = (size - 1 - c) < 0 ? c - (size - 1) : size - 1 - c;
       farthest = a > b ? a : b;
     };
-    int64_t nx, fx, ny, fy;
-    range(cx, plot.pen.width, nx, fx);
-    range(cy, plot.pen.height, ny, fy);
-    lo = (nx < ny ? nx : ny) - 1;
-    if (lo < 0) lo = 0;
-    hi = (fx > fy ? fx : fy) + 1;
+    range(cx, plot.pen.width, lo[0], hi[0]);
+    range(cy, plot.pen.height, lo[1], hi[1]);
+    for (int i = 0; i < 2; ++i)
+    {
+      lo[i] = lo[i] > 0 ? lo[i] - 1 : 0;
+      ++hi[i];
+    }
+    if (lo[1] < lo[0])
+    {
+      int64_t t = lo[0];
+      lo[0] = lo[1];
+      lo[1] = t;
+      t = hi[0];
+      hi[0] = hi[1];
+      hi[1] = t;
+    }
+    if (lo[1] <= hi[0] + 1)
+    {
+      if (hi[1] > hi[0]) hi[0] = hi[1];
+      return 1;
+    }
+    return 2;
   }
 
   template <class P>
   static void outline(const P& plot, int64_t cx, int64_t cy, double r, bool aa)
   {
     const int w = plot.pen.w;
-    int64_t dxLo, dxHi;
-    visibleSteps(plot, cx, cy, dxLo, dxHi);
-    if (!aa)
+    int64_t lo[2], hi[2];
+    const int intervals = visibleSteps(plot, cx, cy, lo, hi);
+    for (int k = 0; k < intervals; ++k)
     {
-      const int64_t r4 = std::llround(4.0 * r * r * 256.0);
-      const double rest = r * r - (double)dxLo * dxLo;
-      int64_t dy = (int64_t)std::ceil(r) + 1;
-      if (dxLo > 0 && rest > 0.0) dy = (int64_t)std::ceil(std::sqrt(rest)) + 2;
-      for (int64_t dx = dxLo; dx <= dxHi; ++dx)
+      if (!aa)
       {
-        while (dy > 0 && (4 * dx * dx + (2 * dy - 1) * (2 * dy - 1)) * 256 > r4) --dy;
-        if (dx > dy) break;
-        Sym8(dx, dy, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, w, true); });
+        const int64_t r4 = std::llround(4.0 * r * r * 256.0);
+        const double rest = r * r - (double)lo[k] * lo[k];
+        int64_t dy = (int64_t)std::ceil(r) + 1;
+        if (lo[k] > 0 && rest > 0.0) dy = (int64_t)std::ceil(std::sqrt(rest)) + 2;
+        for (int64_t dx = lo[k]; dx <= hi[k]; ++dx)
+        {
+          while (dy > 0 && (4 * dx * dx + (2 * dy - 1) * (2 * dy - 1)) * 256 > r4) --dy;
+          if (dx > dy) break;
+          Sym8(dx, dy, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, w, true); });
+        }
+        continue;
       }
-      return;
-    }
-    for (int64_t dx = dxLo; dx <= dxHi; ++dx)
-    {
-      const double rest = r * r - (double)dx * dx;
-      if (rest < 0.0) break;
-      const double y = std::sqrt(rest);
-      if ((double)dx > y) break;
-      const int64_t nearPix = (int64_t)y;
-      int f8 = (int)((y - (double)nearPix) * 256.0);
-      if (f8 > 255) f8 = 255;
-      const int wNear = ((255 - f8) * w) >> 8, wFar = (f8 * w) >> 8;
-      Sym8(dx, nearPix, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, wNear, false); });
-      if (wFar) Sym8(dx, nearPix + 1, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, wFar, false); });
+      for (int64_t dx = lo[k]; dx <= hi[k]; ++dx)
+      {
+        const double rest = r * r - (double)dx * dx;
+        if (rest < 0.0) break;
+        const double y = std::sqrt(rest);
+        if ((double)dx > y) break;
+        const int64_t nearPix = (int64_t)y;
+        int f8 = (int)((y - (double)nearPix) * 256.0);
+        if (f8 > 255) f8 = 255;
+        const int wNear = ((255 - f8) * w) >> 8, wFar = (f8 * w) >> 8;
+        Sym8(dx, nearPix, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, wNear, false); });
+        if (wFar) Sym8(dx, nearPix + 1, [&](int64_t p, int64_t q) { PutAt(plot, cx + p, cy + q, wFar, false); });
+      }
     }
   }
 

@@ -776,3 +776,63 @@ TEST(VectorBezier, FillsBetweenCurveAndBase)
   for (int x = 2; x <= 38; ++x) EXPECT_TRUE(s.count({x, 20})) << x;
   EXPECT_TRUE(s.count({2, 10}) && s.count({38, 30}));
 }
+
+// ---------------------------------------------------------------------------------------------
+// Clipping of every primitive
+
+// Random and extreme arguments: nothing may land in the row padding (width 13, row span 16) and
+// nothing outside the buffer (the sanitizer build watches that).
+TEST(VectorClip, EveryPrimitiveStaysInsideTheBitmap)
+{
+  std::mt19937 rng(99);
+  const float extremes[] = {0.0f, -1.0f, 12.5f, 13.0f, 1e6f, -1e6f, 3e38f, -3e38f, NAN, INFINITY};
+  auto coord = [&]() -> float {
+    const unsigned k = rng() % 8;
+    if (k == 0) return extremes[rng() % 10];
+    return (float)((int)(rng() % 60) - 20) + (float)(rng() % 4) * 0.25f;
+  };
+  auto icoord = [&]() -> int {
+    const unsigned k = rng() % 8;
+    if (k == 0) return (int)(rng() % 2 ? 2147483647u : 2147483648u);
+    return (int)(rng() % 60) - 20;
+  };
+  for (bool flipped : {false, true})
+  {
+    Raster_MemBitmap plain(13, 11, 16);
+    FlippedBitmap flip(13, 11, 16);
+    Raster_IBitmap* b = flipped ? (Raster_IBitmap*)&flip : (Raster_IBitmap*)&plain;
+    ASSERT_EQ(b->getRowSpan(), 16);
+    for (int y = 0; y < 11; ++y)
+      for (int x = 0; x < 16; ++x) b->getBits()[y * 16 + x] = x < 13 ? kBack : 0xDEADBEEFu;
+    for (int k = 0; k < 3000; ++k)
+    {
+      const int mode = (int)(rng() % 7) | (rng() % 2 ? 0x10000 : 0);
+      const float weight = (float)(rng() % 5) * 0.25f;
+      const bool aa = rng() % 2;
+      switch (k % 10)
+      {
+        case 0: Raster_Line(b, icoord(), icoord(), icoord(), icoord(), kInk, weight, mode, aa); break;
+        case 1: Raster_FLine(b, coord(), coord(), coord(), coord(), kInk, weight, mode, aa); break;
+        case 2: Raster_DashedLine(b, icoord(), icoord(), icoord(), icoord(), (int)(rng() % 4), (int)(rng() % 4), kInk, weight, mode, aa); break;
+        case 3: Raster_Circle(b, coord(), coord(), coord(), kInk, weight, mode, aa); break;
+        case 4: Raster_FillCircle(b, coord(), coord(), coord(), kInk, weight, mode, aa); break;
+        case 5: Raster_Arc(b, coord(), coord(), coord(), coord(), coord(), kInk, weight, mode, aa); break;
+        case 6: Raster_RoundRect(b, coord(), coord(), coord(), coord(), coord(), kInk, weight, mode, aa); break;
+        case 7:
+        {
+          const int xs[5] = {icoord(), icoord(), icoord(), icoord(), icoord()}, ys[5] = {icoord(), icoord(), icoord(), icoord(), icoord()};
+          Raster_FillConvexPolygon(b, xs, ys, 1 + (int)(rng() % 5), kInk, weight, mode);
+          Raster_FillTrapezoid(b, icoord(), icoord(), icoord(), icoord(), icoord(), icoord(), kInk, weight, mode);
+          break;
+        }
+        case 8: Raster_DrawCBezier(b, coord(), coord(), coord(), coord(), coord(), coord(), coord(), coord(), kInk, weight, mode, aa, 0.5f); break;
+        case 9:
+          Raster_FillCBezier(b, coord(), coord(), coord(), coord(), coord(), coord(), coord(), coord(), coord(), kInk, weight, mode, 1.0f);
+          Raster_FillCBezierX(b, coord(), coord(), coord(), coord(), coord(), coord(), coord(), coord(), coord(), kInk, weight, mode, 1.0f);
+          break;
+      }
+    }
+    for (int y = 0; y < 11; ++y)
+      for (int x = 13; x < 16; ++x) ASSERT_EQ(b->getBits()[y * 16 + x], 0xDEADBEEFu) << "padding written at " << x << "," << y;
+  }
+}
