@@ -470,6 +470,18 @@ int main(int argc, char** argv)
     return 1;
   }
 
+  if (!o.json && o.writeTone.empty())
+  {
+    const char* model = !o.analyse.empty() ? "recording"
+                        : o.device.mModel == EThdDeviceModel::kPolynomial ? "polynomial"
+                        : o.device.mModel == EThdDeviceModel::kSoftClip ? "soft clipper" : "loop-back";
+    std::printf("%s: %d Hz at %.1f dB, %d s denoising, %s out, %s in; %g Hz, block %d, %s buffers; %s%s%s\n",
+                meter.GetEffectName(), (int)meter.GetFrequency(), o.volumeDb, o.denoising, o.output ? "right" : "left",
+                o.input ? "right" : "left", o.rate, o.block, o.useDouble ? "64-bit" : "float", model,
+                meter.IsCalibrationLoaded() ? "; calibration " : "", meter.IsCalibrationLoaded() ? meter.GetCalibrationName() : "");
+    std::printf("\n");
+  }
+
   const int S = (int)o.rate;
   const double runFrames = (o.denoising + 1.0) * o.rate;
   const long long limit = (long long)runFrames + 2LL * S + o.block + o.latency;
@@ -562,7 +574,7 @@ int main(int argc, char** argv)
     return 0;
   }
 
-  if (!progressTexts.empty() && !o.quiet) std::printf("\n");
+  if (!progressTexts.empty() && !o.quiet && !tty) std::printf("\n");
   std::printf("%s\n\n", meter.GetMessageText());
   std::printf("Harmonic levels:\n");
   for (int k = 1; k <= 5; ++k)
