@@ -338,8 +338,10 @@ public:
     std::fflush(stdout);
     mOpen = true;
   }
-  void End()
+  void End(bool completed)
   {
+    if (mOpen && completed)
+      std::printf("\r[%s] 100%%  results ready%*s", std::string(30, '#').c_str(), 40, "");
     if (mOpen) std::printf("\n");
     mOpen = false;
   }
@@ -502,7 +504,7 @@ int main(int argc, char** argv)
       done = true;
     }
   }
-  progress.End();
+  progress.End(done);
   if (!done)
   {
     std::fprintf(stderr, "thdmeasure: no results after %lld frames\n", host.Frames());
