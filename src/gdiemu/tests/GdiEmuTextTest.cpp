@@ -325,3 +325,25 @@ TEST_F(TextFixture, NullArgumentsDrawNothing)
   EXPECT_EQ(GdiEmu_DrawText(dc, nullptr, -1, &r, 0), 0);
   EXPECT_TRUE(AllInk().Empty());
 }
+
+TEST_F(TextFixture, ItalicUnderlineAndStrikeOutFonts)
+{
+  auto draw = [&](DWORD italic, DWORD underline, DWORD strikeOut) {
+    HFONT f = CreateFont(16, 0, 0, 0, FW_NORMAL, italic, underline, strikeOut, 0, 0, 0, 0, 0, "Verdana");
+    HGDIOBJ old = SelectObject(dc, f);
+    Clear();
+    RECT r = {10, 10, 190, 110};
+    GdiEmu_DrawText(dc, "Hello", -1, &r, 0);
+    const Ink ink = AllInk();
+    std::vector<uint32_t> px(Pixels(), Pixels() + W * H);
+    SelectObject(dc, old);
+    DeleteObject(f);
+    return std::make_pair(ink, px);
+  };
+  const auto plain = draw(0, 0, 0), italic = draw(1, 0, 0), under = draw(0, 1, 0), strike = draw(0, 0, 1);
+  EXPECT_NE(italic.second, plain.second);       // the slanted face
+  EXPECT_NEAR(italic.first.y0, plain.first.y0, 1);
+  EXPECT_GT(under.first.y1, plain.first.y1);    // a rule below the baseline
+  EXPECT_GT(strike.first.count, plain.first.count);
+  EXPECT_EQ(strike.first.y1, plain.first.y1);   // the strike-out rule runs through the letters
+}
