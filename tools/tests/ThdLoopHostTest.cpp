@@ -1,41 +1,15 @@
 // The measurement tool's host loop and device models, through the real plug-in object.
 #include "ThdLoopHost.h"
+#include "ThdPrivateHome.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
-// Each test's meters get a private HOME, so that no calibration file of the user applies.
-class ThdLoopHostTest : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-#ifndef _WIN32
-    char tmpl[] = "/tmp/vx_thdhost_home_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    mHome = tmpl;
-    const char* old = std::getenv("HOME");
-    mOldHome = old ? old : "";
-    setenv("HOME", mHome.c_str(), 1);
-#endif
-  }
-  void TearDown() override
-  {
-#ifndef _WIN32
-    setenv("HOME", mOldHome.c_str(), 1);
-    (void)std::system(("rm -rf '" + mHome + "'").c_str());
-#endif
-  }
-  std::string mHome, mOldHome;
-};
+using ThdLoopHostTest = ThdPrivateHome;
 
 struct RunResult
 {

@@ -1,19 +1,16 @@
 // The meter's saved state: 88 bytes of frequency and parameter values, restored with the
 // engine mirrors, the volume mapping and the editor texts brought in line.
 #include "IThdMeter.h"
+#include "ThdPrivateHome.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -45,30 +42,7 @@ public:
   }
 };
 
-// Every meter here gets a private HOME: nothing touches the user's documents.
-class MeterState : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-#ifndef _WIN32
-    char tmpl[] = "/tmp/vx_meter_state_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    mHome = tmpl;
-    const char* old = std::getenv("HOME");
-    mOldHome = old ? old : "";
-    setenv("HOME", mHome.c_str(), 1);
-#endif
-  }
-  void TearDown() override
-  {
-#ifndef _WIN32
-    setenv("HOME", mOldHome.c_str(), 1);
-    (void)std::system(("rm -rf '" + mHome + "'").c_str());
-#endif
-  }
-  std::string mHome, mOldHome;
-};
+using MeterState = ThdPrivateHome;
 
 void PutDoubles(ByteChunk* c, const std::vector<double>& values)
 {

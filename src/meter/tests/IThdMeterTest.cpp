@@ -1,4 +1,5 @@
 #include "IThdMeter.h"
+#include "ThdPrivateHome.h"
 
 #include <gtest/gtest.h>
 
@@ -11,33 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace {
-// Every meter in these tests gets a private HOME, so nothing touches the user's documents.
-class IThdMeterTest : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-#ifndef _WIN32
-    char tmpl[] = "/tmp/vx_meter_home_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    mHome = tmpl;
-    const char* old = std::getenv("HOME");
-    mOldHome = old ? old : "";
-    setenv("HOME", mHome.c_str(), 1);
-#endif
-  }
-  void TearDown() override
-  {
-#ifndef _WIN32
-    setenv("HOME", mOldHome.c_str(), 1);
-    std::string cmd = "rm -rf '" + mHome + "'";
-    (void)std::system(cmd.c_str());
-#endif
-  }
-  std::string mHome, mOldHome;
-};
-}  // namespace
+using IThdMeterTest = ThdPrivateHome;
 
 TEST_F(IThdMeterTest, FreshInstanceIdentityAndDefaults)
 {

@@ -1,9 +1,9 @@
-// Shared by the meter's tests: a private HOME per test (so that no test reads or writes the
-// user's documents folder) and a small host loop that closes the tone output back onto an
+// Shared by the meter's tests: a small host loop that closes the tone output back onto an
 // input through a device function, one block of delay, like a host's audio loop.
 #pragma once
 
 #include "IThdMeter.h"
+#include "ThdPrivateHome.h"
 
 #include <gtest/gtest.h>
 
@@ -17,43 +17,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-
-class ThdPrivateHome : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-#ifndef _WIN32
-    char tmpl[] = "/tmp/vx_meter_home_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    mHome = tmpl;
-    const char* old = std::getenv("HOME");
-    mOldHome = old ? old : "";
-    setenv("HOME", mHome.c_str(), 1);
-#else
-    // Windows asks the shell for the documents folder; the tests' own files go to a
-    // private temporary folder.
-    static int counter = 0;
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("vx_meter_test_" + std::to_string((unsigned long long)::testing::UnitTest::GetInstance()->random_seed()) +
-                      "_" + std::to_string(++counter));
-    std::filesystem::create_directories(dir);
-    mHome = dir.string();
-#endif
-  }
-  void TearDown() override
-  {
-#ifndef _WIN32
-    setenv("HOME", mOldHome.c_str(), 1);
-    std::string cmd = "rm -rf '" + mHome + "'";
-    (void)std::system(cmd.c_str());
-#else
-    std::error_code ec;
-    std::filesystem::remove_all(mHome, ec);
-#endif
-  }
-  std::string mHome, mOldHome;
-};
 
 // What the editor would do for a user action: push the parameter, then tell the meter.
 inline void PressControl(IThdMeter& meter, int tag, double value)
