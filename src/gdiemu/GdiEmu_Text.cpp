@@ -5,6 +5,8 @@
 
 #ifndef _WIN32
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -191,9 +193,28 @@ int SetBkMode(HDC ctx, int mode)
   return prev;
 }
 
+namespace {
+
+// Positions and extents are worked out in 64 bits and kept within +-2^24 pixels (far beyond
+// any context), so the layout cannot overflow whatever rectangle or text length comes in.
+constexpr long long kFar = 1 << 24;
+int Clamp(long long v) { return (int)std::clamp(v, -kFar, kFar); }
+LONG SaturatedAdd(LONG a, long long b) { return (LONG)std::clamp((long long)a + b, (long long)INT32_MIN, (long long)INT32_MAX); }
+
+int DrawTextImpl(HDC ctx, const char* text, int len, RECT* rect, UINT format);
+
+}  // namespace
+
 int GdiEmu_DrawText(HDC ctx, const char* text, int len, RECT* rect, UINT format)
 {
   if (!ctx || !rect || !ctx->font) return 0;
+  return DrawTextImpl(ctx, text, len, rect, format);
+}
+
+namespace {
+
+int DrawTextImpl(HDC ctx, const char* text, int len, RECT* rect, UINT format)
+{
   if (!text) len = 0;
 
   std::vector<Char> chars;
@@ -209,26 +230,28 @@ int GdiEmu_DrawText(HDC ctx, const char* text, int len, RECT* rect, UINT format)
   int maxWidth = 0;
   for (Line& l : lines)
   {
-    for (int i = l.begin; i < l.end; ++i) l.width += GdiEmu_GetGlyph(font->face, chars[i].code, glyphFlags)->advance;
+    for (int i = l.begin; i < l.end; ++i)
+      l.width = (int)std::min<long long>(kFar, (long long)l.width + GdiEmu_GetGlyph(font->face, chars[i].code, glyphFlags)->advance);
     maxWidth = std::max(maxWidth, l.width);
   }
-  const int totalHeight = (int)lines.size() * lineHeight;
+  const int totalHeight = (int)std::min<long long>(kFar, (long long)lines.size() * lineHeight);
 
   if (format & DT_CALCRECT)
   {
-    rect->right = rect->left + maxWidth;
-    rect->bottom = rect->top + totalHeight;
+    rect->right = SaturatedAdd(rect->left, maxWidth);
+    rect->bottom = SaturatedAdd(rect->top, totalHeight);
     return totalHeight;
   }
   if (lines.empty()) return 0;
 
   const bool single = (format & DT_SINGLELINE) != 0;
-  int y0 = rect->top;
+  const long long left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
+  long long y0 = top;
   if (single && (format & DT_VCENTER))
-    y0 = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+    y0 = top + (bottom - top - lineHeight) / 2;
   else if (single && (format & DT_BOTTOM))
-    y0 = rect->bottom - lineHeight;
-  const int result = single && (format & (DT_VCENTER | DT_BOTTOM)) ? y0 + lineHeight - rect->top : totalHeight;
+    y0 = bottom - lineHeight;
+  const int result = single && (format & (DT_VCENTER | DT_BOTTOM)) ? Clamp(y0 + lineHeight - top) : totalHeight;
 
   Clip clip = {0, 0, ctx->rowSpan, ctx->height};
   if (ctx->clip.active)
@@ -248,12 +271,16 @@ int GdiEmu_DrawText(HDC ctx, const char* text, int len, RECT* rect, UINT format)
   for (size_t n = 0; n < lines.size(); ++n)
   {
     const Line& l = lines[n];
-    const int y = y0 + (int)n * lineHeight;
-    int x = rect->left;
+    const long long lineTop = y0 + (long long)n * lineHeight;
+    if (lineTop >= clip.y1) break;                  // this line and all below are out of sight
+    if (lineTop + lineHeight <= clip.y0) continue;  // above the clip
+    const int y = (int)lineTop;
+    long long lineLeft = left;
     if (format & DT_CENTER)
-      x = rect->left + (rect->right - rect->left - l.width) / 2;
+      lineLeft = left + (right - left - l.width) / 2;
     else if (format & DT_RIGHT)
-      x = rect->right - l.width;
+      lineLeft = right - l.width;
+    const int x = Clamp(lineLeft);
 
     if (ctx->bkMode == OPAQUE) FillRect(ctx, clip, x, y, x + l.width, y + lineHeight, bk);
     int pen = x;
@@ -263,10 +290,12 @@ int GdiEmu_DrawText(HDC ctx, const char* text, int len, RECT* rect, UINT format)
       DrawGlyph(ctx, clip, *g, pen + g->left, y + font->ascent - g->top, color);
       if (chars[i].underline) FillRect(ctx, clip, pen, y + underlineY, pen + g->advance, y + underlineY + rule, color);
       pen += g->advance;
+      if (pen >= clip.x1 + lineHeight) break;  // the rest of the line is out of sight
     }
     if (font->underline) FillRect(ctx, clip, x, y + underlineY, pen, y + underlineY + rule, color);
     if (font->strikeOut) FillRect(ctx, clip, x, y + strikeY, pen, y + strikeY + rule, color);
   }
   return result;
 }
+}  // namespace
 #endif

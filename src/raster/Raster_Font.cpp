@@ -2,6 +2,8 @@
 #include "Raster_Font.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "Raster_Blit.h"
@@ -92,6 +94,12 @@ ClipBox Intersect(const ClipBox& a, const ClipBox& b)
 {
   return {std::max(a.l, b.l), std::max(a.t, b.t), std::min(a.r, b.r), std::min(a.b, b.b)};
 }
+
+// Positions are worked out in 64 bits and kept within +-2^24 pixels (far beyond any bitmap),
+// so that no rectangle or text length can overflow the pen arithmetic.
+constexpr long long kFar = 1 << 24;
+int ClampCoord(long long v) { return (int)std::clamp(v, -kFar, kFar); }
+LONG SaturatedAdd(LONG a, long long b) { return (LONG)std::clamp((long long)a + b, (long long)INT32_MIN, (long long)INT32_MAX); }
 
 }  // namespace
 
@@ -433,24 +441,26 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
   const int tw = mr.right - mr.left, th = mr.bottom - mr.top;
   if (fmt & DT_CALCRECT)
   {
-    rect->right = rect->left + tw;
-    rect->bottom = rect->top + th;
+    rect->right = SaturatedAdd(rect->left, tw);
+    rect->bottom = SaturatedAdd(rect->top, th);
     return ret;
   }
   if (!_Raster_Usable(bm)) return ret;
 
-  int x = rect->left, y = rect->top;
+  const long long left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
+  long long px = left, py = top;
   if (fmt & DT_RIGHT)
-    x = rect->right - tw;
+    px = right - tw;
   else if (fmt & DT_CENTER)
-    x = rect->left + (rect->right - rect->left - tw) / 2;
+    px = left + (right - left - tw) / 2;
   if (fmt & DT_BOTTOM)
-    y = rect->bottom - th;
+    py = bottom - th;
   else if (fmt & DT_VCENTER)
-    y = rect->top + (rect->bottom - rect->top - th) / 2;
+    py = top + (bottom - top - th) / 2;
+  const int x = ClampCoord(px), y = ClampCoord(py);
   // As the platform reports it: single-line text placed at the bottom or centre gives the
   // offset from the rectangle's top to the text's bottom, other text its height.
-  if ((fmt & DT_SINGLELINE) && (fmt & (DT_VCENTER | DT_BOTTOM))) ret = y + th - rect->top;
+  if ((fmt & DT_SINGLELINE) && (fmt & (DT_VCENTER | DT_BOTTOM))) ret = ClampCoord(py + th - top);
 
   // Glyphs may overhang the advances on either side (italics, 'j', bold capitals): take a few
   // columns more than the measured box, as far as the bitmap (and the clip) allow.
@@ -499,7 +509,7 @@ int Raster_CachedFont::MeasureGlyphs(const char* str, int strcnt, RECT* rect, UI
       if (!single)
       {
         pen = 0;
-        line += lineStep;
+        line = ClampCoord((long long)line + lineStep);
         continue;
       }
       code = ' ';
@@ -509,11 +519,11 @@ int Raster_CachedFont::MeasureGlyphs(const char* str, int strcnt, RECT* rect, UI
     const int along = vertical ? e->height : e->width, across = vertical ? e->width : e->height;
     extent = std::max({extent, pen + e->advance, pen + along - e->left_extra});
     depth = std::max(depth, line + across);
-    pen += e->advance;
+    pen = ClampCoord((long long)pen + e->advance);
   }
   const int w = vertical ? depth : extent, h = vertical ? extent : depth;
-  rect->right = rect->left + w;
-  rect->bottom = rect->top + h;
+  rect->right = SaturatedAdd(rect->left, w);
+  rect->bottom = SaturatedAdd(rect->top, h);
   return h;
 }
 
@@ -531,7 +541,9 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
   const bool vertical = (mFlags & kRasterFont_Vertical) != 0;
   const bool bottomUp = vertical && (mFlags & kRasterFont_BottomUp);
   const bool single = (dtFlags & DT_SINGLELINE) != 0;
-  int x = rect->left, y = rect->top, textH = 0;
+  const long long left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
+  long long px = left, py = top;
+  int textH = 0;
   if ((dtFlags & (DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM)) || bottomUp)
   {
     RECT m = {0, 0, 0, 0};
@@ -539,14 +551,15 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
     const int tw = m.right, th = m.bottom;
     textH = th;
     if (dtFlags & DT_CENTER)
-      x = rect->left + (rect->right - rect->left - tw) / 2;
+      px = left + (right - left - tw) / 2;
     else if (dtFlags & DT_RIGHT)
-      x = rect->right - tw;
+      px = right - tw;
     if (dtFlags & DT_VCENTER)
-      y = rect->top + (rect->bottom - rect->top - th) / 2;
+      py = top + (bottom - top - th) / 2;
     else if (dtFlags & DT_BOTTOM)
-      y = rect->bottom - th;
+      py = bottom - th;
   }
+  const int x = ClampCoord(px), y = ClampCoord(py);
   ClipBox clip = {0, 0, bm->getWidth(), bm->getHeight()};
   if (!(dtFlags & DT_NOCLIP)) clip = Intersect(clip, {rect->left, rect->top, rect->right, rect->bottom});
   if (clip.Empty())
@@ -568,7 +581,7 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
       if (!single)
       {
         pen = 0;
-        line += lineStep;
+        line = ClampCoord((long long)line + lineStep);
         continue;
       }
       code = ' ';
@@ -595,7 +608,7 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
       bottom = gy + e->left_extra;
     }
     if (DrawGlyph(bm, (unsigned short)code, gx, gy, &clipR)) lowest = std::max(lowest, bottom);
-    pen += e->advance;
+    pen = ClampCoord((long long)pen + e->advance);
   }
   mCombineWeight = savedWeight;
   return lowest - y;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -346,4 +347,31 @@ TEST_F(TextFixture, ItalicUnderlineAndStrikeOutFonts)
   EXPECT_GT(under.first.y1, plain.first.y1);    // a rule below the baseline
   EXPECT_GT(strike.first.count, plain.first.count);
   EXPECT_EQ(strike.first.y1, plain.first.y1);   // the strike-out rule runs through the letters
+}
+
+// Rectangles at the ends of the coordinate range must neither overflow the layout nor draw.
+TEST_F(TextFixture, FarAwayRectanglesNeitherOverflowNorDraw)
+{
+  const LONG big = INT32_MAX - 5, small = INT32_MIN + 5;
+  for (UINT flags : {0u, (UINT)DT_CENTER, (UINT)(DT_RIGHT | DT_BOTTOM | DT_SINGLELINE), (UINT)DT_NOCLIP})
+  {
+    RECT r = {big, big, INT32_MAX, INT32_MAX};
+    GdiEmu_DrawText(dc, "WWW\nW", -1, &r, flags);
+    RECT n = {small, small, small + 10, small + 10};
+    GdiEmu_DrawText(dc, "WWW\nW", -1, &n, flags);
+  }
+  EXPECT_TRUE(InkIn(0, 0, W, H).Empty());
+  // The middle of the whole coordinate range is (-2, -2) (exclusive right and bottom), so
+  // centred text lands around the origin, with no overflow on the way.
+  RECT wide = {INT32_MIN + 1, INT32_MIN + 1, INT32_MAX - 3, INT32_MAX - 3};
+  GdiEmu_DrawText(dc, "W", -1, &wide, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  const Ink ink = AllInk();
+  EXPECT_EQ(ink.x0, 0);
+  EXPECT_LE(ink.x1, Width("W") / 2 + 1);
+  EXPECT_EQ(ink.y0, 0);
+  RECT m = {big, 7, big, 7};
+  GdiEmu_DrawText(dc, "WWWWWWWW", -1, &m, DT_CALCRECT);
+  EXPECT_EQ(m.left, big);
+  EXPECT_EQ(m.right, INT32_MAX);  // saturated
+  EXPECT_EQ(m.bottom, 7 + LineHeight());
 }

@@ -1,6 +1,7 @@
 // Cached fonts: path choice, line breaks, UTF-8, measuring, the glyph cache and its flags.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <random>
 #include <string>
@@ -546,6 +547,33 @@ TEST(CachedFontFlags, OpaqueBackgroundFillsEachGlyphCell)
   for (int y = 10; y < 10 + f->GetLineHeight(); ++y)
     for (int x = 10; x < 40; ++x) green += bm->getBits()[y * bm->getRowSpan() + x] == 0xFF00FF00u;
   EXPECT_GT(green, 40);
+}
+
+// Rectangles at the ends of the coordinate range must neither overflow the pen nor draw.
+TEST(CachedFontText, FarAwayRectanglesNeitherOverflowNorDraw)
+{
+  const LONG big = INT32_MAX - 5, small = INT32_MIN + 5;
+  for (int flags : {0, 0x600})
+  {
+    FontPtr f = Font(flags);
+    f->SetLineSpacingAdjust(flags ? 0 : 3);
+    auto bm = Canvas<Raster_MemBitmap>();
+    auto sys = Canvas<Raster_SysBitmap>();
+    for (UINT format : {0u, (UINT)DT_CENTER, (UINT)(DT_RIGHT | DT_BOTTOM), (UINT)DT_NOCLIP})
+      for (Raster_IBitmap* target : {static_cast<Raster_IBitmap*>(bm.get()), static_cast<Raster_IBitmap*>(sys.get())})
+      {
+        Draw(f.get(), target, "WWW\nW", format, RECT{big, big, INT32_MAX, INT32_MAX});
+        Draw(f.get(), target, "WWW\nW", format, RECT{small, small, small + 10, small + 10});
+        Draw(f.get(), target, "W", format | DT_CENTER | DT_VCENTER | DT_SINGLELINE, RECT{big - 50, small, INT32_MAX, INT32_MAX});
+      }
+    EXPECT_EQ(Test_Ink(bm.get(), kBack).count, 0) << flags;
+    EXPECT_EQ(Test_Ink(sys.get(), kBack).count, 0) << flags;
+    RECT m = {big, 7, big, 7};
+    f->DrawText(nullptr, "WWWWWWWW", -1, &m, DT_CALCRECT);
+    EXPECT_EQ(m.left, big);
+    EXPECT_EQ(m.right, INT32_MAX) << flags;  // saturated
+    EXPECT_EQ(m.bottom, 7 + f->GetLineHeight()) << flags;
+  }
 }
 
 // Arbitrary bytes as text never crash, whichever path and flags.
