@@ -1,6 +1,7 @@
 // Text state and DrawText: lay out UTF-8 text in lines, draw FreeType coverage with the
 // context's colours, clipped to the clip region and (without DT_NOCLIP) the rectangle.
 #include "GdiEmu_Context.h"
+#include "GdiEmu_Blend.h"
 #include "GdiEmu_Faces.h"
 
 #ifndef _WIN32
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <vector>
+
 
 namespace {
 
@@ -137,33 +139,27 @@ void FillRect(HDC ctx, const Clip& clip, int x0, int y0, int x1, int y1, uint32_
   }
 }
 
-// Coverage k mixes the text colour over the pixel: each colour channel moves k/255 of the
-// way to the text colour and the pixel becomes as opaque as the ink covers it.
-inline uint32_t Mix(uint32_t dst, uint32_t color, unsigned k)
-{
-  if (k >= 255) return color;
-  const unsigned inv = 255 - k;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 24; shift += 8)
-  {
-    const unsigned d = (dst >> shift) & 0xFF, s = (color >> shift) & 0xFF;
-    out |= ((s * k + d * inv + 127) / 255) << shift;
-  }
-  const unsigned da = dst >> 24;
-  out |= (da + ((255 - da) * k + 127) / 255) << 24;
-  return out;
-}
-
 void DrawGlyph(HDC ctx, const Clip& clip, const GdiEmu_Glyph& g, int x, int y, uint32_t color)
 {
   const int gx0 = std::max(x, clip.x0), gy0 = std::max(y, clip.y0);
   const int gx1 = std::min(x + g.width, clip.x1), gy1 = std::min(y + g.rows, clip.y1);
+#ifdef __SSE2__
+  const __m128i colorLanes = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)(color | 0xFF000000u)), _mm_setzero_si128());
+#endif
   for (int py = gy0; py < gy1; ++py)
   {
     const uint8_t* cov = g.coverage.data() + (size_t)(py - y) * (size_t)g.width - x;
     uint32_t* row = ctx->pixels + (size_t)py * (size_t)ctx->rowSpan;
     for (int px = gx0; px < gx1; ++px)
-      if (cov[px]) row[px] = Mix(row[px], color, cov[px]);
+    {
+      const unsigned k = cov[px];
+      if (!k) continue;
+#ifdef __SSE2__
+      row[px] = k >= 255 ? color : GdiEmu_MixSSE2(row[px], colorLanes, k);
+#else
+      row[px] = GdiEmu_Mix(row[px], color, k);
+#endif
+    }
   }
 }
 
