@@ -48,6 +48,7 @@ run_ctest() {
   local config=$1; shift
   local log=$LOGS/$config.ctest.log rc=0
   ${wrap:+$wrap} ctest "$@" 2>&1 | tee "$log" || rc=$?
+  if [ "$rc" = 124 ]; then ctest_detail="timed out (see $log)"; return 1; fi
   local line total nfail
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
   if [ -z "$line" ]; then
@@ -110,9 +111,11 @@ step_tsan() {
 step_windows() {
   bash scripts/build.sh windows || { detail="build failed"; return 1; }
   check_imports "$VX_BUILD_ROOT/windows" || { detail="import check failed"; return 1; }
-  wrap="bash scripts/wine-run.sh" \
+  # ctest's per-test timeout ends a hung test; the outer limit also covers Wine itself hanging.
+  wrap="timeout -k 30 ${VX_WINE_TIMEOUT:-2400} bash scripts/wine-run.sh" \
     run_ctest windows --test-dir "$VX_BUILD_ROOT/windows" --output-on-failure --timeout 600
-  local rc=$?; detail="$ctest_detail under Wine, $imports_checked binaries import only system DLLs"
+  local rc=$?; detail="$ctest_detail under Wine; $imports_checked binaries import only system DLLs"
+  "$VX_WINESERVER" -k 2>/dev/null || true    # whatever a killed run left behind
   return $rc
 }
 

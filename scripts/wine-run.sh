@@ -14,8 +14,11 @@ if [ -z "${VX_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" env VX_IN_XVFB=1 bash "$0" "$@"
 fi
 
-# A persistent server: each Wine process then starts in ~0.1 s instead of ~1 s.
-"$VX_WINESERVER" -p
+# A persistent server: each Wine process then starts in ~0.1 s instead of ~1 s. It outlives
+# this script if the script is killed, so it must not hold on to our stdout: a caller reading
+# that through a pipe would wait for it forever.
+"$VX_WINESERVER" -p </dev/null >/dev/null 2>&1
+trap '"$VX_WINESERVER" -k 2>/dev/null; exit 124' TERM INT
 # Start Wine's helper processes (services, explorer, ...) with /dev/null as stdio. If the first
 # Wine process were a test, the helpers would inherit ctest's output pipe and ctest would wait
 # on it long after the test ended.
