@@ -89,8 +89,9 @@ step_native() {
 
 step_asan() {
   bash scripts/build.sh asan || { detail="build failed"; return 1; }
-  # Leak stacks are unwound the slow way: third-party libraries have no frame pointers, and a
-  # suppression must see the whole stack to tell their start-up caches from our own leaks.
+  # Leak stacks are unwound the slow way (here and for fuzzing): third-party libraries have no
+  # frame pointers, and a suppression must see the whole stack to tell their start-up caches
+  # from our own leaks.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0} \
   LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$VX_ROOT/scripts/lsan-suppressions.txt} \
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
@@ -131,7 +132,7 @@ step_fuzz() {
     tmp=$(mktemp -d)
     if [ -d "$corpus" ]; then cp -r "$corpus/." "$tmp/"; else echo "fuzz: $name has no committed corpus"; fi
     vx_stamp "fuzz: $name for ${FUZZ_SECONDS}s over $(ls "$tmp" | wc -l) corpus files"
-    if ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
+    if ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0} \
        LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$VX_ROOT/scripts/lsan-suppressions.txt} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
        "$f" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
          -artifact_prefix="$dir/artifacts/$name-" "$tmp" >"$LOGS/fuzz-$name.log" 2>&1; then
