@@ -53,7 +53,13 @@ case $config in
   *)
     vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench)" ;;
 esac
-[ "$config" = windows ] || args+=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx")
+# The compiler is chosen when a build folder is first configured (or when CC/CXX ask for
+# another); naming it again on every run would make CMake throw away a cache that someone
+# configured with, say, /usr/bin/c++, and rebuild everything. The fuzz build must be clang.
+if [ "$config" != windows ] && { [ ! -f "$dir/CMakeCache.txt" ] || [ -n "${CC:-}${CXX:-}" ] \
+     || [ "$config" = fuzz ]; }; then
+  args+=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx")
+fi
 
 vx_stamp "$config: configure $dir"
 mkdir -p "$dir"
