@@ -18,7 +18,7 @@ for a in "$@"; do
 done
 
 NATIVE_PACKAGES=(
-  build-essential cmake ninja-build g++ clang libclang-rt-14-dev python3
+  build-essential cmake ninja-build g++ clang libclang-rt-14-dev python3 pkgconf
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev libsndfile1-dev libpixman-1-dev
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
