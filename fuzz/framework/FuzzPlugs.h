@@ -91,3 +91,30 @@ inline void UsePrivateHome()
   if (mkdtemp(home)) setenv("HOME", home, 1);
 #endif
 }
+
+// One meter for a whole fuzzing run (its construction searches the file system), brought
+// back to the same state and preset before every input.
+class SharedFuzzMeter
+{
+public:
+  void Init()
+  {
+    UsePrivateHome();
+    mMeter = new FuzzMeter;
+    mMeter->SerializeState(&mBaseline);
+  }
+
+  FuzzMeter* Fresh()
+  {
+    mMeter->UnserializeState(&mBaseline, 0);
+    IPreset* preset = mMeter->GetPreset(0);
+    preset->mChunk.Clear();
+    preset->mChunk.AppendChunk(&mBaseline);
+    preset->mInitialized = true;
+    return mMeter;
+  }
+
+private:
+  FuzzMeter* mMeter = nullptr;  // lives until the process ends
+  ByteChunk mBaseline;
+};

@@ -9,8 +9,7 @@
 #include <cstdint>
 
 namespace {
-FuzzMeter* gMeter = nullptr;
-ByteChunk* gMeterBaseline = nullptr;
+SharedFuzzMeter gMeter;
 
 template <class Plug>
 void Load(Plug* plug, const ByteChunk& file, bool bank)
@@ -24,10 +23,7 @@ void Load(Plug* plug, const ByteChunk& file, bool bank)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-  UsePrivateHome();
-  gMeter = new FuzzMeter;
-  gMeterBaseline = new ByteChunk;
-  gMeter->SerializeState(gMeterBaseline);
+  gMeter.Init();
   return 0;
 }
 
@@ -46,12 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   }
   else
   {
-    gMeter->UnserializeState(gMeterBaseline, 0);
-    gMeter->GetPreset(0)->mChunk.Clear();
-    gMeter->GetPreset(0)->mChunk.AppendChunk(gMeterBaseline);
-    gMeter->GetPreset(0)->mInitialized = true;
-    Load(gMeter, file, bank);
-    CheckMeterInRange(*gMeter);
+    FuzzMeter* meter = gMeter.Fresh();
+    Load(meter, file, bank);
+    CheckMeterInRange(*meter);
   }
   return 0;
 }

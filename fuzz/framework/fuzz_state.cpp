@@ -9,8 +9,7 @@
 #include <cstdint>
 
 namespace {
-FuzzMeter* gMeter = nullptr;
-ByteChunk* gMeterBaseline = nullptr;
+SharedFuzzMeter gMeter;
 
 template <class Plug>
 void Feed(Plug* plug, const ByteChunk& input, bool bank)
@@ -36,10 +35,7 @@ void Feed(Plug* plug, const ByteChunk& input, bool bank)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-  UsePrivateHome();
-  gMeter = new FuzzMeter;
-  gMeterBaseline = new ByteChunk;
-  gMeter->SerializeState(gMeterBaseline);
+  gMeter.Init();
   return 0;
 }
 
@@ -58,14 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   }
   else
   {
-    // One meter for the whole run (its construction searches the file system); each input
-    // starts from the same state and preset.
-    gMeter->UnserializeState(gMeterBaseline, 0);
-    gMeter->GetPreset(0)->mChunk.Clear();
-    gMeter->GetPreset(0)->mChunk.AppendChunk(gMeterBaseline);
-    gMeter->GetPreset(0)->mInitialized = true;
-    Feed(gMeter, input, bank);
-    CheckMeterInRange(*gMeter);
+    FuzzMeter* meter = gMeter.Fresh();
+    Feed(meter, input, bank);
+    CheckMeterInRange(*meter);
   }
   return 0;
 }
