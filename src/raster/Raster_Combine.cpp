@@ -113,7 +113,11 @@ bool applySourceAlpha(uint32_t* pixel, int r, int g, int b, int a, int w, int op
 }
 }  // namespace
 
-void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
+namespace {
+// The two entry points differ only in the copy and multiply classes: with or without
+// clamping of the straight-alpha result.
+template <class CopyClass, class MulClass>
+void CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
 {
   if (!pixel || w <= 0) return;
   if (w > 256) w = 256;
@@ -125,36 +129,25 @@ void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, i
   }
   switch (op)
   {
-    case kRasterOp_Copy: apply<_Raster_CombinePixelsCopyNoClamp>(pixel, r, g, b, a, w); break;
+    case kRasterOp_Copy: apply<CopyClass>(pixel, r, g, b, a, w); break;
     case kRasterOp_Add: apply<_Raster_CombinePixelsAdd>(pixel, r, g, b, a, w); break;
     case kRasterOp_ColorDodge: apply<_Raster_CombinePixelsColorDodge>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Multiply: apply<_Raster_CombinePixelsMulNoClamp>(pixel, r, g, b, a, w); break;
+    case kRasterOp_Multiply: apply<MulClass>(pixel, r, g, b, a, w); break;
     case kRasterOp_Overlay: apply<_Raster_CombinePixelsOverlay>(pixel, r, g, b, a, w); break;
     case kRasterOp_HSVAdjust: apply<_Raster_CombinePixelsHSVAdjust>(pixel, r, g, b, a, w); break;
     default: break;
   }
 }
+}  // namespace
+
+void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
+{
+  CombinePixels2<_Raster_CombinePixelsCopyNoClamp, _Raster_CombinePixelsMulNoClamp>(pixel, r, g, b, a, w, mode);
+}
 
 void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
 {
-  if (!pixel || w <= 0) return;
-  if (w > 256) w = 256;
-  int op = mode & kRasterOp_Mask;
-  if (mode & kRasterMode_SourceAlpha)
-  {
-    applySourceAlpha(pixel, r, g, b, a, w, op);
-    return;
-  }
-  switch (op)
-  {
-    case kRasterOp_Copy: apply<_Raster_CombinePixelsCopyClamp>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Add: apply<_Raster_CombinePixelsAdd>(pixel, r, g, b, a, w); break;
-    case kRasterOp_ColorDodge: apply<_Raster_CombinePixelsColorDodge>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Multiply: apply<_Raster_CombinePixelsMulClamp>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Overlay: apply<_Raster_CombinePixelsOverlay>(pixel, r, g, b, a, w); break;
-    case kRasterOp_HSVAdjust: apply<_Raster_CombinePixelsHSVAdjust>(pixel, r, g, b, a, w); break;
-    default: break;
-  }
+  CombinePixels2<_Raster_CombinePixelsCopyClamp, _Raster_CombinePixelsMulClamp>(pixel, r, g, b, a, w, mode);
 }
 
 uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float weight, int mode)
