@@ -80,7 +80,8 @@ void _Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w)
   dest[0] = (uint8_t)nb;
   dest[1] = (uint8_t)ng;
   dest[2] = (uint8_t)nr;
-  dest[3] = (uint8_t)a;
+  // Fills pass their integer weight as alpha; 256 (full weight) must not wrap to 0.
+  dest[3] = (uint8_t)(a < 0 ? 0 : (a > 255 ? 255 : a));
 }
 
 namespace
