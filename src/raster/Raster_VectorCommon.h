@@ -25,6 +25,10 @@ struct _Raster_Pen
   int w = 0;                       // integer weight 1..256
   int op = 0;                      // combine operation 0..5
   uint32_t pre = 0;                // prescaled colour of a whole-word class
+  // Plain copy (no source alpha) at a float weight of exactly 1.0, 0.5, 0.25 or 0.75: the only
+  // case in which straight lines may mix whole words. An integer weight of 128 also comes from
+  // 0.501, where the word mix would round differently from the half-mix formula.
+  bool wordWeight = false;
 
   bool inside(int x, int y) const { return (unsigned)x < (unsigned)width && (unsigned)y < (unsigned)height; }
   // Logical row y: flipped bitmaps keep their rows bottom-up, so drawing stays upright.

@@ -203,6 +203,40 @@ TEST(VectorLine, WeightClassesOnStraightLines)
   }
 }
 
+// The whole-word mixes are taken for float weights of exactly 1.0, 0.5, 0.25 and 0.75 in plain
+// copy only. 0.501 (integer weight 128) and copy with source alpha take the half-mix formula
+// (s + d) >> 1, which rounds differently when both channels are odd.
+TEST(VectorLine, WholeWordPathOnlyForExactWeightsOfPlainCopy)
+{
+  const uint32_t back = 0x11335577u, ink = 0xFFCCAA99u;
+  uint32_t halfMix = 0;
+  for (int sh = 0; sh < 32; sh += 8) halfMix |= (uint32_t)((Ch(ink, sh) + Ch(back, sh)) >> 1) << sh;
+  ASSERT_NE(halfMix, HalfWord(ink, back));
+  struct Case
+  {
+    float weight;
+    int mode;
+    uint32_t expect;
+  };
+  const Case cases[] = {
+      {0.5f, 0, HalfWord(ink, back)},
+      {0.501f, 0, halfMix},
+      {0.5f, 0x10000, halfMix},  // source alpha 255: weight 128, but not the word path
+      {1.0f, 0x10000, ink},
+      {0.2502f, 0, CopyMix(back, ink, 64)},
+  };
+  for (const Case& c : cases)
+  {
+    Canvas h(8, 8, back), d(8, 8, back), dash(8, 8, back);
+    Raster_Line(&h.bmp, 0, 2, 7, 2, ink, c.weight, c.mode, false);
+    Raster_Line(&d.bmp, 0, 0, 7, 7, ink, c.weight, c.mode, false);
+    Raster_DashedLine(&dash.bmp, 7, 2, 0, 2, 2, 1, ink, c.weight, c.mode, false);
+    EXPECT_EQ(At(&h.bmp, 3, 2), c.expect) << std::hex << c.expect << " weight " << c.weight << " mode " << c.mode;
+    EXPECT_EQ(At(&d.bmp, 3, 3), c.expect) << "diagonal, weight " << c.weight << " mode " << c.mode;
+    EXPECT_EQ(At(&dash.bmp, 6, 2), c.expect) << "dashed, weight " << c.weight << " mode " << c.mode;
+  }
+}
+
 // Sloped lines, circles and curves apply the operation's class to each pixel with the colour's
 // own four channels; copy at full weight overwrites and copy at half weight is (s + d) >> 1.
 TEST(VectorLine, EveryOperationOnOutlines)
