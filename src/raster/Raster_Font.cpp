@@ -12,6 +12,7 @@
 #include "Raster_FontPlatform.h"
 #include "Raster_GlyphRender.h"
 #include "Util_Mutex.h"
+#include "Util_Utf8.h"
 
 namespace {
 
@@ -54,25 +55,6 @@ void EnsureTempBitmap(int size)
   }
 }
 
-int EncodeUTF8(int code, char* out)
-{
-  if (code < 0x80)
-  {
-    out[0] = (char)code;
-    return 1;
-  }
-  if (code < 0x800)
-  {
-    out[0] = (char)(0xC0 | (code >> 6));
-    out[1] = (char)(0x80 | (code & 0x3F));
-    return 2;
-  }
-  out[0] = (char)(0xE0 | ((code >> 12) & 0x0F));
-  out[1] = (char)(0x80 | ((code >> 6) & 0x3F));
-  out[2] = (char)(0x80 | (code & 0x3F));
-  return 3;
-}
-
 // Next character of the string at *pos; false at the length or at a NUL.
 inline bool NextChar(const char* str, int strcnt, int* pos, int* code)
 {
@@ -105,26 +87,10 @@ LONG SaturatedAdd(LONG a, long long b) { return (LONG)std::clamp((long long)a + 
 
 int Raster_DecodeUTF8(const char* str, int avail, int* code)
 {
-  const unsigned char* s = (const unsigned char*)str;
-  const unsigned c = s[0];
-  auto cont = [&](int i) { return i < avail && (s[i] & 0xC0) == 0x80; };
-  if (c >= 0xC2 && c <= 0xDF && cont(1))
-  {
-    *code = (int)(((c & 0x1F) << 6) | (s[1] & 0x3F));
-    return 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2))
-  {
-    *code = (int)(((c & 0x0F) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3F));
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3))
-  {
-    *code = ' ';
-    return 4;
-  }
-  *code = (int)c;
-  return 1;
+  uint32_t full;
+  const int n = Util_DecodeUtf8(str, avail, &full);
+  *code = Util_Utf8Bmp(full);  // glyph codes are 16 bits: four-byte characters show as a space
+  return n;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -265,7 +231,7 @@ bool Raster_CachedFont::RenderGlyph(int code)
 
   const int m = mLineHeight < 16 ? 2 : mLineHeight / 16 + 2;
   char utf8[4];
-  const int n = EncodeUTF8(code, utf8);
+  const int n = Util_EncodeUtf8((uint32_t)code, utf8);
   RECT r = {0, 0, 0, 0};
   _Raster_PlatformDrawText(dc, utf8, n, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   const int advance = std::max(0, (int)(r.right - r.left));

@@ -44,10 +44,9 @@ enum
   kRasterText_UseTextAlpha = 0x40000000
 };
 
-// Decodes one character of UTF-8 from s (at most avail bytes, avail >= 1): C2-DF plus one
-// continuation byte and E0-EF plus two give their code; F0-F4 plus three give a space (the
-// glyph cache holds 16-bit codes only); any other byte, or a sequence cut short, stands for
-// itself. Stores the code and returns the number of bytes used (1 to 4).
+// Decodes one character of UTF-8 from s (at most avail bytes, avail >= 1) under the policy of
+// Util_DecodeUtf8, as a 16-bit glyph code: four-byte characters give a space (the glyph cache
+// holds 16-bit codes only). Stores the code and returns the number of bytes used (1 to 4).
 int Raster_DecodeUTF8(const char* s, int avail, int* code);
 
 // Abstract font. The order of the virtual operations is part of the binary interface.
