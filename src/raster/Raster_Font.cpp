@@ -118,6 +118,8 @@ Raster_CachedFont::~Raster_CachedFont()
 
 void Raster_CachedFont::SetFromHFont(HFONT font, int flags)
 {
+  // The font's lock first, then the module-wide one (the order every path takes).
+  Util_MutexLock fontLock(mLock);
   Util_MutexLock lock(TempLock());
   if ((mFlags & kRasterFont_OwnsFont) && mFont && mFont != font) DeleteObject(mFont);
   mFlags = flags;
@@ -142,6 +144,7 @@ void Raster_CachedFont::SetFromHFont(HFONT font, int flags)
 
 uint32_t Raster_CachedFont::SetTextColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mTextColor;
   mTextColor = color;
   return prev;
@@ -149,6 +152,7 @@ uint32_t Raster_CachedFont::SetTextColor(uint32_t color)
 
 uint32_t Raster_CachedFont::SetBkColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mBkColor;
   mBkColor = color;
   return prev;
@@ -156,6 +160,7 @@ uint32_t Raster_CachedFont::SetBkColor(uint32_t color)
 
 uint32_t Raster_CachedFont::SetEffectColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mEffectColor;
   mEffectColor = color;
   return prev;
@@ -163,6 +168,7 @@ uint32_t Raster_CachedFont::SetEffectColor(uint32_t color)
 
 int Raster_CachedFont::SetBkMode(int mode)
 {
+  Util_MutexLock lock(mLock);
   const int prev = mBkMode;
   mBkMode = mode;
   return prev;
@@ -170,8 +176,45 @@ int Raster_CachedFont::SetBkMode(int mode)
 
 void Raster_CachedFont::SetCombineMode(int mode, float weight)
 {
+  Util_MutexLock lock(mLock);
   mCombineMode = mode;
   mCombineWeight = weight;
+}
+
+uint32_t Raster_CachedFont::GetTextColor()
+{
+  Util_MutexLock lock(mLock);
+  return mTextColor;
+}
+
+HFONT Raster_CachedFont::GetHFont()
+{
+  Util_MutexLock lock(mLock);
+  return mFont;
+}
+
+int Raster_CachedFont::GetLineHeight()
+{
+  Util_MutexLock lock(mLock);
+  return mLineHeight;
+}
+
+void Raster_CachedFont::SetLineSpacingAdjust(int adjust)
+{
+  Util_MutexLock lock(mLock);
+  mLineSpacingAdjust = adjust;
+}
+
+int Raster_CachedFont::GetLineSpacingAdjust() const
+{
+  Util_MutexLock lock(mLock);
+  return mLineSpacingAdjust;
+}
+
+int Raster_CachedFont::GetFlags() const
+{
+  Util_MutexLock lock(mLock);
+  return mFlags;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -179,7 +222,17 @@ void Raster_CachedFont::SetCombineMode(int mode, float weight)
 
 const Raster_CachedFont::charEnt* Raster_CachedFont::FindGlyph(int code) const
 {
+  Util_MutexLock lock(mLock);
   return const_cast<Raster_CachedFont*>(this)->FindGlyphEntry(code);
+}
+
+bool Raster_CachedFont::FindGlyph(int code, charEnt* out) const
+{
+  Util_MutexLock lock(mLock);
+  const charEnt* e = const_cast<Raster_CachedFont*>(this)->FindGlyphEntry(code);
+  if (!e || !out) return e != nullptr;
+  *out = *e;
+  return true;
 }
 
 Raster_CachedFont::charEnt* Raster_CachedFont::FindGlyphEntry(int code)
@@ -356,14 +409,27 @@ Raster_CachedFont::charEnt* Raster_CachedFont::GlyphForDrawing(int code)
 
 bool Raster_CachedFont::TakesNativePath(UINT dtFlags) const
 {
+  Util_MutexLock lock(mLock);
   if (!mFont || RunsUnderWine()) return false;
   if (mLineHeight > 255) return true;  // glyphs that large are not worth caching
   return (mFlags & kRasterFont_PreferNative) && !(mFlags & kGlyphOnlyFlags) && !(dtFlags & kRasterText_UseTextAlpha) &&
          ((dtFlags & DT_SINGLELINE) || mLineSpacingAdjust == 0);
 }
 
+int Raster_CachedFont::DrawTextInColor(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags,
+                                       uint32_t color)
+{
+  Util_MutexLock lock(mLock);
+  const uint32_t saved = mTextColor;
+  mTextColor = color;
+  const int ret = DrawText(bm, str, strcnt, rect, dtFlags);
+  mTextColor = saved;
+  return ret;
+}
+
 int Raster_CachedFont::DrawText(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags)
 {
+  Util_MutexLock lock(mLock);
   dtFlags &= 0x7FFFFFFFu;
   if (!rect || (!bm && !(dtFlags & DT_CALCRECT))) return 0;
   if (!str) str = "";
@@ -583,6 +649,7 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
 bool Raster_CachedFont::DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos, int ypos, const RECT* clipR)
 {
   if (!_Raster_Usable(bm)) return false;
+  Util_MutexLock lock(mLock);
   const charEnt* e = FindGlyphEntry(c);
   if (!e || e->base_offset <= 0 || e->width <= 0 || e->height <= 0) return false;
   const uint8_t* store = (const uint8_t*)mGlyphStore.Get();
