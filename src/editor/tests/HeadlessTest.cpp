@@ -11,17 +11,20 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace
 {
 std::string TempPath(const char* leaf)
 {
-  const char* dir = getenv("TMPDIR");
-  std::string path = dir && *dir ? dir : "/tmp";
-  path += "/vx_editor_" + std::to_string((long)getpid()) + "_" + leaf;
-  return path;
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+  if (ec) dir = ".";
+  const unsigned tag = std::random_device{}();
+  return (dir / ("vx_editor_" + std::to_string(tag) + "_" + leaf)).string();
 }
 
 TEST(Headless, TicksOnlyWhileOpenAndKeepsTheScreen)
@@ -109,10 +112,13 @@ TEST(Headless, URLsAreRecordedAndFailuresReported)
   EXPECT_EQ(f.gui->NOpenedURLs(), 3);
 }
 
+#ifndef _WIN32
 TEST(Headless, PathsFollowTheXdgDirectories)
 {
   EditorFixture f;
   Util_String path;
+  const char* oldHome = getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
   setenv("XDG_DATA_HOME", "/srv/data", 1);
   f.gui->AppSupportPath(&path);
   EXPECT_STREQ(path.Get(), "/srv/data");
@@ -128,18 +134,23 @@ TEST(Headless, PathsFollowTheXdgDirectories)
   EXPECT_STREQ(path.Get(), "/home/tester/.local/share");
   unsetenv("XDG_DATA_HOME");
   unsetenv("XDG_CONFIG_HOME");
+  if (oldHome)
+    setenv("HOME", savedHome.c_str(), 1);
+  else
+    unsetenv("HOME");
 
   f.gui->HostPath(&path);
   EXPECT_EQ(path.Get()[0], '/');
   f.gui->PluginPath(&path);
   EXPECT_EQ(path.Get()[0], '/');
 }
+#endif
 
 TEST(Headless, ImagesFromFilesBesideTheModuleOrAChosenFolder)
 {
   EditorFixture f;
   const std::string dir = TempPath("img");
-  ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
+  ASSERT_TRUE(std::filesystem::create_directories(dir));
   Raster_IBitmap* bm = MakeFramesBitmap(6, 4, 1, false);
   const std::vector<unsigned char> png = EncodePNG(bm);
   delete bm;
@@ -153,11 +164,17 @@ TEST(Headless, ImagesFromFilesBesideTheModuleOrAChosenFolder)
   EXPECT_EQ(loaded->getWidth(), 6);
   EXPECT_EQ(Raster_GetPixel(loaded, 2, 2), FrameColor(0));
   delete loaded;
-  // Names are plain file names: nothing outside the image folders is reached.
-  EXPECT_EQ(f.gui->OSLoadBitmap(9002, "../img/dot.png"), nullptr);
+  // Names are relative, without ".." steps: nothing outside the image folders is reached.
+  const std::string leaf = std::filesystem::path(dir).filename().string();
+  EXPECT_EQ(f.gui->OSLoadBitmap(9002, ("../" + leaf + "/dot.png").c_str()), nullptr);
+  std::filesystem::create_directories(dir + "/sub");
+  std::filesystem::copy_file(dir + "/dot.png", dir + "/sub/dot.png");
+  Raster_IBitmap* nested = f.gui->OSLoadBitmap(9005, "sub/dot.png");
+  EXPECT_NE(nested, nullptr);
+  delete nested;
   EXPECT_EQ(f.gui->OSLoadBitmap(9003, "/etc/passwd"), nullptr);
   EXPECT_EQ(f.gui->OSLoadBitmap(9004, "missing.png"), nullptr);
-  EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Headless, PromptsAnsweredByTheCaller)
