@@ -185,3 +185,32 @@ TEST(DrawPass, RefreshRateDefaultsTo25)
   EXPECT_EQ(gui.FPS(), 60);
 }
 }  // namespace
+
+namespace
+{
+TEST(Editor, ResizeDropsTheControlsAndAsksThePlugIn)
+{
+  EditorFixture f;
+  f.gui->AttachControl(new ProbeControl(f.plug, IRECT(0, 0, 10, 10), "P", nullptr, kParamInt));
+  f.AttachAndOpen();
+  f.gui->MouseDown(5, 5);
+  f.gui->Resize(200, 150);
+  EXPECT_EQ(f.gui->GetNControls(), 0);
+  EXPECT_EQ(f.gui->GetMouseCapture(), -1);
+  EXPECT_EQ(f.gui->GetDrawBitmap()->getWidth(), 200);
+  EXPECT_EQ(f.plug->mResizeW, 200);
+  EXPECT_EQ(f.plug->mResizeH, 150);
+}
+
+TEST(Editor, ParameterNameTooltips)
+{
+  EditorFixture f;
+  IControl* bound = new ProbeControl(f.plug, IRECT(0, 0, 10, 10), "P", nullptr, kParamDouble);
+  IControl* free = new ProbeControl(f.plug, IRECT(0, 0, 10, 10), "Q", nullptr);
+  f.gui->AttachControl(bound);
+  f.gui->AttachControl(free);
+  f.gui->AssignParamNameToolTips();
+  EXPECT_STREQ(bound->GetTooltip(), "Level");
+  EXPECT_STREQ(free->GetTooltip(), "");
+}
+}  // namespace
