@@ -56,28 +56,46 @@ ThdCaptureScan::ThdCaptureScan(double sampleRate)
 
 void ThdCaptureScan::Add(const float* x, int n)
 {
-  for (int i = 0; i < n; ++i)
+  int i = 0;
+  while (i < n)
   {
-    double v = x[i];
-    if (!std::isfinite(v))
+    // Up to the end of the chunk, of the 10 ms block or of the second, whichever comes first.
+    const int count = std::min({n - i, mBlockLen - mBlockFill, mSecondLen - (int)mSecond.size()});
+    double block = 0.0;
+    long long bad = 0, clipped = 0;
+    bool prevClipped = mPrevClipped;
+    const size_t at = mSecond.size();
+    mSecond.resize(at + (size_t)count);
+    float* keep = mSecond.data() + at;
+    for (int j = 0; j < count; ++j)
     {
-      ++mNonFinite;
-      v = 0.0;
+      float v = x[i + j];
+      if (!std::isfinite(v))
+      {
+        ++bad;
+        v = 0.0f;
+      }
+      // Full scale on two samples in a row is a flat top: a clean sine at its peak touches
+      // full scale on one sample at most.
+      const bool atFullScale = std::fabs(v) >= (float)kClipLevel;
+      clipped += atFullScale && prevClipped;
+      prevClipped = atFullScale;
+      keep[j] = v;
+      block += (double)v * v;
     }
-    else if (std::fabs(v) >= kClipLevel)
-    {
-      ++mClipped;
-    }
-    const double e = v * v;
-    mBlockSum += e;
-    if (++mBlockFill == mBlockLen)
+    mPrevClipped = prevClipped;
+    mNonFinite += bad;
+    mClipped += clipped;
+    mBlockSum += block;
+    mSecondSum += block;
+    mBlockFill += count;
+    i += count;
+    if (mBlockFill == mBlockLen)
     {
       mLoudestBlockRms = std::max(mLoudestBlockRms, std::sqrt(mBlockSum / mBlockLen));
       mBlockSum = 0.0;
       mBlockFill = 0;
     }
-    mSecond.push_back((float)v);
-    mSecondSum += e;
     if ((int)mSecond.size() == mSecondLen)
     {
       if (mSecondSum > mLoudestSecondSum)
@@ -160,26 +178,47 @@ ThdToneTracker::ThdToneTracker(double sampleRate, double peak, double hz, double
 
 void ThdToneTracker::Add(const float* x, int n)
 {
-  for (int i = 0; i < n; ++i, ++mPos)
+  int i = 0;
+  if (!mStarted)
   {
-    const double v = std::isfinite(x[i]) ? (double)x[i] : 0.0;
-    if (std::fabs(v) > mThreshold)
+    while (i < n && !(std::fabs(x[i]) > mThreshold)) ++i;
+    if (i == n)
     {
-      if (!mStarted)
-      {
-        mStarted = true;
-        mStart = mPos;
-      }
-      mLastAbove = mPos;
+      mPos += n;
+      return;
     }
-    if (!mStarted) continue;
-    mSumC += v * mOscC;
-    mSumS += v * mOscS;
-    const double c = mOscC * mStepC - mOscS * mStepS;
-    mOscS = mOscS * mStepC + mOscC * mStepS;
-    mOscC = c;
-    if (++mInSecond == mSecondLen) EndSecond();
+    mStarted = true;
+    mStart = mPos + i;
   }
+  // The last sample above the threshold so far: in a tone, one of the chunk's last few.
+  for (int k = n - 1; k >= i; --k)
+    if (std::fabs(x[k]) > mThreshold)
+    {
+      mLastAbove = mPos + k;
+      break;
+    }
+  while (i < n)
+  {
+    const int count = std::min(n - i, mSecondLen - mInSecond);
+    double sc = mSumC, ss = mSumS, c = mOscC, s = mOscS;
+    for (int j = i; j < i + count; ++j)
+    {
+      const double v = std::isfinite(x[j]) ? (double)x[j] : 0.0;
+      sc += v * c;
+      ss += v * s;
+      const double nc = c * mStepC - s * mStepS;
+      s = s * mStepC + c * mStepS;
+      c = nc;
+    }
+    mSumC = sc;
+    mSumS = ss;
+    mOscC = c;
+    mOscS = s;
+    mInSecond += count;
+    i += count;
+    if (mInSecond == mSecondLen) EndSecond();
+  }
+  mPos += n;
 }
 
 void ThdToneTracker::EndSecond()
@@ -288,10 +327,11 @@ ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from,
   mStepS = std::sin(step);
   // The fit's basis is the same every second, so its normal matrix is worked out once.
   double c = 1.0, s = 0.0;
+  const double inv = 1.0 / mSecondLen, half = 0.5 * mSecondLen;
   for (int i = 0; i < mSecondLen; ++i)
   {
-    const double t = ((double)i - 0.5 * mSecondLen) / mSecondLen;
-    const double basis[5] = {1.0, c, s, t * c, t * s};
+    const double t = ((double)i - half) * inv;
+    const double basis[5] = {1.0, c, s, c * t, s * t};
     for (int r = 0; r < 5; ++r)
       for (int k = 0; k < 5; ++k) mAtA[r][k] += basis[r] * basis[k];
     const double nc = c * mStepC - s * mStepS;
@@ -302,31 +342,96 @@ ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from,
 
 void ThdNoiseAnalyser::Add(const double* x, int n)
 {
-  for (int i = 0; i < n; ++i) Sample(x[i]);
+  while (n > 0)
+  {
+    const int m = n < kChunk ? n : kChunk;
+    for (int i = 0; i < m; ++i) mChunk[i] = x[i];
+    Chunk(m);
+    x += m;
+    n -= m;
+  }
 }
 
 void ThdNoiseAnalyser::Add(const float* x, int n)
 {
-  for (int i = 0; i < n; ++i) Sample(x[i]);
+  while (n > 0)
+  {
+    const int m = n < kChunk ? n : kChunk;
+    for (int i = 0; i < m; ++i) mChunk[i] = x[i];
+    Chunk(m);
+    x += m;
+    n -= m;
+  }
 }
 
-void ThdNoiseAnalyser::Sample(double x)
+// The filter cascade over a chunk, its states in registers: the sections run one sample
+// behind another, so their multiply-add chains overlap.
+template <int N>
+void ThdNoiseAnalyser::Filter(int n)
 {
-  if (!std::isfinite(x)) x = 0.0;
-  for (Biquad& b : mFilters) x = b.Run(x);
-  const long long pos = mPos++;
-  if (pos < mFrom || pos >= mTo) return;
-  const double t = ((double)mInSecond - 0.5 * mSecondLen) / mSecondLen;
-  const double c = mOscC, s = mOscS;
-  mAtY[0] += x;
-  mAtY[1] += x * c;
-  mAtY[2] += x * s;
-  mAtY[3] += x * t * c;
-  mAtY[4] += x * t * s;
-  mYY += x * x;
-  mOscC = c * mStepC - s * mStepS;
-  mOscS = s * mStepC + c * mStepS;
-  if (++mInSecond == mSecondLen) EndSecond();
+  double b0[N], b1[N], b2[N], a1[N], a2[N], z1[N], z2[N];
+  for (int k = 0; k < N; ++k)
+  {
+    const Biquad& q = mFilters[(size_t)k];
+    b0[k] = q.b0; b1[k] = q.b1; b2[k] = q.b2; a1[k] = q.a1; a2[k] = q.a2; z1[k] = q.z1; z2[k] = q.z2;
+  }
+  for (int i = 0; i < n; ++i)
+  {
+    double v = mChunk[i];
+    if (!std::isfinite(v)) v = 0.0;
+    for (int k = 0; k < N; ++k)
+    {
+      const double y = b0[k] * v + z1[k];
+      z1[k] = b1[k] * v - a1[k] * y + z2[k];
+      z2[k] = b2[k] * v - a2[k] * y;
+      v = y;
+    }
+    mChunk[i] = v;
+  }
+  for (int k = 0; k < N; ++k)
+  {
+    mFilters[(size_t)k].z1 = z1[k];
+    mFilters[(size_t)k].z2 = z2[k];
+  }
+}
+
+void ThdNoiseAnalyser::Chunk(int n)
+{
+  if (mFilters.size() == 6) Filter<6>(n);
+  else Filter<2>(n);
+  const long long pos = mPos;
+  mPos += n;
+  int i = pos < mFrom ? (int)std::min<long long>(n, mFrom - pos) : 0;
+  const int end = pos + n > mTo ? (int)std::max<long long>(i, mTo - pos) : n;
+  const double inv = 1.0 / mSecondLen, half = 0.5 * mSecondLen;
+  while (i < end)
+  {
+    // Up to the end of the chunk or of the second, with the sums in registers.
+    const int count = std::min(end - i, mSecondLen - mInSecond);
+    double s0 = mAtY[0], s1 = mAtY[1], s2 = mAtY[2], s3 = mAtY[3], s4 = mAtY[4], yy = mYY;
+    double c = mOscC, s = mOscS;
+    for (int j = 0; j < count; ++j)
+    {
+      const double y = mChunk[i + j];
+      const double t = ((double)(mInSecond + j) - half) * inv;
+      const double yc = y * c, ys = y * s;
+      s0 += y;
+      s1 += yc;
+      s2 += ys;
+      s3 += yc * t;
+      s4 += ys * t;
+      yy += y * y;
+      const double nc = c * mStepC - s * mStepS;
+      s = s * mStepC + c * mStepS;
+      c = nc;
+    }
+    mAtY[0] = s0; mAtY[1] = s1; mAtY[2] = s2; mAtY[3] = s3; mAtY[4] = s4; mYY = yy;
+    mOscC = c;
+    mOscS = s;
+    mInSecond += count;
+    i += count;
+    if (mInSecond == mSecondLen) EndSecond();
+  }
 }
 
 void ThdNoiseAnalyser::EndSecond()

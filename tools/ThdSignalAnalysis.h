@@ -36,6 +36,7 @@ private:
   long long mFrames = 0, mNonFinite = 0, mClipped = 0;
   double mBlockSum = 0.0;
   int mBlockFill = 0;
+  bool mPrevClipped = false;
   double mLoudestBlockRms = 0.0;
   std::vector<float> mSecond, mLoudestSecond;
   double mSecondSum = 0.0, mLoudestSecondSum = -1.0;
@@ -119,18 +120,14 @@ private:
   {
     double b0, b1, b2, a1, a2;
     double z1 = 0.0, z2 = 0.0;
-    double Run(double x)
-    {
-      const double y = b0 * x + z1;
-      z1 = b1 * x - a1 * y + z2;
-      z2 = b2 * x - a2 * y;
-      return y;
-    }
   };
-  void Sample(double x);
+  static constexpr int kChunk = 4096;
+  void Chunk(int n);
+  template <int N> void Filter(int n);
   void EndSecond();
 
   double mRate, mHz, mBandHigh;
+  double mChunk[kChunk];
   long long mFrom, mTo, mPos = 0;
   std::vector<Biquad> mFilters;
   int mSecondLen, mInSecond = 0;
