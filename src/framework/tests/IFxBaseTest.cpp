@@ -124,6 +124,27 @@ TEST(IFxBase, HostBlockLargerThanAnnouncedDoesNotOverrun)
   EXPECT_EQ(out[63], 0.5f);
 }
 
+// Unconnected channels read and write scratch buffers sized to the announced block; a
+// double-precision host that sends a longer block must not run past them (ASan catches it).
+TEST(IFxBase, DoubleHostBlockLongerThanAnnouncedDoesNotOverrunScratch)
+{
+  for (bool bypassed : {false, true})
+  {
+    PassThroughPlug plug("1-1 2-2", bypassed ? 16 : 0);
+    if (bypassed) plug.HostSetBypassDelay();
+    plug.HostPrepare(48000, 64);
+    plug.SetBypassed(bypassed);
+    plug.SetInputChannelConnections(1, 1, false);
+    plug.SetOutputChannelConnections(1, 1, false);
+    std::vector<double> in(8192, 0.5), out(8192, 0.0);
+    double* ins[] = {in.data()};
+    double* outs[] = {out.data()};
+    plug.HostProcess(ins, outs, 8192);
+    EXPECT_EQ(plug.GetBlockSize(), 8192) << "bypassed " << bypassed;
+    EXPECT_EQ(out[8191], 0.5) << "bypassed " << bypassed;
+  }
+}
+
 TEST(IFxBase, BypassDelayLineDelaysByExactlyTheLatency)
 {
   for (int latency : {1, 3, 7, 64})
