@@ -99,6 +99,10 @@ void IFxBase::SetInputChannelConnections(int idx, int n, bool connected)
   for (int i = idx; i < end; ++i)
   {
     InChannel* ch = mInChannels.Get(i);
+    // A float channel's scratch still holds the last block the host gave; once the channel
+    // is unconnected it must read silence, not that block again.
+    if (!connected && ch->mConnected && ch->mScratchBuf.Get())
+      std::memset(ch->mScratchBuf.Get(), 0, sizeof(double) * (size_t)ch->mScratchBuf.GetSize());
     ch->mConnected = connected;
     if (!connected) *ch->mSrc = ch->mScratchBuf.Get();
   }

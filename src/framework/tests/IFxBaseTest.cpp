@@ -145,6 +145,21 @@ TEST(IFxBase, DoubleHostBlockLongerThanAnnouncedDoesNotOverrunScratch)
   }
 }
 
+TEST(IFxBase, InputDisconnectedAfterAFloatBlockReadsSilence)
+{
+  PassThroughPlug plug;
+  plug.HostPrepare(48000, 8);
+  float in0[8], in1[8], out0[8], out1[8];
+  for (int i = 0; i < 8; ++i) in0[i] = in1[i] = 0.5f;
+  float* ins[] = {in0, in1};
+  float* outs[] = {out0, out1};
+  plug.HostProcess(ins, outs, 8);
+  EXPECT_EQ(out1[7], 0.5f);
+  plug.SetInputChannelConnections(1, 1, false);
+  plug.HostProcess(ins, outs, 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(out1[i], 0.0f) << "the last float block must not be read again";
+}
+
 TEST(IFxBase, BypassDelayLineDelaysByExactlyTheLatency)
 {
   for (int latency : {1, 3, 7, 64})
