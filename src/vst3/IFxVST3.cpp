@@ -142,7 +142,9 @@ void IFxVST3::AddAudioBus(BusList* list, const char* name, int nChannels)
 
 tresult IFxVST3::initialize(FUnknown* context)
 {
-  const bool again = mInitialized;
+  // A second call while initialised keeps the first context and reports false; after
+  // terminate the object takes a new context, but its buses and parameters are published once.
+  const bool again = GetHostContext() != nullptr;
   if (!again) SingleComponentEffect::initialize(context);
 
   // The host may name itself through its application interface.
@@ -160,8 +162,9 @@ tresult IFxVST3::initialize(FUnknown* context)
     }
   }
 
-  if (!again)
+  if (!mPublished)
   {
+    mPublished = true;
     const int nIn = NInChannels(), nOut = NOutChannels();
     if (nIn >= 1 && nIn <= 6) AddAudioBus(&mAudioInputs, GetInputBusLabel(0), nIn);
     if (IsInstrument())
@@ -204,7 +207,6 @@ tresult IFxVST3::initialize(FUnknown* context)
 
   OnHostIdentified();
   RestorePreset(0);
-  mInitialized = true;
   return again ? kResultFalse : kResultOk;
 }
 

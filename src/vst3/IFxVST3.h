@@ -96,7 +96,7 @@ private:
   vst3::tresult WriteState(vst3::IBStream* state);
   template <class SampleType> void AttachHostBuffers(vst3::ProcessData& data, SampleType** (*pick)(vst3::AudioBusBuffers&));
 
-  bool mInitialized = false;
+  bool mPublished = false;  // buses and parameters, added by the first initialize
   vst3::ProcessContext mProcessContext{};
   Util_PtrList<IFxVST3View> mOpenViews;
   Util_PtrList<Util_String> mParamGroups;

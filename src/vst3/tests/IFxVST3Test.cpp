@@ -271,6 +271,14 @@ TEST_F(IFxVST3Fixture, SecondInitializeIdentifiesTheHostAgainAndAddsNothing)
   EXPECT_EQ(Text(bi.name), "MIDI Input");
   EXPECT_EQ(bi.channelCount, 1);
   EXPECT_EQ(other.mRefs, 1);
+
+  // After terminate a host may initialise again: the new context is kept, nothing is added.
+  EXPECT_EQ(plug->terminate(), kResultOk);
+  EXPECT_EQ(host.mRefs, 1);
+  EXPECT_EQ(plug->initialize(static_cast<FUnknown*>(&host)), kResultOk);
+  EXPECT_EQ(host.mRefs, 2);
+  EXPECT_EQ(plug->getParameterCount(), 6);
+  EXPECT_EQ(plug->getBusCount(kAudio, kOutput), 1);
 }
 
 TEST_F(IFxVST3Fixture, EditsRestartsAndTimeReachTheHost)
