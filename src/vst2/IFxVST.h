@@ -49,6 +49,8 @@ public:
   static constexpr int kMaxChunkBytes = 1 << 20;
   // Block sizes a host may announce; larger announcements are ignored.
   static constexpr int kMaxBlockSize = 1 << 20;
+  // Sample rates a host may set; others (not a number, zero, negative, absurd) are ignored.
+  static constexpr float kMaxSampleRate = 10.0e6f;
 
   // The entry points, as the AEffect record publishes them.
   static VstIntPtr VSTCALLBACK VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 idx, VstIntPtr value,

@@ -107,8 +107,8 @@ VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void*
       return 0;
 
     case effSetSampleRate:
-      // A rate that is not a positive number would reach the plug-in's time keeping.
-      if (std::isfinite(opt) && opt > 0.0f)
+      // A rate that is not a plausible positive number would reach the plug-in's time keeping.
+      if (opt > 0.0f && opt <= kMaxSampleRate)
       {
         SetSampleRate(opt);
         Reset();
