@@ -574,6 +574,13 @@ TEST_F(Vst2Binding, SpeakerArrangements)
   EXPECT_EQ(f.out0, f.in0);
   EXPECT_EQ(f.out1, std::vector<float>(64, 0.0f));
 
+  // Double precision, a block longer than announced, with channel 1 unconnected: its
+  // scratch buffers must grow too.
+  Buffers<double> longer(3000);
+  mHost->ProcessDoubleReplacing(longer.ins, longer.outs, 3000);
+  EXPECT_EQ(longer.out0, longer.in0);
+  EXPECT_EQ(longer.out1, std::vector<double>(3000, 0.0));
+
   VstSpeakerArrangement odd{};
   odd.numChannels = -5;
   mHost->Dispatch(effSetSpeakerArrangement, 0, 0, &odd);
