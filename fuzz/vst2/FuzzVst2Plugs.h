@@ -40,6 +40,7 @@ inline AEffect* VSTCALLBACK FuzzTestPlugEntry(audioMasterCallback host)
 {
   Vst2TestOptions().mMidi = true;
   Vst2TestOptions().mEditor = true;
+  Vst2TestOptions().mWindowHost = true;  // so that the open and close paths are reached
   return Vst2TestEntry(host);
 }
 

@@ -144,7 +144,7 @@ VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void*
       return 0;
 
     case effEditOpen:
-      if (GetGUI() && GetGUI()->OpenWindow(ptr))
+      if (GetGUI() && HasEditorWindowHost() && GetGUI()->OpenWindow(ptr))
       {
         OnGUIOpen();
         return 1;

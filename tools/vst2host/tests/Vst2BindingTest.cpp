@@ -757,10 +757,28 @@ TEST_F(Vst2Binding, EditorOpcodesWithoutEditor)
   EXPECT_EQ(Plug()->mGUIOpens, 0);
 }
 
+TEST_F(Vst2Binding, EditorOpensNoWindowWhereNoWindowHostExists)
+{
+  Vst2TestPlug::Options options;
+  options.mEditor = true;
+  options.mWindowHost = IFxVST::PlatformHasEditorWindowHost();
+#if defined(__linux__)
+  EXPECT_FALSE(options.mWindowHost) << "Linux has no window host for the VST 2 editor";
+#endif
+  Create(options);
+  ERect* rect = nullptr;
+  EXPECT_EQ(mHost->Dispatch(effEditGetRect, 0, 0, &rect), 1) << "the size is known all the same";
+  int parent = 0;
+  EXPECT_EQ(mHost->Dispatch(effEditOpen, 0, 0, &parent), options.mWindowHost ? 1 : 0);
+  EXPECT_EQ(Plug()->mEditor->mOpens, options.mWindowHost ? 1 : 0);
+  EXPECT_EQ(Plug()->mGUIOpens, options.mWindowHost ? 1 : 0);
+}
+
 TEST_F(Vst2Binding, EditorOpcodesWithAttachedEditor)
 {
   Vst2TestPlug::Options options;
   options.mEditor = true;
+  options.mWindowHost = true;
   Create(options);
   Vst2TestPlug* plug = Plug();
   Vst2TestEditor* editor = plug->mEditor;
