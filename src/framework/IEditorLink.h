@@ -18,11 +18,11 @@ public:
   // Called once when the editor is attached, before its window ever opens.
   virtual void PrepDraw() = 0;
 
-  // What a binding's editor view needs: the editor's fixed size in pixels, and its platform
-  // window opened as a child of the host's window (null when none opened) and closed again.
-  // An editor without a window host reports its size and opens nothing.
-  virtual int EditorWidth() const { return 0; }
-  virtual int EditorHeight() const { return 0; }
-  virtual void* OpenEditorWindow(void* /*parentWindow*/) { return nullptr; }
-  virtual void CloseEditorWindow() {}
+  // The editor's fixed size in pixels, which bindings report to hosts.
+  virtual int Width() const { return 0; }
+  virtual int Height() const { return 0; }
+  // Opens the platform window inside the host's parent (an HWND, an NSView, ...) and returns
+  // it, or null when this platform has no window host; closing destroys only the window.
+  virtual void* OpenWindow(void* /*parent*/) { return nullptr; }
+  virtual void CloseWindow() {}
 };

@@ -59,7 +59,7 @@ tresult IFxVST3View::attached(void* parent, FIDString type)
   IEditorLink* editor = mPlug ? mPlug->GetGUI() : nullptr;
   if (!editor || isPlatformTypeSupported(type) != kResultOk) return kResultFalse;
   mParent = parent;
-  editor->OpenEditorWindow(parent);
+  editor->OpenWindow(parent);
   mPlug->OnGUIOpen();
   return kResultOk;
 }
@@ -69,7 +69,7 @@ tresult IFxVST3View::removed()
   if (IEditorLink* editor = mPlug ? mPlug->GetGUI() : nullptr)
   {
     mPlug->OnGUIClose();
-    editor->CloseEditorWindow();
+    editor->CloseWindow();
   }
   mParent = nullptr;
   return kResultOk;
@@ -79,7 +79,7 @@ tresult IFxVST3View::getSize(ViewRect* size)
 {
   IEditorLink* editor = mPlug ? mPlug->GetGUI() : nullptr;
   if (!editor || !size) return kResultFalse;
-  *size = ViewRect{0, 0, editor->EditorWidth(), editor->EditorHeight()};
+  *size = ViewRect{0, 0, editor->Width(), editor->Height()};
   return kResultOk;
 }
 

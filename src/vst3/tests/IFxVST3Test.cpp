@@ -124,10 +124,10 @@ public:
   }
   void SetControlFromPlug(int, double) override {}
   void PrepDraw() override {}
-  int EditorWidth() const override { return 251; }
-  int EditorHeight() const override { return 310; }
-  void* OpenEditorWindow(void*) override { ++opened; return nullptr; }
-  void CloseEditorWindow() override { ++closed; }
+  int Width() const override { return 251; }
+  int Height() const override { return 310; }
+  void* OpenWindow(void*) override { ++opened; return nullptr; }
+  void CloseWindow() override { ++closed; }
   struct Call { int idx; double value; bool normalized; };
   std::vector<Call> fromPlug;
   int opened = 0, closed = 0;
