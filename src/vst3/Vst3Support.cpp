@@ -201,7 +201,7 @@ PluginFactory::~PluginFactory()
   if (mHostContext) mHostContext->release();
 }
 
-bool PluginFactory::RegisterClass(const PClassInfo2& info, CreateFunction create)
+bool PluginFactory::AddClass(const PClassInfo2& info, CreateFunction create)
 {
   ClassEntry* entry = new ClassEntry{info, create};
   if (!mClasses.Add(entry))
