@@ -1,5 +1,8 @@
-// What the plug-in base and the plug-in ask of an attached editor. The editor object
-// implements it; the base owns the attached editor and deletes it through this interface.
+// The seam between the plug-in base and its editor. The framework must not depend on the
+// editor library (the editor depends on the framework), so the base holds its editor through
+// this small interface: IGraphics (src/editor) implements it, and the base owns the attached
+// editor and deletes it through the virtual destructor. Code that needs the whole editor gets
+// it with IGraphics::FromPlug.
 #pragma once
 
 class IEditorLink
