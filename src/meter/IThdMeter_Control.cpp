@@ -232,18 +232,3 @@ double IThdMeter::PumpEditorMessage()
   }
   return 0.0;
 }
-
-// ---- editor effects ----------------------------------------------------------------------------
-// The meter keeps every text and visibility the editor shows in its own members, so they hold
-// with or without an editor. The editor shows them through the control pointers of the
-// layout: mResultsText shows mMessageText, mVolumeText mVolumeLabel, mFrequencyDisplay
-// mFrequencyText; mCancelButton is hidden unless mCancelButtonShown; mAboutImage,
-// mVersionText and mOKButton follow mAboutBoxShown (shown image, text, button; hidden text,
-// button, image). These functions are where the editor does so.
-
-void IThdMeter::ShowResultsText() {}
-void IThdMeter::ShowVolumeLabel() {}
-void IThdMeter::ShowFrequencyText() {}
-void IThdMeter::SetCancelButtonShown(bool shown) { mCancelButtonShown = shown; }
-void IThdMeter::SetAboutBoxShown(bool shown) { mAboutBoxShown = shown; }
-void IThdMeter::MarkAllControlsDirty() {}
