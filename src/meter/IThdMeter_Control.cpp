@@ -3,6 +3,7 @@
 #include "IThdMeter.h"
 
 #include "CalibrationParser.h"
+#include "IGraphics.h"
 #include "IUserNotice.h"
 #include "ThdMath.h"
 #include "Util_CStr.h"
@@ -179,6 +180,13 @@ void IThdMeter::OpenHelpPage(const char* url)
     ShowUserNotice(text, "Info", kNoticeInfo);
   }
 #else
+  // The editor's window host opens addresses the platform's way (and the headless host
+  // records them); without an editor the system's opener is asked directly.
+  if (IGraphics* gui = IGraphics::FromPlug(this))
+  {
+    gui->OpenURL(url);
+    return;
+  }
 #if defined(__APPLE__)
   const char* opener = "open";
 #else
