@@ -1,1 +1,344 @@
-// Implementation follows.
+// IGraphics: construction, the control list, the value flow between controls and parameters,
+// and the drawing pass.
+#include "IGraphics.h"
+
+#include "IControls.h"
+#include "IFxBase.h"
+#include "IParam.h"
+#include "Raster_Bitmap.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+IGraphics::IGraphics(IFxBase* plug, int w, int h, int refreshFPS)
+    : mPlug(plug), mWidth(w < 0 ? 0 : w), mHeight(h < 0 ? 0 : h), mFPS(refreshFPS > 0 ? refreshFPS : 25)
+{
+}
+
+IGraphics::~IGraphics()
+{
+  delete mKeyCatcher;
+  for (int i = mControls.GetSize() - 1; i >= 0; --i) delete mControls.Get(i);
+  mControls.Empty(false);
+  delete mDrawBitmap;
+  delete mTmpBitmap;
+}
+
+IGraphics* IGraphics::FromPlug(IFxBase* plug)
+{
+  return plug ? dynamic_cast<IGraphics*>(plug->GetGUI()) : nullptr;
+}
+
+void IGraphics::PrepDraw()
+{
+  if (!mDrawBitmap) mDrawBitmap = new Raster_SysBitmap(mWidth, mHeight);
+  if (!mTmpBitmap) mTmpBitmap = new Raster_MemBitmap(0, 0, 4);
+}
+
+unsigned int* IGraphics::GetBits()
+{
+  return mDrawBitmap ? mDrawBitmap->getBits() : nullptr;
+}
+
+Raster_IBitmap* IGraphics::GetDrawBitmap()
+{
+  return mDrawBitmap;
+}
+
+void IGraphics::Resize(int w, int h)
+{
+  mWidth = w < 0 ? 0 : w;
+  mHeight = h < 0 ? 0 : h;
+  ReleaseMouseCapture();
+  mMouseOver = -1;
+  for (int i = mControls.GetSize() - 1; i >= 0; --i) delete mControls.Get(i);
+  mControls.Empty(false);
+  delete mDrawBitmap;
+  delete mTmpBitmap;
+  mDrawBitmap = nullptr;
+  mTmpBitmap = nullptr;
+  PrepDraw();
+  if (mPlug) mPlug->ResizeGraphics(w, h);
+}
+
+// ---- control list ----------------------------------------------------------------------------
+
+int IGraphics::AttachControl(IControl* control)
+{
+  if (!control) return -1;
+  mControls.Add(control);
+  return mControls.GetSize() - 1;
+}
+
+void IGraphics::AttachBackground(int id, const char* name)
+{
+  IBitmap bitmap = LoadIBitmap(id, name, 1);
+  IControl* background = new IBitmapControl(mPlug, 0, 0, -1, &bitmap, IChannelBlend(IChannelBlend::kBlendClobber));
+  mControls.Insert(0, background);
+  // Indices held for the capture and the hover control moved up with the list.
+  if (mMouseCapture >= 0) ++mMouseCapture;
+  if (mMouseOver >= 0) ++mMouseOver;
+}
+
+void IGraphics::AttachPanelBackground(const IColor* color)
+{
+  IControl* panel = new IPanelControl(mPlug, IRECT(0, 0, mWidth, mHeight), color);
+  mControls.Insert(0, panel);
+  if (mMouseCapture >= 0) ++mMouseCapture;
+  if (mMouseOver >= 0) ++mMouseOver;
+}
+
+void IGraphics::AttachKeyCatcher(IControl* control)
+{
+  if (mKeyCatcher == control) return;
+  delete mKeyCatcher;
+  mKeyCatcher = control;
+}
+
+void IGraphics::HideControl(int paramIdx, bool hide)
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c->ParamIdx() == paramIdx) c->Hide(hide);
+  }
+}
+
+void IGraphics::GrayOutControl(int paramIdx, bool gray)
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c->ParamIdx() == paramIdx) c->GrayOut(gray);
+  }
+}
+
+void IGraphics::ClampControl(int paramIdx, double lo, double hi, bool normalized)
+{
+  if (!normalized)
+  {
+    IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+    if (!param) return;
+    lo = param->GetNormalized(lo);
+    hi = param->GetNormalized(hi);
+  }
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c->ParamIdx() == paramIdx) c->Clamp(lo, hi);
+  }
+}
+
+void IGraphics::SetAllControlsDirty()
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i) mControls.Get(i)->SetDirty(false);
+}
+
+void IGraphics::SetStrictDrawing(bool strict)
+{
+  mStrict = strict;
+  SetAllControlsDirty();
+}
+
+void IGraphics::AssignParamNameToolTips()
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    IParam* param = (mPlug && c->ParamIdx() >= 0) ? mPlug->GetParam(c->ParamIdx()) : nullptr;
+    if (param) c->SetTooltip(param->GetNameForHost());
+  }
+}
+
+// ---- value flow ------------------------------------------------------------------------------
+
+void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
+{
+  if (!normalized)
+  {
+    IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+    if (!param) return;
+    value = param->GetNormalized(value);
+  }
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(value);
+    const int auxIdx = c->AuxParamIdx(paramIdx);
+    if (auxIdx >= 0) c->SetAuxParamValueFromPlug(auxIdx, value);
+  }
+}
+
+void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue)
+{
+  IControl* c = mControls.Get(controlIdx);
+  if (c) c->SetValueFromPlug(normalizedValue);
+}
+
+void IGraphics::SetParameterFromGUI(int paramIdx, double normalizedValue)
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c->ParamIdx() == paramIdx) c->SetValueFromUserInput(normalizedValue);
+  }
+}
+
+void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* textRect)
+{
+  if (!control || !param || !textRect) return;
+  char current[IParam::kTextLen * 2] = {};
+  param->GetDisplayForHost(current, (int)sizeof current);
+  const int nTexts = param->GetNDisplayTexts();
+  const IParam::EParamType type = param->Type();
+  if (type == IParam::kTypeEnum || (type == IParam::kTypeBool && nTexts > 0))
+  {
+    IPopupMenu menu;
+    for (int i = 0; i < nTexts; ++i)
+    {
+      const char* text = param->GetDisplayTextAtIdx(i);
+      menu.AddItem(text ? text : "");
+      if (text && !strcmp(text, current)) menu.CheckItem(i, true);
+    }
+    if (CreateIPopupMenu(&menu, textRect))
+    {
+      int value = 0;
+      const int chosen = menu.GetChosenItemIdx();
+      // The chosen text stands for its own value, which need not equal its index.
+      if (chosen >= 0 && chosen < nTexts && param->GetDisplayTextAtIdx(chosen, &value))
+        control->SetValueFromUserInput(param->GetNormalized((double)value));
+    }
+    return;
+  }
+  CreateTextEntry(control, control->GetText(), textRect, current, param);
+}
+
+void IGraphics::SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text)
+{
+  if (!control || !param || !text) return;
+  double value = 0.0;
+  const IParam::EParamType type = param->Type();
+  if (type == IParam::kTypeEnum || type == IParam::kTypeBool)
+  {
+    int mapped = 0;
+    // A text that names no choice changes nothing.
+    if (!param->MapDisplayText(text, &mapped)) return;
+    value = (double)mapped;
+  }
+  else
+  {
+    value = atof(text);
+    // "nan" or "inf" typed into a number field must not reach the parameter.
+    if (!std::isfinite(value)) return;
+    if (param->GetNegateDisplay()) value = -value;
+  }
+  control->SetValueFromUserInput(param->GetNormalized(value));
+}
+
+// ---- drawing pass ------------------------------------------------------------------------------
+
+bool IGraphics::IsDirty(IRECT* region)
+{
+  bool dirty = false;
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (!c->IsDirty()) continue;
+    dirty = true;
+    if (region) *region = region->Union(*c->GetRECT());
+  }
+  return dirty;
+}
+
+namespace
+{
+// The pass's overlap rule: right and bottom edges of the region count as touching.
+bool Overlaps(const IRECT& region, const IRECT& rect)
+{
+  return region.R >= rect.L && region.L < rect.R && region.B >= rect.T && region.T < rect.B;
+}
+}  // namespace
+
+void IGraphics::DrawControl(IControl* control)
+{
+  control->Draw(this);
+}
+
+bool IGraphics::Draw(IRECT* region)
+{
+  const int n = mControls.GetSize();
+  if (!n || !region || !mDrawBitmap) return false;
+
+  if (mStrict)
+  {
+    mDrawRECT = *region;
+    for (int i = 0; i < n; ++i)
+    {
+      IControl* c = mControls.Get(i);
+      const IRECT& r = *c->GetRECT();
+      if (!c->IsHidden() && !region->Empty() && !r.Empty() && Overlaps(*region, r)) DrawControl(c);
+    }
+    for (int i = 0; i < n; ++i) mControls.Get(i)->SetClean();
+  }
+  else
+  {
+    IControl* background = mControls.Get(0);
+    if (background->IsDirty())
+    {
+      mDrawRECT = *background->GetRECT();
+      for (int i = 0; i < n; ++i)
+      {
+        IControl* c = mControls.Get(i);
+        if (c->IsHidden()) continue;
+        DrawControl(c);
+        c->SetClean();
+      }
+    }
+    else
+    {
+      for (int i = 1; i < n; ++i)
+      {
+        IControl* dirty = mControls.Get(i);
+        if (!dirty->IsDirty()) continue;
+        mDrawRECT = *dirty->GetRECT();
+        for (int j = 0; j < n; ++j)
+        {
+          IControl* c = mControls.Get(j);
+          if (c->IsHidden()) continue;
+          const IRECT& r = *c->GetRECT();
+          if (j == i || (!mDrawRECT.Empty() && !r.Empty() && Overlaps(r, mDrawRECT))) DrawControl(c);
+        }
+        dirty->SetClean();
+      }
+    }
+  }
+  return DrawScreen(region);
+}
+
+void IGraphics::OnGUIIdle()
+{
+  const int n = mControls.GetSize();
+  for (int i = 0; i < n; ++i) mControls.Get(i)->OnGUIIdle();
+}
+
+// ---- platform defaults -----------------------------------------------------------------------------
+
+bool IGraphics::MeasureIText(IText* text, const char* str, IRECT* destRect)
+{
+  return DrawIText(text, str, destRect, true);
+}
+
+void* IGraphics::OpenWindow(void*, void*, short, short)
+{
+  return nullptr;
+}

@@ -153,6 +153,7 @@ private:
   IRECT mLastScreenRECT;
   int mNScreenUpdates = 0;
   IMouseMod mLastKeyMod;
+  int mKeyX = 0, mKeyY = 0;  // where the pointer last moved; keys go there
   TextEntryRecord* mTextEntry = nullptr;
   PopupRecord* mLastPopup = nullptr;
   int mNPopups = 0;
