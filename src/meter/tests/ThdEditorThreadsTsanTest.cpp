@@ -3,7 +3,7 @@
 // host, and a host thread automates parameters and restores state, all at once. Built in every
 // configuration; under ThreadSanitizer it shows that what the threads share is ordered.
 #include "ThdEditorHost.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include "ByteChunk.h"
 #include "Util_Mutex.h"
@@ -17,7 +17,7 @@
 
 namespace {
 namespace P = ThdEditorPoints;
-using ThdEditorThreadsTsanTest = ThdPrivateHome;
+using ThdEditorThreadsTsanTest = ThdTestFolder;
 
 // What a binding does for a host's parameter change: under the plug-in mutex, set it, tell
 // the plug-in, and let the editor's controls follow.
@@ -32,7 +32,7 @@ void HostAutomate(IThdMeter& meter, int idx, double value)
 
 TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   constexpr int kBlock = 64;
   meter.HostPrepare(800, kBlock);  // short seconds, so that runs complete during the test
   IGraphicsHeadless* gui = static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(&meter));
