@@ -42,23 +42,35 @@ void IThdMeter::OnParamChange(int paramIdx)
     mDenoising.store(SnapDenoising(GetParam(kParamDenoising)->Value()), std::memory_order_relaxed);
 }
 
-// ---- editor actions (editor thread, no lock) -----------------------------------------------
+// ---- editor actions (editor thread) ----------------------------------------------------------
 
 void IThdMeter::from_GUI(int tag)
 {
   switch (tag)
   {
+    // The parameter values and the label and frequency texts are shared with host threads
+    // (automation, state restore), which change them under the plug-in mutex; these few
+    // reads and writes take it too.
     case kParamOutput:
+    {
+      Util_MutexLock lock(mMutex);
       mOutputChannel.store(GetParam(kParamOutput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamInput:
+    {
+      Util_MutexLock lock(mMutex);
       mInputChannel.store(GetParam(kParamInput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamVolume:
+    {
+      Util_MutexLock lock(mMutex);
       mVolume.store(GetParam(kParamVolume)->Value(), std::memory_order_relaxed);
       ApplyVolumeMapping();
       ShowVolumeLabel();
       break;
+    }
     case kParamStart:
       StartMeasurement();
       break;
@@ -75,8 +87,11 @@ void IThdMeter::from_GUI(int tag)
       SetAboutBoxShown(false);
       break;
     case kTagFrequencyEntry:
+    {
+      Util_MutexLock lock(mMutex);
       ParseFrequencyEntry();
       break;
+    }
     default:
       break;
   }

@@ -33,8 +33,8 @@ void HostAutomate(IThdMeter& meter, int idx, double value)
 TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
 {
   IThdMeter meter{Info()};
-  constexpr int kBlock = 64;
-  meter.HostPrepare(800, kBlock);  // short seconds, so that runs complete during the test
+  constexpr int kBlock = 16;
+  meter.HostPrepare(200, kBlock);  // short seconds, so that runs complete during the test
   IGraphicsHeadless* gui = static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(&meter));
   ASSERT_NE(gui, nullptr);
   gui->OpenWindow(gui);
@@ -89,7 +89,7 @@ TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
   // The editor thread: ticks and clicks.
   int results = 0, progress = 0;
   std::string last;
-  for (int step = 0; step < 6000 || results < 2; ++step)
+  for (int step = 0; step < 1500 || results < 1; ++step)
   {
     gui->Tick();
     const std::string text = meter.GetResultsTextControl()->GetTextFromControl();
@@ -111,7 +111,7 @@ TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
         gui->Click(P::kOK[0], P::kOK[1]);
         break;
       case 29:
-        if (step > 200 && step < 1000) gui->Click(P::kStart[0], P::kStart[1]);  // Cancel while running
+        if (step > 200 && step < 600) gui->Click(P::kStart[0], P::kStart[1]);  // Cancel while running
         break;
       default: break;
     }
@@ -124,6 +124,6 @@ TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
   gui->CloseWindow();
 
   EXPECT_GT(blocks.load(), 0);
-  EXPECT_GE(results, 2) << "complete runs reached the results text";
+  EXPECT_GE(results, 1) << "a complete run reached the results text";
   EXPECT_GT(progress, 0);
 }
