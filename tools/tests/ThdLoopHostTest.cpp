@@ -100,7 +100,8 @@ TEST_F(ThdLoopHostTest, NoiseIsSeededAndAveragesOut)
   const RunResult a = Measure(Info(), dev, host, "440", -10.0), b = Measure(Info(), dev, host, "440", -10.0);
   ASSERT_TRUE(a.done);
   for (int k = 1; k <= 5; ++k) EXPECT_EQ(a.h[k], b.h[k]) << "same seed, same run";
-  // Noise of RMS 1e-3 over 12 s at 48 kHz: about 2e-3 * sqrt(2 / N) per harmonic.
+  // Noise of RMS 1e-3 / sqrt(2) (-60 dBFS: a full-scale sine is 0 dBFS) over 12 s at 48 kHz:
+  // about 2e-3 * sqrt(1 / N) per harmonic.
   EXPECT_NEAR(a.h[1], std::pow(10.0, -0.5), 5e-5);
   for (int k = 2; k <= 5; ++k) EXPECT_LT(a.h[k], 5e-5) << k;
   dev.mSeed = 43;
