@@ -57,6 +57,9 @@ void ExpectMatchesGolden(IGraphicsHeadless* gui, const char* name)
 
 TEST_F(ThdEditorGoldenTest, IdleRunningFinishedAndAbout)
 {
+#ifdef _WIN32
+  GTEST_SKIP() << "the pictures are drawn with the Linux text layer's fonts";
+#endif
   IThdMeter meter{Info()};
   ThdEditorDriver d(meter, 48000, 24000);  // two blocks a second
   d.mDevice = [](double x) { return 0.5 * std::tanh(2.0 * x); };  // a gently clipping stage
