@@ -19,7 +19,8 @@ tool=$VX_BUILD_ROOT/native/tools/thdmeasure
 if [ $# -gt 0 ]; then
   args=("$@")
 else
-  args=("${DEFAULT_ARGS[@]}")
+  # The picture of the editor after the run, as the user sees it.
+  args=("${DEFAULT_ARGS[@]}" --snapshot "$VX_BUILD_ROOT/editor.png")
 fi
 vx_stamp "running: tools/thdmeasure ${args[*]}"
 exec "$tool" "${args[@]}"

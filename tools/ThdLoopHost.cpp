@@ -95,5 +95,5 @@ double ThdLoopHost::ProcessBlock()
     TakeOutputs(mOut0f, mOut1f);
   }
   mFrames += n;
-  return mMeter.PumpEditorMessage();
+  return mPump ? mPump() : mMeter.PumpEditorMessage();
 }

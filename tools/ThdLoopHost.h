@@ -43,6 +43,10 @@ public:
   // Appends every processed frame of both outputs, interleaved, to record (null: stop).
   void SetRecord(std::vector<float>* record) { mRecord = record; }
 
+  // What runs after every block in place of the meter's own message pump (the editor's
+  // timer ticks); it returns the message it handed to the meter, or 0.
+  void SetMessagePump(std::function<double()> pump) { mPump = std::move(pump); }
+
   // One block, then the message pump. Returns the message taken (0 when none).
   double ProcessBlock();
   long long Frames() const { return mFrames; }
@@ -63,6 +67,7 @@ private:
   ThdInputStream* mStream = nullptr;
   std::vector<float> mStreamBlock;
   std::function<void(const double*, int)> mTap;
+  std::function<double()> mPump;
   std::vector<double> mTapBlock;
   std::vector<float>* mRecord = nullptr;
   long long mFrames = 0;

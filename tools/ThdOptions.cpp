@@ -116,6 +116,10 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   const char* O = "Output";
   app.add_flag("--json", o.mJson, "print one JSON object instead of text")->group(O);
   app.add_flag("--quiet", o.mQuiet, "no progress texts")->group(O);
+  app.add_option("--snapshot", o.mSnapshot, "write the editor as the user sees it after the run (PNG)")
+    ->type_name("FILE")->group(O);
+  app.add_option("--snapshot-every", o.mSnapshotDir, "write the editor at every progress message into DIR (progress-NNNN.png)")
+    ->type_name("DIR")->group(O);
 
   try
   {

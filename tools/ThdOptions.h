@@ -32,6 +32,8 @@ struct ThdOptions
   bool mDriftCorrect = false, mForce = false;
   // Output.
   bool mJson = false, mQuiet = false;
+  std::string mSnapshot;     // PNG of the editor after the run
+  std::string mSnapshotDir;  // a PNG of the editor per progress message
   // Not on the command line: tests give the meter a private documents folder.
   std::string mDocumentsFolder;
 };

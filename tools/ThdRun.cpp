@@ -2,9 +2,12 @@
 
 #include "ThdCaptureFile.h"
 #include "ThdDevice.h"
+#include "ThdEditorPanel.h"
 #include "ThdLoopHost.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <cmath>
 #include <memory>
 
@@ -123,7 +126,10 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
   hostSettings.mDoubleBuffers = o.mDoubleBuffers;
   hostSettings.mLatency = o.mLatency;
   ThdLoopHost host(meter, o.mMode == EThdMode::kSimulate ? &device : nullptr, hostSettings);
-  ThdFrontPanel panel(meter);
+  // The user's side goes through the editor: clicks, typing, and the timer's drawing passes
+  // after every block, which hand the engine's messages to the meter.
+  ThdEditorPanel panel(meter);
+  host.SetMessagePump([&panel] { return panel.Tick(); });
   panel.Apply(o);
   r.mFrequency = meter.GetFrequency();
   r.mAmplitude = meter.GetAmplitude();
@@ -172,6 +178,17 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     host.SetRecord(&record);
   }
 
+  if (!o.mSnapshotDir.empty())
+  {
+    std::error_code ec;
+    std::filesystem::create_directories(o.mSnapshotDir, ec);
+    if (ec)
+    {
+      *error = "cannot create the folder '" + o.mSnapshotDir + "': " + ec.message();
+      return 1;
+    }
+  }
+
   if (progress) progress->Begin(r);
   if (!panel.PressStart())
   {
@@ -199,8 +216,15 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     }
     if (msg == kMessageProgress)
     {
-      r.mProgress.push_back(meter.GetMessageText());
-      if (progress) progress->Progress(meter.GetMessageText(), (double)host.Frames() / (double)runFrames);
+      r.mProgress.push_back(panel.ResultsText());
+      if (progress) progress->Progress(r.mProgress.back().c_str(), (double)host.Frames() / (double)runFrames);
+      if (!o.mSnapshotDir.empty())
+      {
+        char name[32];
+        std::snprintf(name, sizeof name, "/progress-%04d.png", (int)r.mProgress.size());
+        if (!panel.Snapshot(o.mSnapshotDir + name))
+          r.mWarnings.push_back("cannot write the picture " + o.mSnapshotDir + name);
+      }
     }
     else if (msg == kMessageResults)
     {
@@ -222,6 +246,8 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
 
   r.mMeasured = true;
   r.mResultsText = panel.ResultsText();
+  if (!o.mSnapshot.empty() && !panel.Snapshot(o.mSnapshot))
+    r.mWarnings.push_back("cannot write the picture " + o.mSnapshot);
   r.mThdN = noise.Finish();
   GatherResults(meter, r);
   return 0;

@@ -12,8 +12,8 @@
 #include <vector>
 
 // What the user does on the meter's face: channels, volume, Denoising and frequency, then
-// Start; afterwards the results text. Today it calls the meter's editor actions directly;
-// an editor-driven panel clicks the same controls.
+// Start; afterwards the results text. This one calls the meter's editor actions directly;
+// ThdEditorPanel clicks the same controls on the editor.
 class ThdFrontPanel
 {
 public:

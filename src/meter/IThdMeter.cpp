@@ -35,7 +35,7 @@ IThdMeter::IThdMeter(const IFxInstanceInfo& instanceInfo)
   InitDocumentsFolder();
   LoadCalibration();
   InitParams();
-  // The editor is built, set up and attached here once the editor exists in this build.
+  BuildEditor();
   MakeDefaultPreset("-", 1);
 }
 

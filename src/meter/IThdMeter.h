@@ -152,9 +152,29 @@ public:
   const char* GetFrequencyText() const { return mFrequencyText; }
   // The unread engine message (0 when none); does not take it.
   double PeekEditorMessage() const { return mMessageSlot.load(std::memory_order_acquire); }
-  // Editor effects the editor wires to its controls (see IThdMeter_Control.cpp).
+  // Editor effects, kept as flags too so they hold with or without an editor.
   bool IsCancelButtonShown() const { return mCancelButtonShown; }
   bool IsAboutBoxShown() const { return mAboutBoxShown; }
+
+  // ---- the editor (IThdMeter_Editor.cpp) ----------------------------------------------------
+  // Editor thread: shows the volume label and frequency text that changed since the last
+  // call. Other threads (a state restore) only mark them, so the controls' texts are written
+  // by the thread that draws them.
+  void ApplyPendingEditorTexts();
+  // Whether the dummy control has work for the next drawing pass: an unread engine message or
+  // texts to show.
+  bool HasEditorWork() const;
+  int GetDummyControlIdx() const { return mDummyControlIdx; }
+  // The editor's controls that the meter changes (null without an editor).
+  IControl* GetResultsTextControl() const { return mResultsText; }
+  IControl* GetVolumeTextControl() const { return mVolumeText; }
+  IControl* GetFrequencyDisplay() const { return mFrequencyDisplay; }
+  IControl* GetCancelButton() const { return mCancelButton; }
+  IControl* GetStartButton() const { return mStartButton; }
+  IControl* GetAboutImage() const { return mAboutImage; }
+  IControl* GetVersionText() const { return mVersionText; }
+  IControl* GetOKButton() const { return mOKButton; }
+  IControl* GetVolumeFader() const { return mVolumeFader; }
 
   // ---- tools ----------------------------------------------------------------------------
   // Replaces the table read at construction by the file at path (or drops it with null);
@@ -204,6 +224,9 @@ protected:
   char mFrequencyText[16] = "300";
   bool mCancelButtonShown = false;
   bool mAboutBoxShown = false;
+  // Texts changed off the editor thread, waiting for ApplyPendingEditorTexts.
+  enum { kPendingVolumeLabel = 1, kPendingFrequencyText = 2 };
+  std::atomic<int> mEditorTextsPending{0};
 
   // ---- calibration ---------------------------------------------------------------------
   char mCalibrationName[256] = {};
@@ -268,12 +291,14 @@ protected:
 private:
   void InitDocumentsFolder();
   void InitParams();
+  // Builds the editor with its controls and attaches it (IThdMeter_Editor.cpp).
+  void BuildEditor();
 
   // Start and Cancel (IThdMeter_Control.cpp).
   void StartMeasurement();
   void CancelMeasurement();
   void ParseFrequencyEntry();
-  // Editor effects: today they keep the meter's own texts and flags; the editor shows them.
+  // Editor effects (IThdMeter_Editor.cpp): the meter's own texts and flags, shown by the editor.
   void ShowResultsText();
   void ShowVolumeLabel();
   void ShowFrequencyText();

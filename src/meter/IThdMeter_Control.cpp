@@ -3,6 +3,7 @@
 #include "IThdMeter.h"
 
 #include "CalibrationParser.h"
+#include "IGraphics.h"
 #include "IUserNotice.h"
 #include "ThdMath.h"
 #include "Util_CStr.h"
@@ -41,23 +42,35 @@ void IThdMeter::OnParamChange(int paramIdx)
     mDenoising.store(SnapDenoising(GetParam(kParamDenoising)->Value()), std::memory_order_relaxed);
 }
 
-// ---- editor actions (editor thread, no lock) -----------------------------------------------
+// ---- editor actions (editor thread) ----------------------------------------------------------
 
 void IThdMeter::from_GUI(int tag)
 {
   switch (tag)
   {
+    // The parameter values and the label and frequency texts are shared with host threads
+    // (automation, state restore), which change them under the plug-in mutex; these few
+    // reads and writes take it too.
     case kParamOutput:
+    {
+      Util_MutexLock lock(mMutex);
       mOutputChannel.store(GetParam(kParamOutput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamInput:
+    {
+      Util_MutexLock lock(mMutex);
       mInputChannel.store(GetParam(kParamInput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamVolume:
+    {
+      Util_MutexLock lock(mMutex);
       mVolume.store(GetParam(kParamVolume)->Value(), std::memory_order_relaxed);
       ApplyVolumeMapping();
       ShowVolumeLabel();
       break;
+    }
     case kParamStart:
       StartMeasurement();
       break;
@@ -74,8 +87,11 @@ void IThdMeter::from_GUI(int tag)
       SetAboutBoxShown(false);
       break;
     case kTagFrequencyEntry:
+    {
+      Util_MutexLock lock(mMutex);
       ParseFrequencyEntry();
       break;
+    }
     default:
       break;
   }
@@ -178,6 +194,13 @@ void IThdMeter::OpenHelpPage(const char* url)
     ShowUserNotice(text, "Info", kNoticeInfo);
   }
 #else
+  // The editor's window host opens addresses the platform's way (and the headless host
+  // records them); without an editor the system's opener is asked directly.
+  if (IGraphics* gui = IGraphics::FromPlug(this))
+  {
+    gui->OpenURL(url);
+    return;
+  }
 #if defined(__APPLE__)
   const char* opener = "open";
 #else
@@ -231,18 +254,3 @@ double IThdMeter::PumpEditorMessage()
   }
   return 0.0;
 }
-
-// ---- editor effects ----------------------------------------------------------------------------
-// The meter keeps every text and visibility the editor shows in its own members, so they hold
-// with or without an editor. The editor shows them through the control pointers of the
-// layout: mResultsText shows mMessageText, mVolumeText mVolumeLabel, mFrequencyDisplay
-// mFrequencyText; mCancelButton is hidden unless mCancelButtonShown; mAboutImage,
-// mVersionText and mOKButton follow mAboutBoxShown (shown image, text, button; hidden text,
-// button, image). These functions are where the editor does so.
-
-void IThdMeter::ShowResultsText() {}
-void IThdMeter::ShowVolumeLabel() {}
-void IThdMeter::ShowFrequencyText() {}
-void IThdMeter::SetCancelButtonShown(bool shown) { mCancelButtonShown = shown; }
-void IThdMeter::SetAboutBoxShown(bool shown) { mAboutBoxShown = shown; }
-void IThdMeter::MarkAllControlsDirty() {}
