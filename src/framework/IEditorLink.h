@@ -17,4 +17,12 @@ public:
   virtual void SetControlFromPlug(int controlIdx, double normalizedValue) = 0;
   // Called once when the editor is attached, before its window ever opens.
   virtual void PrepDraw() = 0;
+
+  // The editor's fixed size in pixels, which bindings report to hosts.
+  virtual int Width() const { return 0; }
+  virtual int Height() const { return 0; }
+  // Opens the platform window inside the host's parent (an HWND, an NSView, ...) and returns
+  // it, or null when this platform has no window host; closing destroys only the window.
+  virtual void* OpenWindow(void* /*parent*/) { return nullptr; }
+  virtual void CloseWindow() {}
 };
