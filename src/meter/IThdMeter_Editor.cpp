@@ -118,10 +118,16 @@ void IThdMeter::BuildEditor()
 // ---- editor effects ------------------------------------------------------------------------------
 // The meter keeps every text and visibility in its own members, so they hold with or without
 // an editor; these show them through the controls of the layout.
+//
+// Most of them run inside a drawing pass (the dummy control hands engine messages to MyIdle
+// from its Draw), and the pass cleans every control when it ends. A change made there marks
+// its controls for one more pass as well (Redraw), or it would never reach the screen.
 
 void IThdMeter::ShowResultsText()
 {
-  if (mResultsText) mResultsText->SetTextFromPlug(mMessageText);
+  if (!mResultsText) return;
+  mResultsText->SetTextFromPlug(mMessageText);
+  mResultsText->Redraw();
 }
 
 void IThdMeter::ShowVolumeLabel()
@@ -145,8 +151,16 @@ void IThdMeter::ApplyPendingEditorTexts()
     Util_StrCopy(label, mVolumeLabel);
     Util_StrCopy(frequency, mFrequencyText);
   }
-  if ((pending & kPendingVolumeLabel) && mVolumeText) mVolumeText->SetTextFromPlug(label);
-  if ((pending & kPendingFrequencyText) && mFrequencyDisplay) mFrequencyDisplay->SetTextFromPlug(frequency);
+  if ((pending & kPendingVolumeLabel) && mVolumeText)
+  {
+    mVolumeText->SetTextFromPlug(label);
+    mVolumeText->Redraw();
+  }
+  if ((pending & kPendingFrequencyText) && mFrequencyDisplay)
+  {
+    mFrequencyDisplay->SetTextFromPlug(frequency);
+    mFrequencyDisplay->Redraw();
+  }
 }
 
 bool IThdMeter::HasEditorWork() const
@@ -181,5 +195,9 @@ void IThdMeter::SetAboutBoxShown(bool shown)
 
 void IThdMeter::MarkAllControlsDirty()
 {
-  if (IGraphics* gui = IGraphics::FromPlug(this)) gui->SetAllControlsDirty();
+  IGraphics* gui = IGraphics::FromPlug(this);
+  if (!gui) return;
+  // The whole editor: a shorter text must not leave lines of a longer one below its control.
+  gui->SetAllControlsDirty();
+  for (int i = 0; i < gui->GetNControls(); ++i) gui->GetControl(i)->Redraw();
 }

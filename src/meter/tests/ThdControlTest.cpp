@@ -2,6 +2,7 @@
 // message texts and the host hooks.
 #include "ThdTestHost.h"
 
+#include "IControl.h"
 #include "IGraphics.h"
 #include "IUserNotice.h"
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -57,21 +58,22 @@ void ExpectMatchesGolden(IGraphicsHeadless* gui, const char* name)
 TEST_F(ThdEditorGoldenTest, IdleRunningFinishedAndAbout)
 {
   IThdMeter meter{IFxInstanceInfo{}};
-  ThdEditorDriver d(meter, 8000, 8000);
+  ThdEditorDriver d(meter, 48000, 24000);  // two blocks a second
+  d.mDevice = [](double x) { return 0.5 * std::tanh(2.0 * x); };  // a gently clipping stage
   ASSERT_TRUE(d.Tick());
   ExpectMatchesGolden(d.Gui(), "editor_idle.png");
 
   d.Gui()->Click(P::kFrequency[0], P::kFrequency[1]);
   d.Gui()->CompleteTextEntry("1000");
   d.Click(P::kStart);
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 8; ++i)
   {
     d.Block();
     d.Tick();
   }
   ExpectMatchesGolden(d.Gui(), "editor_running.png");
 
-  ASSERT_TRUE(d.RunToResults(20));
+  ASSERT_TRUE(d.RunToResults(40));
   d.Tick();
   ExpectMatchesGolden(d.Gui(), "editor_finished.png");
 

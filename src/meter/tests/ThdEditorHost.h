@@ -3,9 +3,11 @@
 // the drawing pass, and audio blocks looped back from the tone output to an input.
 #pragma once
 
+#include "IControl.h"
 #include "IGraphicsHeadless.h"
 #include "IThdMeter.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,8 @@ public:
     mMeter.HostProcess(ins, outs, mBlock);
     const bool right = mMeter.GetOutputChannel() != 0.0;
     mReturn = right ? mOut1 : mOut0;
+    if (mDevice)
+      for (double& x : mReturn) x = mDevice(x);
     mFrames += mBlock;
   }
 
@@ -84,6 +88,7 @@ public:
   IThdMeter& mMeter;
   IGraphicsHeadless* mGui = nullptr;
   int mBlock;
+  std::function<double(double)> mDevice;  // the chain under test; null: a plain cable
   long long mFrames = 0;
   std::vector<double> mIn0, mIn1, mOut0, mOut1, mReturn;
   std::vector<std::string> mTexts;

@@ -111,18 +111,23 @@ TEST_F(ThdEditorTest, LayoutWithoutAndWithCalibrationFile)
 TEST_F(ThdEditorTest, MeasurementFromStartToResults)
 {
   MakeMeter();
-  ThdEditorDriver d(*mMeter, 8000, 8000);  // one second per block
+  ThdEditorDriver d(*mMeter, 8000, 4000);  // two blocks and two ticks a second
   d.Tick();
   d.Click(P::kStart);
   EXPECT_EQ(mMeter->IsMeasuring(), 1);
   EXPECT_FALSE(mMeter->GetCancelButton()->IsHidden());
-  ASSERT_TRUE(d.RunToResults(20));
+  ASSERT_TRUE(d.RunToResults(40));
 
-  // One progress text per second: the settling second and twelve averaging seconds, the
-  // last one replaced by the results at the completion frame.
-  ASSERT_GE(d.mTexts.size(), 13u);
-  EXPECT_EQ(d.mTexts[0].rfind("Time left: 0 min 12 sec\nHarmonic1: ", 0), 0u) << d.mTexts[0];
-  EXPECT_EQ(d.mTexts[11].rfind("Time left: 0 min 1 sec\nHarmonic1: 0.3162", 0), 0u) << d.mTexts[11];
+  // One progress text per second, counting down from 12 (the settling second) to 0, each
+  // with the fundamental's level of the last second once the tone has come back; then the
+  // results.
+  ASSERT_EQ(d.mTexts.size(), 14u);
+  for (int i = 0; i < 13; ++i)
+  {
+    const std::string expected = "Time left: 0 min " + std::to_string(12 - i) + " sec\nHarmonic1: ";
+    EXPECT_EQ(d.mTexts[(size_t)i].rfind(expected, 0), 0u) << d.mTexts[(size_t)i];
+  }
+  EXPECT_NE(d.mTexts[5].find("Harmonic1: 0.3162"), std::string::npos) << d.mTexts[5];
   const std::string results = d.ResultsText();
   EXPECT_EQ(results.rfind("THD=", 0), 0u);
   EXPECT_NE(results.find("\nHarmonic1=0.31622777\nHarmonic2="), std::string::npos) << results;
@@ -144,7 +149,7 @@ TEST_F(ThdEditorTest, CancelDuringARun)
     d.Block();
     d.Tick();
   }
-  EXPECT_EQ(std::string(d.ResultsText()).rfind("Time left: 0 min 10 sec", 0), 0u) << d.ResultsText();
+  EXPECT_EQ(std::string(d.ResultsText()).rfind("Time left: 0 min 9 sec", 0), 0u) << d.ResultsText();
   // While running, the click on that rectangle reaches only Cancel.
   d.Click(P::kStart);
   EXPECT_EQ(mMeter->IsMeasuring(), 0);
@@ -175,7 +180,7 @@ TEST_F(ThdEditorTest, AboutBoxCoversTheControlsUnderIt)
   d.Click(P::kFrequency);
   d.Click(P::kDenoising[2]);
   d.Gui()->Click(180, P::kFaderY);
-  d.Click(P::kStart);
+  d.Gui()->Click(60, 182);  // Start, left of the about box's OK button
   EXPECT_EQ(mMeter->GetParam(kParamOutput)->Value(), 0.0);
   EXPECT_FALSE(d.Gui()->HasPendingTextEntry());
   EXPECT_EQ(mMeter->GetParam(kParamDenoising)->Value(), 0.0);
@@ -309,7 +314,7 @@ TEST_F(ThdEditorTest, StateRestoreReachesTheTexts)
   d.Tick();
   ByteChunk chunk;
   const double state[11] = {1000, 0, 0, 0, 1.0, 0, 0, 0, 0, 0, 0};
-  for (double v : state) chunk.Put(&v);
+  for (double v : state) chunk.AppendValue(v);
   mMeter->UnserializeState(&chunk, 0);
   EXPECT_TRUE(d.Tick());
   EXPECT_EQ(Text(mMeter->GetFrequencyDisplay()), "1000");
