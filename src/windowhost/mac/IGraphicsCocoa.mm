@@ -249,6 +249,13 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 - (void)removeFromSuperview
 {
+  // Only a view that has a superview is being taken away (AppKit implementations may call
+  // this on a view that is about to be added for the first time).
+  if (![self superview])
+  {
+    [super removeFromSuperview];
+    return;
+  }
   // The graphics' CloseWindow gives up its reference; stay alive until the superview lets go.
   [self retain];
   if (mTextFieldView) [self endUserInput];
@@ -348,7 +355,9 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
     mTextFieldView = nil;
     [field setDelegate:nil];
     [field removeFromSuperview];
-    [field release];
+    // Autoreleased: this runs inside the field's own end-of-editing notification, and the
+    // field still finishes its work after the delegate returns.
+    [field autorelease];
     [[self window] makeFirstResponder:self];
   }
   mEdControl = 0;

@@ -102,6 +102,12 @@ void CFRelease(const void* object);
 BOOL NSApplicationLoad(void);
 }
 
+// ---- run loop modes ------------------------------------------------------------------------------
+// gnustep-base 1.28 keeps NSRunLoopCommonModes as a mode of its own that no loop ever runs, so
+// a timer added for it would never fire (nor ever be let go of); the default mode is the
+// nearest it has.
+#define NSRunLoopCommonModes NSDefaultRunLoopMode
+
 // ---- macOS 10.12+ enum spellings ------------------------------------------------------------------
 #ifndef NSEventTypeLeftMouseDown
 #define NSEventTypeLeftMouseDown NSLeftMouseDown
