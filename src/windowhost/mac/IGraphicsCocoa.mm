@@ -512,7 +512,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
     if (item->GetSubmenu())
     {
-      NSMenuItem* nsItem = [self addItemWithTitle:nsTitle action:NULL keyEquivalent:@""];
+      NSMenuItem* nsItem = (NSMenuItem*)[self addItemWithTitle:nsTitle action:NULL keyEquivalent:@""];
       IGraphicsNSMenu_vIThdMeter_vst* sub =
           [[IGraphicsNSMenu_vIThdMeter_vst alloc] initWithIPopupMenuAndReciever:(item->GetSubmenu()) :(receiver)];
       [nsItem setSubmenu:sub];
@@ -524,7 +524,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
     }
     else
     {
-      NSMenuItem* nsItem = [self addItemWithTitle:nsTitle action:@selector(OnMenuSelection:) keyEquivalent:@""];
+      NSMenuItem* nsItem = (NSMenuItem*)[self addItemWithTitle:nsTitle action:@selector(OnMenuSelection:) keyEquivalent:@""];
       [nsItem setTarget:receiver];
       if (item->GetFlags() & IPopupMenuItem::kTitle) [nsItem setIndentationLevel:1];
       if (item->GetChecked()) [nsItem setState:NSControlStateValueOn];

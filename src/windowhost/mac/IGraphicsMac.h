@@ -48,6 +48,11 @@ public:
   void* OpenWindow(void* parentWnd, void* parentControl, short leftOffset = 0, short topOffset = 0) override;
   // The Carbon path: hostWindow is the host's WindowRef.
   void AttachSubWindow(void* hostWindow) override;
+  // The same child window over a host NSWindow the caller keeps (Cocoa hosts with a window but
+  // no view to offer). RemoveSubWindow then leaves that window open.
+  void AttachToHostWindow(void* hostNSWindow);
+  // The child window of either path (CustomCocoaWindow_vIThdMeter_vst*), or null.
+  void* GetChildWindow();
   void RemoveSubWindow() override;
   void CloseWindow() override;
   void* GetWindow() override { return mGraphicsCocoa; }
@@ -92,6 +97,7 @@ private:
   void* mColorSpace = nullptr;      // CGColorSpaceRef, made on the first draw
   void* mHostNSWindow = nullptr;    // NSWindow* around the Carbon host window
   void* mChildWindow = nullptr;     // CustomCocoaWindow_vIThdMeter_vst* of the Carbon path
+  bool mHostIsWrapper = false;      // mHostNSWindow wraps a Carbon window and is ours
 };
 
 // The plug-in module's notice (header, text, one "OK" button) through

@@ -144,27 +144,43 @@ void IGraphicsMac::AttachSubWindow(void* hostWindow)
   if (host)
   {
     [host setCanHide:YES];
-    [host setReleasedWhenClosed:YES];
-    NSRect hostFrame = [host frame];
-    NSRect content = NSMakeRect(hostFrame.origin.x, hostFrame.origin.y, Width(), Height());
-    if (hostFrame.size.width > Width()) content.origin.x += (CGFloat)(int)((hostFrame.size.width - Width()) / 2);
-    CustomCocoaWindow_vIThdMeter_vst* child =
-        [[CustomCocoaWindow_vIThdMeter_vst alloc] initWithContentRect:content styleMask:NSWindowStyleMaskBorderless
-                                                              backing:NSBackingStoreBuffered defer:NO];
-    [child setOpaque:YES];
-    [child setCanHide:YES];
-    [child setHasShadow:NO];
-    [child setReleasedWhenClosed:YES];
-    OpenWindow([child contentView]);
-    [host addChildWindow:child ordered:NSWindowAbove];
-    [host orderFront:nil];
-    [host display];
-    // Some hosts bring their own window forward once more after opening the editor.
-    [child performSelector:@selector(orderFront:) withObject:nil afterDelay:0.05];
-    mHostNSWindow = host;
-    mChildWindow = child;
+    [host setReleasedWhenClosed:YES];  // RemoveSubWindow's close lets go of the wrapper
+    AttachToHostWindow(host);
+    mHostIsWrapper = true;
   }
   [pool release];
+}
+
+void IGraphicsMac::AttachToHostWindow(void* hostNSWindow)
+{
+  if (!hostNSWindow || mChildWindow) return;
+  NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
+  NSWindow* host = (NSWindow*)hostNSWindow;
+  NSRect hostFrame = [host frame];
+  NSRect content = NSMakeRect(hostFrame.origin.x, hostFrame.origin.y, Width(), Height());
+  if (hostFrame.size.width > Width()) content.origin.x += (CGFloat)(int)((hostFrame.size.width - Width()) / 2);
+  CustomCocoaWindow_vIThdMeter_vst* child =
+      [[CustomCocoaWindow_vIThdMeter_vst alloc] initWithContentRect:content styleMask:NSWindowStyleMaskBorderless
+                                                            backing:NSBackingStoreBuffered defer:NO];
+  [child setOpaque:YES];
+  [child setCanHide:YES];
+  [child setHasShadow:NO];
+  [child setReleasedWhenClosed:YES];  // RemoveSubWindow's close lets go of it
+  OpenWindow([child contentView]);
+  [host addChildWindow:child ordered:NSWindowAbove];
+  [host orderFront:nil];
+  [host display];
+  // Some hosts bring their own window forward once more after opening the editor.
+  [child performSelector:@selector(orderFront:) withObject:nil afterDelay:0.05];
+  mHostNSWindow = host;
+  mChildWindow = child;
+  mHostIsWrapper = false;
+  [pool release];
+}
+
+void* IGraphicsMac::GetChildWindow()
+{
+  return mChildWindow;
 }
 
 void IGraphicsMac::RemoveSubWindow()
@@ -182,7 +198,9 @@ void IGraphicsMac::RemoveSubWindow()
     [host removeChildWindow:child];
     [child close];
   }
-  [host close];
+  // Only the wrapper around a Carbon window is ours to close.
+  if (mHostIsWrapper) [host close];
+  mHostIsWrapper = false;
   [pool release];
 }
 

@@ -536,3 +536,41 @@ TEST_F(MacViewTest, OpenCloseCyclesReleaseEveryCocoaObject)
     EXPECT_EQ(before[i], GSDebugAllocationCount(classes[i])) << [NSStringFromClass(classes[i]) UTF8String];
 }
 }  // namespace
+
+namespace
+{
+TEST_F(MacViewTest, ChildWindowOverAHostWindow)
+{
+  MacPump(0.05);
+  const int before = GSDebugAllocationCount([CustomCocoaWindow_vIThdMeter_vst class]);
+  NSWindow* host = MacMakeHostWindow(400, 350);
+  for (int cycle = 0; cycle < 3; ++cycle)
+  {
+    NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
+    mGui->AttachToHostWindow(host);
+    NSWindow* child = (NSWindow*)mGui->GetChildWindow();
+    ASSERT_TRUE([child isKindOfClass:[CustomCocoaWindow_vIThdMeter_vst class]]);
+    EXPECT_TRUE([child canBecomeKeyWindow]);
+    EXPECT_TRUE([[host childWindows] containsObject:child]);
+    // Centred over the wider host, at its origin.
+    const NSRect content = [child contentRectForFrameRect:[child frame]];
+    EXPECT_EQ((int)[host frame].origin.x + (400 - kW) / 2, (int)content.origin.x);
+    EXPECT_EQ((int)[host frame].origin.y, (int)content.origin.y);
+    EXPECT_EQ(kW, (int)content.size.width);
+    EXPECT_EQ(kH, (int)content.size.height);
+    EXPECT_TRUE(mGui->WindowIsOpen());
+    EXPECT_EQ([child contentView], [(NSView*)mGui->GetWindow() superview]);
+    if (cycle == 1) MacPump(0.1);  // the delayed bring-to-front fires while attached
+    mGui->RemoveSubWindow();
+    EXPECT_FALSE(mGui->WindowIsOpen());
+    EXPECT_TRUE(mGui->GetChildWindow() == nullptr);
+    EXPECT_EQ(0u, [[host childWindows] count]);
+    [pool release];
+    MacPump(0.1);  // a pending bring-to-front must not bring a closed window back
+  }
+  EXPECT_TRUE([host isVisible]);  // the host's own window stays
+  MacCloseWindow(host);
+  MacPump(0.05);
+  EXPECT_EQ(before, GSDebugAllocationCount([CustomCocoaWindow_vIThdMeter_vst class]));
+}
+}  // namespace
