@@ -1,7 +1,7 @@
 // The meter's controls one by one, where a case is hard to reach through clicks alone: the
 // dummy control's message window, a three-frame radio, a fader without a default, and the
 // controls' tags.
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include "IControls.h"
 #include "IGraphicsHeadless.h"
@@ -14,13 +14,13 @@
 #include <vector>
 
 namespace {
-using ThdControlsTest = ThdPrivateHome;
+using ThdControlsTest = ThdTestFolder;
 
 }  // namespace
 
 TEST_F(ThdControlsTest, DummyControlHandsOverOnlyTheTwoMessages)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   auto* gui = static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(&meter));
   ASSERT_NE(gui, nullptr);
   gui->OpenWindow(gui);
@@ -54,7 +54,7 @@ TEST_F(ThdControlsTest, DummyControlHandsOverOnlyTheTwoMessages)
 // meter's own slot keeps it, and the dummy stays dirty until it is taken.
 TEST_F(ThdControlsTest, MessagePostedDuringAPassReachesTheNext)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   auto* gui = static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(&meter));
   gui->OpenWindow(gui);
   gui->Tick();
@@ -78,7 +78,7 @@ TEST_F(ThdControlsTest, MessagePostedDuringAPassReachesTheNext)
 
 TEST_F(ThdControlsTest, RadioStepsThroughItsFrames)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   auto* gui = IGraphics::FromPlug(&meter);
   IBitmap two = gui->LoadIBitmap(103, "resources/img/radio1.png", 2);
   // The same image read as three frames of a third of its height: three clicks to wrap.
@@ -104,7 +104,7 @@ TEST_F(ThdControlsTest, RadioStepsThroughItsFrames)
 
 TEST_F(ThdControlsTest, FaderWithoutDefaultOnlyReportsADoubleClick)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   auto* gui = IGraphics::FromPlug(&meter);
   IBitmap handle = gui->LoadIBitmap(105, "resources/img/fader.png");
   IMyFaderControl fader(&meter, 74, 150, 118, kParamVolume, &handle, kHorizontal, kParamVolume);
@@ -126,7 +126,7 @@ TEST_F(ThdControlsTest, FaderWithoutDefaultOnlyReportsADoubleClick)
 
 TEST_F(ThdControlsTest, ButtonsToggleAfterReporting)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   IMyButton about(&meter, IRECT(0, 0, 10, 10), kParamAbout, kParamAbout);
   IMouseMod mod(true);
   about.OnMouseDown(1, 1, &mod);

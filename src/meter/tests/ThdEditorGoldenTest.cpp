@@ -2,7 +2,7 @@
 // results, and with the about box open. Set VX_UPDATE_GOLDENS=1 to rewrite the pictures after
 // an intended change, then look at every one of them before committing.
 #include "ThdEditorHost.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include "Raster.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 namespace P = ThdEditorPoints;
-using ThdEditorGoldenTest = ThdPrivateHome;
+using ThdEditorGoldenTest = ThdTestFolder;
 
 std::string GoldenPath(const char* name)
 {
@@ -57,7 +57,7 @@ void ExpectMatchesGolden(IGraphicsHeadless* gui, const char* name)
 
 TEST_F(ThdEditorGoldenTest, IdleRunningFinishedAndAbout)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdEditorDriver d(meter, 48000, 24000);  // two blocks a second
   d.mDevice = [](double x) { return 0.5 * std::tanh(2.0 * x); };  // a gently clipping stage
   ASSERT_TRUE(d.Tick());

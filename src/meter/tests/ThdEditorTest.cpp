@@ -1,7 +1,7 @@
 // The meter's editor end to end through the headless window host: its layout, clicks, typing,
 // the fader, the about box, a measurement from Start to results, and golden pictures.
 #include "ThdEditorHost.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include "ByteChunk.h"
 #include "IControls.h"
@@ -19,17 +19,19 @@
 namespace {
 namespace P = ThdEditorPoints;
 
-class ThdEditorTest : public ThdPrivateHome
+class ThdEditorTest : public ThdTestFolder
 {
 protected:
-  void MakeMeter() { mMeter = std::make_unique<IThdMeter>(IFxInstanceInfo{}); }
+  void MakeMeter() { mMeter = std::make_unique<IThdMeter>(Info()); }
   IGraphicsHeadless* Gui() { return static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(mMeter.get())); }
   std::string Text(IControl* c) { return c ? c->GetTextFromControl() : "<none>"; }
   void WriteCalibrationFile()
   {
-    const std::string dir = mHome + "/Documents/Veldramix THD Meter";
-    std::string cmd = "mkdir -p '" + dir + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string dir;
+    {
+      IThdMeter probe{Info()};  // creates the meter's folder under the private documents folder
+      dir = probe.GetDocumentsFolder();
+    }
     std::ofstream(dir + "/chain.frd") << "20 0\n1000 -0.5\n20000 -1\n";
   }
   std::unique_ptr<IThdMeter> mMeter;

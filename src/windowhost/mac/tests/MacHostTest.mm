@@ -8,11 +8,12 @@
 #include "IThdMeter.h"
 #include "MacTestPixels.h"
 #include "MacTestSupport.h"
-#include "ThdPrivateHome.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -36,14 +37,37 @@ VstIntPtr VSTCALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPt
   return 0;
 }
 
-// A host: the plug-in through its AEffect record, a window whose content view it hands to the
-// editor, and audio blocks looped back from the tone output through a device to the inputs.
-class MacHostTest : public ThdPrivateHome
+// A private HOME per test: the meter makes its documents folder there and finds no
+// calibration file of the user's.
+class MacPrivateHome : public ::testing::Test
 {
 protected:
   void SetUp() override
   {
-    ThdPrivateHome::SetUp();
+    char tmpl[] = "/tmp/vx_mac_home_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    mHome = tmpl;
+    const char* old = getenv("HOME");
+    mOldHome = old ? old : "";
+    setenv("HOME", mHome.c_str(), 1);
+  }
+  void TearDown() override
+  {
+    setenv("HOME", mOldHome.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(mHome, ec);
+  }
+  std::string mHome, mOldHome;
+};
+
+// A host: the plug-in through its AEffect record, a window whose content view it hands to the
+// editor, and audio blocks looped back from the tone output through a device to the inputs.
+class MacHostTest : public MacPrivateHome
+{
+protected:
+  void SetUp() override
+  {
+    MacPrivateHome::SetUp();
     IFxInstanceInfo info;
     info.mVSTHostCallback = &HostCallback;
     mMeter = new IThdMeter(info);
@@ -59,7 +83,7 @@ protected:
     Dispatch(effClose);  // deletes the plug-in
     if (mWindow) MacCloseWindow(mWindow);
     MacPump(0.05);
-    ThdPrivateHome::TearDown();
+    MacPrivateHome::TearDown();
   }
 
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
