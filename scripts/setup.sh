@@ -24,6 +24,7 @@ NATIVE_PACKAGES=(
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev libsndfile1-dev libpixman-1-dev
   libsoxr-dev libcli11-dev nlohmann-json3-dev   # the measurement tool: resampling, command line, JSON
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
+  ardour sox                            # the real host of the VST 2 module's test
 )
 # The macOS view host built and tested against GNUstep's AppKit under Xvfb (the gnustep build).
 GNUSTEP_PACKAGES=(

@@ -49,8 +49,8 @@ public:
   // ---- size and buffers -----------------------------------------------------------------
   // Creates the window-sized back buffer and the scratch bitmap.
   void PrepDraw() override;
-  int Width() const { return mWidth; }
-  int Height() const { return mHeight; }
+  int Width() const override { return mWidth; }
+  int Height() const override { return mHeight; }
   int FPS() const { return mFPS; }
   IFxBase* GetPlug() const { return mPlug; }
   // Pixel (0, 0) of the back buffer, null before PrepDraw.
@@ -190,11 +190,11 @@ public:
   virtual bool PromptForColor(IColor* color, const char* prompt = "") = 0;
   virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
                        const char* errMsgOnFailure = nullptr) = 0;
-  virtual void* OpenWindow(void* parentWnd) = 0;
+  void* OpenWindow(void* parentWnd) override = 0;
   virtual void* OpenWindow(void* parentWnd, void* parentControl, short leftOffset = 0, short topOffset = 0);
   virtual void AttachSubWindow(void*) {}
   virtual void RemoveSubWindow() {}
-  virtual void CloseWindow() = 0;
+  void CloseWindow() override = 0;
   virtual void* GetWindow() = 0;
   virtual bool GetTextFromClipboard(Util_String* str) = 0;
   virtual void HideMouseCursor() {}

@@ -200,6 +200,15 @@ void IFxVST::HostSpecificInit()
 
 // ---- editor ----------------------------------------------------------------------------------
 
+bool IFxVST::PlatformHasEditorWindowHost()
+{
+#if defined(__APPLE__) || defined(_WIN32)
+  return true;
+#else
+  return false;
+#endif
+}
+
 void IFxVST::AttachGraphics(IEditorLink* graphics)
 {
   IFxBase::AttachGraphics(graphics);

@@ -44,6 +44,13 @@ public:
 
   AEffect* GetAEffect() { return &mAEffect; }
 
+  // Whether this platform has a window host that puts the editor into the host's window
+  // (macOS: the Cocoa view; Windows: the Win32 child window). Linux has none yet: there the
+  // editor is the headless one, which would "open" without showing anything, so effEditOpen
+  // answers 0 without asking it.
+  virtual bool HasEditorWindowHost() const { return PlatformHasEditorWindowHost(); }
+  static bool PlatformHasEditorWindowHost();
+
   // Chunks larger than this are refused: the plug-in's own are a few hundred bytes, and a
   // host's size is never trusted for an unbounded copy or allocation.
   static constexpr int kMaxChunkBytes = 1 << 20;

@@ -144,7 +144,7 @@ VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void*
       return 0;
 
     case effEditOpen:
-      if (GetGUI() && GetGUI()->OpenWindow(ptr))
+      if (GetGUI() && HasEditorWindowHost() && GetGUI()->OpenWindow(ptr))
       {
         OnGUIOpen();
         return 1;
@@ -519,6 +519,9 @@ void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
   double** ins;
   double** outs;
   if (nFrames <= 0 || !PrepareHostArrays(inputs, outputs, nFrames, &ins, &outs)) return;
+  // Unconnected channels read and write their scratch buffers, which hold one announced
+  // block: a longer block grows them first (allocating only when the host broke its word).
+  if (nFrames > GetBlockSize()) SetBlockSize(nFrames);
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
   ProcessBuffers(0.0, nFrames);

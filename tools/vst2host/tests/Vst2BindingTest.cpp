@@ -574,6 +574,13 @@ TEST_F(Vst2Binding, SpeakerArrangements)
   EXPECT_EQ(f.out0, f.in0);
   EXPECT_EQ(f.out1, std::vector<float>(64, 0.0f));
 
+  // Double precision, a block longer than announced, with channel 1 unconnected: its
+  // scratch buffers must grow too.
+  Buffers<double> longer(3000);
+  mHost->ProcessDoubleReplacing(longer.ins, longer.outs, 3000);
+  EXPECT_EQ(longer.out0, longer.in0);
+  EXPECT_EQ(longer.out1, std::vector<double>(3000, 0.0));
+
   VstSpeakerArrangement odd{};
   odd.numChannels = -5;
   mHost->Dispatch(effSetSpeakerArrangement, 0, 0, &odd);
@@ -750,10 +757,28 @@ TEST_F(Vst2Binding, EditorOpcodesWithoutEditor)
   EXPECT_EQ(Plug()->mGUIOpens, 0);
 }
 
+TEST_F(Vst2Binding, EditorOpensNoWindowWhereNoWindowHostExists)
+{
+  Vst2TestPlug::Options options;
+  options.mEditor = true;
+  options.mWindowHost = IFxVST::PlatformHasEditorWindowHost();
+#if defined(__linux__)
+  EXPECT_FALSE(options.mWindowHost) << "Linux has no window host for the VST 2 editor";
+#endif
+  Create(options);
+  ERect* rect = nullptr;
+  EXPECT_EQ(mHost->Dispatch(effEditGetRect, 0, 0, &rect), 1) << "the size is known all the same";
+  int parent = 0;
+  EXPECT_EQ(mHost->Dispatch(effEditOpen, 0, 0, &parent), options.mWindowHost ? 1 : 0);
+  EXPECT_EQ(Plug()->mEditor->mOpens, options.mWindowHost ? 1 : 0);
+  EXPECT_EQ(Plug()->mGUIOpens, options.mWindowHost ? 1 : 0);
+}
+
 TEST_F(Vst2Binding, EditorOpcodesWithAttachedEditor)
 {
   Vst2TestPlug::Options options;
   options.mEditor = true;
+  options.mWindowHost = true;
   Create(options);
   Vst2TestPlug* plug = Plug();
   Vst2TestEditor* editor = plug->mEditor;

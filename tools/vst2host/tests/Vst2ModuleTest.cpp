@@ -195,7 +195,10 @@ TEST_F(Vst2MeterModule, ProcessingWithMissingBuffers)
 
   host->ProcessReplacing(nullptr, nullptr, 512);
   host->ProcessDoubleReplacing(nullptr, nullptr, 512);
-  host->Process(nullptr, outs, 4096);
+  std::vector<float> long0(4096, 1.0f), long1(4096, 1.0f);
+  float* longOuts[2] = {long0.data(), long1.data()};
+  host->Process(nullptr, longOuts, 4096);  // longer than announced, no inputs
+  EXPECT_EQ(long1, std::vector<float>(4096, 1.0f));
   host->ProcessReplacing(ins, outs, 0);
   host->ProcessReplacing(ins, outs, -512);
 }

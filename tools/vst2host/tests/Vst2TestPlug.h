@@ -47,12 +47,15 @@ public:
   {
     bool mMidi = false;
     bool mEditor = false;
+    // Whether a window host exists; tests pretend one (as on macOS) to run open and close.
+    bool mWindowHost = IFxVST::PlatformHasEditorWindowHost();
   };
 
   Vst2TestPlug(const IFxInstanceInfo& info, const Options& options)
     : IFxVST(info, kNumParams, "1-1 2-2", 2, "Binding Test Plug-in Name", "Test Product", "example.org",
              0x00010203, VstFourCC('T', 'e', 's', 't'), VstFourCC('E', 'x', 'm', 'p'), 0, options.mMidi, true,
-             false)
+             false),
+      mWindowHost(options.mWindowHost)
   {
     GetParam(kSwitch)->InitBool("Switch", false);
     GetParam(kGain)->InitDouble("Gain Control", 0.0, -60.0, 12.0, 0.1, "decibels");
@@ -71,10 +74,12 @@ public:
     IFxBase::OnParamChange(idx);
     mParamChanges.push_back(idx);
   }
+  bool HasEditorWindowHost() const override { return mWindowHost; }
   void OnGUIOpen() override { ++mGUIOpens; }
   void OnGUIClose() override { ++mGUICloses; }
   void ProcessSysEx(ISysEx* msg) override { mSysEx.emplace_back(msg->mData, msg->mData + msg->mSize); }
 
+  bool mWindowHost;
   Vst2TestEditor* mEditor = nullptr;  // owned by the base once attached
   std::vector<int> mParamChanges;
   std::vector<std::vector<uint8_t>> mSysEx;
