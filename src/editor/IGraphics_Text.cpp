@@ -3,11 +3,7 @@
 #include "IGraphicsCaches.h"
 
 #include "Raster_Bitmap.h"
-#include "Raster_Font.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "Raster_Font.h"  // brings the platform's fonts: Win32 GDI, or the text layer elsewhere
 
 #include <cstring>
 
