@@ -23,8 +23,3 @@ Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap
   [pool release];
   return result;
 }
-
-Raster_IBitmap* Raster_LoadPNGFromResource(void*, const char*, Raster_IBitmap*)
-{
-  return nullptr;
-}

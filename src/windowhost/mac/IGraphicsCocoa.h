@@ -34,6 +34,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 - (void)endUserInput;
 - (IPopupMenu*)createIPopupMenu:(IPopupMenu*)menu :(NSRect)rect;
 - (void)registerToolTip:(NSRect)rect;
+- (NSString*)view:(NSView*)view stringForToolTip:(NSToolTipTag)tag point:(NSPoint)point userData:(void*)data;
 @end
 
 // Refuses typed text with characters outside a set, longer than a length, or above a value.

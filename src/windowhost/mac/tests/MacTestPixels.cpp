@@ -46,7 +46,7 @@ bool MacOSLoadBitmapSize(IGraphics* graphics, int id, const char* name, int* w, 
 
 bool MacNamedResourceSize(const char* name, int* w, int* h)
 {
-  std::unique_ptr<Raster_IBitmap> bitmap(Raster_LoadPNGFromNamedResource(name));
+  std::unique_ptr<Raster_IBitmap> bitmap(Raster_LoadPNGFromNamedResource(name, nullptr));
   *w = bitmap ? bitmap->getWidth() : 0;
   *h = bitmap ? bitmap->getHeight() : 0;
   return bitmap != nullptr;

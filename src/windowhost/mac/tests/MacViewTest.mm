@@ -574,3 +574,34 @@ TEST_F(MacViewTest, ChildWindowOverAHostWindow)
   EXPECT_EQ(before, GSDebugAllocationCount([CustomCocoaWindow_vIThdMeter_vst class]));
 }
 }  // namespace
+
+namespace
+{
+TEST_F(MacViewTest, TooltipsNameTheControlUnderThePointer)
+{
+  mGui->EnableTooltips(true);
+  mGui->HandleMouseOver(true);
+  mIntControl->SetTooltip("Count");
+  NSView* view = Open();
+  // Over the small control (editor 10..60 x 10..30): its tooltip; an empty one gives "".
+  [mWindow sendEvent:MacMouseEvent(NSEventTypeMouseMoved, mWindow, NSMakePoint(30, kH - 20 - 3))];
+  NSString* tip = [(IGraphicsCocoa_vIThdMeter_vst*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
+  EXPECT_TRUE([tip isEqualToString:@"Count"]) << [tip UTF8String];
+  mIntControl->SetTooltip("");
+  tip = [(IGraphicsCocoa_vIThdMeter_vst*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
+  EXPECT_TRUE([tip isEqualToString:@""]) << [tip UTF8String];
+  mGui->UpdateTooltips();  // registering again replaces, never piles up
+}
+
+TEST_F(MacViewTest, CursorHidesAndShowsOnce)
+{
+  Open();
+  mGui->HideMouseCursor();
+  mGui->HideMouseCursor();  // a second hide is not counted
+  mGui->ShowMouseCursor();
+  mGui->ShowMouseCursor();
+  mGui->HideMouseCursor();
+  mGui->ShowMouseCursor();
+  SUCCEED();
+}
+}  // namespace
