@@ -9,13 +9,14 @@
 #   windows  mingw-w64 cross build for Windows x64 (needs scripts/setup.sh first), Release
 #   fuzz     clang, libFuzzer targets under ASan/UBSan (nothing to do until fuzz/ exists)
 #   bench    g++, Release, Google Benchmark programs in bench/
+#   gnustep  g++ against GNUstep's AppKit: the macOS view host, its tests and the macOS bundle
 #
 # CC/CXX in the environment override the compiler of the Linux configurations.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 config=${1:-}
-[ -n "$config" ] || { sed -n '2,13p' "$0"; exit 2; }
+[ -n "$config" ] || { sed -n '2,14p' "$0"; exit 2; }
 shift
 configure_only=0
 build_args=()
@@ -50,8 +51,13 @@ case $config in
   bench)
     args+=(-DCMAKE_BUILD_TYPE=Release -DVX_SANITIZE= -DVX_BUILD_BENCH=ON -DVX_BUILD_TESTS=OFF
            -DVX_BUILD_TOOLS=OFF) ;;
+  gnustep)
+    command -v gnustep-config >/dev/null \
+      || vx_die "gnustep: GNUstep is not installed; run 'bash scripts/setup.sh --native-only' first"
+    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_GNUSTEP=ON -DVX_BUILD_TESTS=ON
+           -DVX_BUILD_TOOLS=OFF) ;;
   *)
-    vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench)" ;;
+    vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench gnustep)" ;;
 esac
 # The compiler is chosen when a build folder is first configured (or when CC/CXX ask for
 # another); naming it again on every run would make CMake throw away a cache that someone

@@ -4,7 +4,8 @@
 # and the Wine prefix are built once under the build root and reused.
 #
 #   bash scripts/setup.sh               everything (native, sanitizers, fuzz, bench, Windows)
-#   bash scripts/setup.sh --native-only only what the Linux native build and tools need
+#   bash scripts/setup.sh --native-only only what the Linux builds need (native, sanitizers,
+#                                       fuzz, bench, gnustep)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -12,7 +13,7 @@ native_only=0
 for a in "$@"; do
   case $a in
     --native-only) native_only=1 ;;
-    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) vx_die "setup.sh: unknown option '$a'" ;;
   esac
 done
@@ -25,6 +26,10 @@ NATIVE_PACKAGES=(
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
   ardour sox                            # a real host for the plug-in modules, headless
 )
+# The macOS view host built and tested against GNUstep's AppKit under Xvfb (the gnustep build).
+GNUSTEP_PACKAGES=(
+  gobjc++ gnustep-make libgnustep-gui-dev gnustep-back0.29 gnustep-back0.29-cairo xvfb xauth
+)
 WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev
   wine wine64 xvfb xauth x11-apps imagemagick
@@ -32,7 +37,7 @@ WINDOWS_PACKAGES=(
 
 # ---------------------------------------------------------------------------------------------
 # Debian packages
-wanted=("${NATIVE_PACKAGES[@]}")
+wanted=("${NATIVE_PACKAGES[@]}" "${GNUSTEP_PACKAGES[@]}")
 [ $native_only = 1 ] || wanted+=("${WINDOWS_PACKAGES[@]}")
 missing=()
 for p in "${wanted[@]}"; do

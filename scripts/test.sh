@@ -17,6 +17,8 @@
 #            stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
 #   bench    builds the benchmark programs (so they keep compiling) but does not run them:
 #            figures from a shared CI machine mean little
+#   gnustep  the macOS view host, the meter's editor and the VST 2 binding built with g++ against
+#            GNUstep's AppKit; their tests (mac_*) run in Xvfb, each under a watchdog
 #
 # Every configuration is tried even when an earlier one fails; the summary at the end lists
 # each, and the exit status is non-zero when any failed.
@@ -24,7 +26,7 @@ set -uo pipefail
 . "$(dirname "$0")/common.sh"
 cd "$VX_ROOT"
 
-ALL=(native asan tsan windows fuzz bench)
+ALL=(native asan tsan windows fuzz bench gnustep)
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=("${ALL[@]}")
 for c in "${configs[@]}"; do
@@ -164,6 +166,21 @@ step_bench() {
   if [ ! -f bench/CMakeLists.txt ]; then detail="no bench/ yet"; return 2; fi
   bash scripts/build.sh bench || { detail="build failed"; return 1; }
   detail="$(find "$VX_BUILD_ROOT/bench/bench" -type f -executable | wc -l) benchmark programs built, not run"
+}
+
+step_gnustep() {
+  bash scripts/build.sh gnustep --configure-only || { detail="configure failed"; return 1; }
+  # Only the macOS host's tests: the rest of the tree is built and tested by the native build.
+  local targets=() t
+  while IFS= read -r t; do targets+=(--target "$t"); done < <(ctest --test-dir "$VX_BUILD_ROOT/gnustep" -N -R '^mac_' \
+    | sed -n 's/^ *Test *#[0-9]*: *//p' | grep -v '^mac_bundle_layout$')
+  [ ${#targets[@]} -gt 0 ] || { detail="no mac_* tests"; return 1; }
+  bash scripts/build.sh gnustep "${targets[@]}" || { detail="build failed"; return 1; }
+  # One X server for the run; every test program also has its own alarm() watchdog and a
+  # SIGKILL limit in its ctest command (GNUstep catches SIGTERM).
+  wrap="timeout -s KILL ${VX_GNUSTEP_TIMEOUT:-900} bash scripts/xvfb-run.sh" \
+    run_ctest gnustep --test-dir "$VX_BUILD_ROOT/gnustep" -R '^mac_' --output-on-failure --timeout 300
+  local rc=$?; detail="$ctest_detail under Xvfb"; return $rc
 }
 
 # ---------------------------------------------------------------------------------------------

@@ -44,6 +44,10 @@ void RegisterEditorImages()
 void IThdMeter::BuildEditor()
 {
   IThdMeterGraphics* gui = new IThdMeterGraphics(this, kEditorWidth, kEditorHeight, kEditorFPS);
+#ifdef VX_GRAPHICS_MAC
+  // The view host finds the editor's images among the bundle's resources by this identifier.
+  gui->SetBundleID(VX_MAC_BUNDLE_ID);
+#endif
 #ifdef VX_GRAPHICS_HEADLESS
   RegisterEditorImages();
 #endif
