@@ -8,9 +8,13 @@
 #   asan     unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     the tests named *tsan* under ThreadSanitizer (skipped while there are none)
 #   windows  mingw-w64 cross build: import check, then the unit tests under Wine in Xvfb
-#   fuzz     each fuzz_* target for VX_FUZZ_SECONDS (default 20) over a copy of its committed
-#            corpus fuzz/corpus/<name>/, so runs never grow the committed corpus; the targets'
-#            own stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
+#   fuzz     each fuzz_* target over a copy of its committed corpus fuzz/corpus/<name>/ (runs never
+#            grow the committed corpus) with a fixed seed and a fixed number of runs
+#            (VX_FUZZ_RUNS, default 4000): the same inputs every time, so a red fuzz step means
+#            the change under test broke something, never bad luck. VX_FUZZ_SECONDS=N instead
+#            runs a random campaign of N seconds per target; commit whatever it finds (the
+#            artifact files) to the target's corpus as a regression input. The targets' own
+#            stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
 #   bench    builds the benchmark programs (so they keep compiling) but does not run them:
 #            figures from a shared CI machine mean little
 #
@@ -27,7 +31,8 @@ for c in "${configs[@]}"; do
   case " ${ALL[*]} " in *" $c "*) ;; *) vx_die "test.sh: unknown configuration '$c' (${ALL[*]})" ;; esac
 done
 
-FUZZ_SECONDS=${VX_FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${VX_FUZZ_SECONDS:-}
+FUZZ_RUNS=${VX_FUZZ_RUNS:-4000}
 LOGS=$VX_BUILD_ROOT/test-logs
 mkdir -p "$LOGS"
 t_start=$(date +%s)
@@ -123,7 +128,13 @@ step_windows() {
 step_fuzz() {
   if [ ! -f fuzz/CMakeLists.txt ]; then detail="no fuzz/ yet"; return 2; fi
   bash scripts/build.sh fuzz || { detail="build failed"; return 1; }
-  local dir=$VX_BUILD_ROOT/fuzz f name corpus tmp rc=0 n=0 nbad=0
+  local dir=$VX_BUILD_ROOT/fuzz f name corpus tmp rc=0 n=0 nbad=0 how
+  local -a budget
+  if [ -n "$FUZZ_SECONDS" ]; then
+    budget=(-max_total_time="$FUZZ_SECONDS"); how="a random campaign of ${FUZZ_SECONDS}s"
+  else
+    budget=(-seed=1 -runs="$FUZZ_RUNS"); how="seed 1, $FUZZ_RUNS runs"
+  fi
   mkdir -p "$dir/artifacts"
   while IFS= read -r f; do
     name=$(basename "$f"); n=$((n + 1))
@@ -131,20 +142,21 @@ step_fuzz() {
     [ -d "$corpus" ] || corpus=fuzz/corpus/${name#fuzz_}
     tmp=$(mktemp -d)
     if [ -d "$corpus" ]; then cp -r "$corpus/." "$tmp/"; else echo "fuzz: $name has no committed corpus"; fi
-    vx_stamp "fuzz: $name for ${FUZZ_SECONDS}s over $(ls "$tmp" | wc -l) corpus files"
+    vx_stamp "fuzz: $name, $how, over $(ls "$tmp" | wc -l) corpus files"
     if ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0} \
        LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$VX_ROOT/scripts/lsan-suppressions.txt} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-       "$f" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
+       "$f" "${budget[@]}" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
          -artifact_prefix="$dir/artifacts/$name-" "$tmp" >"$LOGS/fuzz-$name.log" 2>&1; then
       grep -E '^Done [0-9]+ runs' "$LOGS/fuzz-$name.log" | sed "s/^/fuzz: $name: /"
     else
       nbad=$((nbad + 1)); rc=1
       echo "fuzz: $name FAILED; last lines of $LOGS/fuzz-$name.log:"; tail -40 "$LOGS/fuzz-$name.log"
+      echo "fuzz: reproduce with $f <artifact>; once mended, commit the artifact to $corpus/"
     fi
     rm -rf "$tmp"
   done < <(find "$dir" -path '*/CMakeFiles' -prune -o -type f -executable -name 'fuzz_*' -print | sort)
   if [ $n = 0 ]; then detail="no fuzz_* targets built"; return 2; fi
-  detail="$((n - nbad))/$n targets clean for ${FUZZ_SECONDS}s each"
+  detail="$((n - nbad))/$n targets clean ($how each)"
   return $rc
 }
 

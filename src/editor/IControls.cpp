@@ -90,6 +90,8 @@ ISwitchFramesControl::ISwitchFramesControl(IFxBase* plug, int x, int y, int para
                                            IChannelBlend blend)
     : ISwitchControl(plug, x, y, paramIdx, bitmap, blend)
 {
+  mBitmap.mFramesAreHorizontal = imagesAreHorizontal;
+  mRECT = mTargetRECT = IRECT(x, y, x + mBitmap.W, y + mBitmap.H);
   const int n = mBitmap.N;
   const int w = mRECT.W(), h = mRECT.H();
   for (int i = 0; i < n; ++i)
@@ -113,6 +115,17 @@ void ISwitchFramesControl::OnMouseDown(int x, int y, IMouseMod*)
     }
   }
   SetDirty(true);
+}
+
+bool ISwitchFramesControl::Draw(IGraphics* graphics)
+{
+  const int n = mRECTs.GetSize();
+  if (!n) return true;
+  int k = (int)((double)(n - 1) * mValue + 0.5);
+  k = k < 0 ? 0 : (k > n - 1 ? n - 1 : k);
+  IRECT area = *mRECTs.GetAt(k);
+  // The frame's own place in the image is its area's place in the control.
+  return graphics->DrawBitmap(&mBitmap, &area, area.L - mRECT.L, area.T - mRECT.T, &mBlend);
 }
 
 IInvisibleSwitchControl::IInvisibleSwitchControl(IFxBase* plug, IRECT rect, int paramIdx)

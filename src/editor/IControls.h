@@ -51,13 +51,15 @@ public:
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
 };
 
-// N frames that are also N click areas.
+// N frames laid out as in the image are also N click areas: the control covers the whole
+// image, and the chosen frame draws in its own area.
 class ISwitchFramesControl : public ISwitchControl
 {
 public:
   ISwitchFramesControl(IFxBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, bool imagesAreHorizontal = false,
                        IChannelBlend blend = IChannelBlend(IChannelBlend::kBlendNone));
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  bool Draw(IGraphics* graphics) override;
 
 protected:
   Util_TypedBuf<IRECT> mRECTs;

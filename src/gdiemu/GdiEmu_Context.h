@@ -17,7 +17,7 @@ struct GdiEmu_Object
   int quality = 0;
   char faceName[64] = {};
 
-  // resolution (the face lives in the module-wide cache until the process ends)
+  // resolution (the face is shared through the module-wide cache; the font holds one use of it)
   GdiEmu_FaceSize* face = nullptr;
   bool synthBold = false, synthItalic = false, mono = false;
   int ascent = 0, descent = 0, internalLeading = 0, aveCharWidth = 0, maxCharWidth = 0;

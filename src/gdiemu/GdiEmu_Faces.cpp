@@ -5,10 +5,13 @@
 #ifndef _WIN32
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 #include <fontconfig/fontconfig.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -16,9 +19,49 @@
 
 namespace {
 
-// A run of arbitrary text can ask for every code in the BMP; keeping each face's rendered
-// glyphs below this bound keeps such input from growing memory without limit.
-constexpr size_t kMaxGlyphsPerFace = 8192;
+// FreeType's allocations, counted. Each block carries its size in front of it (16 bytes keep
+// the block aligned as malloc's are).
+std::atomic<size_t> g_freetypeBytes{0};
+constexpr size_t kBlockHeader = 16;
+
+void* CountedAlloc(FT_Memory, long size)
+{
+  if (size <= 0) return nullptr;
+  unsigned char* p = (unsigned char*)std::malloc((size_t)size + kBlockHeader);
+  if (!p) return nullptr;
+  std::memcpy(p, &size, sizeof(size));
+  g_freetypeBytes.fetch_add((size_t)size, std::memory_order_relaxed);
+  return p + kBlockHeader;
+}
+
+void CountedFree(FT_Memory, void* block)
+{
+  if (!block) return;
+  unsigned char* p = (unsigned char*)block - kBlockHeader;
+  long size;
+  std::memcpy(&size, p, sizeof(size));
+  g_freetypeBytes.fetch_sub((size_t)size, std::memory_order_relaxed);
+  std::free(p);
+}
+
+void* CountedRealloc(FT_Memory memory, long, long newSize, void* block)
+{
+  if (!block) return CountedAlloc(memory, newSize);
+  if (newSize <= 0)
+  {
+    CountedFree(memory, block);
+    return nullptr;
+  }
+  unsigned char* p = (unsigned char*)block - kBlockHeader;
+  long oldSize;
+  std::memcpy(&oldSize, p, sizeof(oldSize));
+  unsigned char* q = (unsigned char*)std::realloc(p, (size_t)newSize + kBlockHeader);
+  if (!q) return nullptr;  // the old block stays valid and counted
+  std::memcpy(q, &newSize, sizeof(newSize));
+  g_freetypeBytes.fetch_add((size_t)newSize, std::memory_order_relaxed);
+  g_freetypeBytes.fetch_sub((size_t)oldSize, std::memory_order_relaxed);
+  return q + kBlockHeader;
+}
 
 struct Caches
 {
@@ -39,7 +82,17 @@ Caches& TheCaches()
 FT_Library Library()
 {
   Caches& c = TheCaches();
-  if (!c.library && !c.libraryFailed && FT_Init_FreeType(&c.library)) c.libraryFailed = true;
+  if (c.library || c.libraryFailed) return c.library;
+  // Never freed, like the caches.
+  static FT_MemoryRec_ memory = {nullptr, CountedAlloc, CountedFree, CountedRealloc};
+  if (FT_New_Library(&memory, &c.library) || !c.library)
+  {
+    c.library = nullptr;
+    c.libraryFailed = true;
+    return nullptr;
+  }
+  FT_Add_Default_Modules(c.library);
+  FT_Set_Default_Properties(c.library);
   return c.library;
 }
 
@@ -174,7 +227,11 @@ GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64
   Caches& c = TheCaches();
   auto key = std::make_tuple(match->file, match->index, xPpem64, yPpem64);
   auto it = c.sizes.find(key);
-  if (it != c.sizes.end()) return it->second.get();
+  if (it != c.sizes.end())
+  {
+    ++it->second->users;
+    return it->second.get();
+  }
 
   FT_Library lib = Library();
   if (!lib) return nullptr;
@@ -188,15 +245,48 @@ GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64
   auto fs = std::make_unique<GdiEmu_FaceSize>();
   fs->face = face;
   fs->match = match;
+  fs->users = 1;
   GdiEmu_FaceSize* result = fs.get();
   c.sizes[key] = std::move(fs);
   return result;
 }
 
+void GdiEmu_ReleaseFaceSize(GdiEmu_FaceSize* fs)
+{
+  if (!fs) return;
+  Util_MutexLock lock(GdiEmu_FontLock());
+  if (--fs->users > 0) return;
+  Caches& c = TheCaches();
+  for (auto it = c.sizes.begin(); it != c.sizes.end(); ++it)
+    if (it->second.get() == fs)
+    {
+      FT_Done_Face(fs->face);
+      c.sizes.erase(it);  // frees the glyphs with the record
+      return;
+    }
+}
+
 void GdiEmu_FlushGlyphCaches()
 {
   Util_MutexLock lock(GdiEmu_FontLock());
-  for (auto& s : TheCaches().sizes) s.second->glyphs.clear();
+  for (auto& s : TheCaches().sizes)
+  {
+    s.second->glyphs.clear();
+    s.second->glyphBytes = 0;
+  }
+}
+
+GdiEmu_FaceCacheStats GdiEmu_GetFaceCacheStats()
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  GdiEmu_FaceCacheStats st;
+  for (auto& s : TheCaches().sizes)
+  {
+    ++st.openFaces;
+    st.glyphBytes += s.second->glyphBytes;
+  }
+  st.freetypeBytes = g_freetypeBytes.load(std::memory_order_relaxed);
+  return st;
 }
 
 const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyphFlags)
@@ -207,9 +297,16 @@ const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyp
   const uint64_t key = ((uint64_t)code << 3) | (uint64_t)(glyphFlags & 7);
   auto it = fs->glyphs.find(key);
   if (it != fs->glyphs.end()) return &it->second;
-  if (fs->glyphs.size() >= kMaxGlyphsPerFace) fs->glyphs.clear();
+  // Arbitrary text can ask for every code there is: past the budget the face starts afresh
+  // (callers use a glyph before asking for the next one, so no pointer outlives this).
+  if (fs->glyphBytes >= kGdiEmuGlyphBytesPerFace)
+  {
+    fs->glyphs.clear();
+    fs->glyphBytes = 0;
+  }
 
   GdiEmu_Glyph& g = fs->glyphs[key];
+  fs->glyphBytes += kGdiEmuGlyphEntryBytes;
   if (code < 0x20 || code == 0x7F) return &g;  // control characters: nothing to draw
 
   FT_Face face = fs->face;
@@ -228,6 +325,7 @@ const GdiEmu_Glyph* GdiEmu_GetGlyph(GdiEmu_FaceSize* fs, uint32_t code, int glyp
   g.left = slot->bitmap_left;
   g.top = slot->bitmap_top;
   CopyBitmap(slot->bitmap, &g);
+  fs->glyphBytes += g.coverage.size();
   return &g;
 }
 #endif

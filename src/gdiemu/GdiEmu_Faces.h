@@ -1,6 +1,12 @@
 // The module-wide face caches behind the layer's fonts (not part of the API): fontconfig
 // lookups by (name, bold, italic), FreeType faces by (file, size), and the rendered glyphs
 // of each face. Everything here runs under GdiEmu_FontLock().
+//
+// Memory stays bounded however many fonts come and go: a face is shared by the fonts of the
+// same file and size and closed when the last of them is deleted, and each face keeps at most
+// kGdiEmuGlyphBytesPerFace bytes of rendered glyphs (it starts afresh when a new glyph would
+// pass that). FreeType allocates through a counting allocator, so the caches can report what
+// they hold (GdiEmu_GetFaceCacheStats).
 #pragma once
 
 #ifndef _WIN32
@@ -41,12 +47,27 @@ enum
   kGdiEmuGlyphItalic = 4,
 };
 
+// Budget of each face's rendered glyphs: coverage bytes plus a fixed charge per entry.
+constexpr size_t kGdiEmuGlyphBytesPerFace = 1u << 21;
+constexpr size_t kGdiEmuGlyphEntryBytes = sizeof(GdiEmu_Glyph) + 32;
+
 struct GdiEmu_FaceSize
 {
   FT_FaceRec_* face = nullptr;
   const GdiEmu_FaceMatch* match = nullptr;
+  int users = 0;          // fonts that hold this face; closed when the last lets go
+  size_t glyphBytes = 0;  // what `glyphs` holds, counted as in the budget
   std::unordered_map<uint64_t, GdiEmu_Glyph> glyphs;  // key: code << 3 | glyph flags
 };
+
+// What the caches hold right now.
+struct GdiEmu_FaceCacheStats
+{
+  size_t openFaces = 0;      // FreeType faces open (one per file and size in use)
+  size_t glyphBytes = 0;     // rendered glyphs of all faces, as budgeted
+  size_t freetypeBytes = 0;  // bytes FreeType has allocated and not freed (faces, sizes, slots)
+};
+GdiEmu_FaceCacheStats GdiEmu_GetFaceCacheStats();
 
 Util_Mutex& GdiEmu_FontLock();
 
@@ -54,8 +75,12 @@ Util_Mutex& GdiEmu_FontLock();
 // match can be opened.
 const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic);
 
-// The face of a match at a size in 1/64 pixels per em (x and y), opened once.
+// The face of a match at a size in 1/64 pixels per em (x and y), opened once and shared: each
+// successful call counts one more user, to be undone by GdiEmu_ReleaseFaceSize.
 GdiEmu_FaceSize* GdiEmu_OpenFaceSize(const GdiEmu_FaceMatch* match, long xPpem64, long yPpem64);
+
+// One user fewer; the last one closes the face and frees its glyphs. Null is ignored.
+void GdiEmu_ReleaseFaceSize(GdiEmu_FaceSize* fs);
 
 // Renders (once) and returns a glyph; never null. Control characters have no ink and no
 // advance; characters the face lacks draw its missing-glyph box.

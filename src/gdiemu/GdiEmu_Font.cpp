@@ -26,6 +26,7 @@ bool IsLive(GdiEmu_Object* obj) { return obj && LiveFonts().count(obj) != 0; }
 void FreeFont(GdiEmu_Object* font)
 {
   LiveFonts().erase(font);
+  GdiEmu_ReleaseFaceSize(font->face);
   delete font;
 }
 

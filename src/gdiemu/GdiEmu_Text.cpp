@@ -3,6 +3,7 @@
 #include "GdiEmu_Context.h"
 #include "GdiEmu_Blend.h"
 #include "GdiEmu_Faces.h"
+#include "Util_Utf8.h"
 
 #ifndef _WIN32
 #include <algorithm>
@@ -25,33 +26,6 @@ struct Line
   int width = 0;
 };
 
-// One character of UTF-8. Two- and three-byte sequences decode by their payload bits
-// (as the raster library's glyph cache does, so both text paths see the same codes);
-// four-byte sequences give the full code point. A byte that starts no well-formed
-// sequence stands for itself, so arbitrary bytes still draw something sensible.
-int DecodeUtf8(const unsigned char* s, int avail, uint32_t* code)
-{
-  const unsigned c = s[0];
-  auto cont = [&](int i) { return i < avail && (s[i] & 0xC0) == 0x80; };
-  if (c >= 0xC2 && c <= 0xDF && cont(1))
-  {
-    *code = ((c & 0x1F) << 6) | (s[1] & 0x3F);
-    return 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2))
-  {
-    *code = ((c & 0x0F) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3F);
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3))
-  {
-    *code = ((c & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3F);
-    return 4;
-  }
-  *code = c;
-  return 1;
-}
-
 // Splits the text into characters and lines, applying the line-break and prefix rules.
 void Layout(const char* text, int len, UINT format, std::vector<Char>* chars, std::vector<Line>* lines)
 {
@@ -63,7 +37,7 @@ void Layout(const char* text, int len, UINT format, std::vector<Char>* chars, st
     const int avail = len < 0 ? 4 : std::min(4, len - i);
     uint32_t code;
     // With a NUL-terminated string the continuation test stops at the NUL by itself.
-    i += DecodeUtf8(s + i, avail, &code);
+    i += Util_DecodeUtf8(text + i, avail, &code);
     codes.push_back(code);
   }
 

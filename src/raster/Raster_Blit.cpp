@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Raster_BlitCommon.h"
+#include "Raster_CombineOps.h"
 #include "Raster_CombineSpan.h"
 
 namespace
@@ -21,45 +22,25 @@ void pixelCopy(uint32_t* dest, uint32_t src, int) { *dest = src; }
 
 Raster_PixelFunc _Raster_SelectPixelFunc(int mode, int w)
 {
-  switch (mode & (kRasterMode_SourceAlpha | kRasterOp_Mask))
-  {
-    case kRasterOp_Copy: return w >= 256 ? pixelCopy : _Raster_PixelOf<_Raster_CombinePixelsCopyNoClamp>;
-    case kRasterOp_Add: return _Raster_PixelOf<_Raster_CombinePixelsAdd>;
-    case kRasterOp_ColorDodge: return _Raster_PixelOf<_Raster_CombinePixelsColorDodge>;
-    case kRasterOp_Multiply: return _Raster_PixelOf<_Raster_CombinePixelsMulNoClamp>;
-    case kRasterOp_Overlay: return _Raster_PixelOf<_Raster_CombinePixelsOverlay>;
-    case kRasterOp_HSVAdjust: return _Raster_PixelOf<_Raster_CombinePixelsHSVAdjust>;
-    case kRasterMode_SourceAlpha | kRasterOp_Copy:
-      return w >= 256 ? _Raster_PixelOf<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>
-                      : _Raster_PixelOf<_Raster_CombinePixelsCopySourceAlphaNoClamp>;
-    case kRasterMode_SourceAlpha | kRasterOp_Add: return _Raster_PixelOf<_Raster_CombinePixelsAddSourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_ColorDodge: return _Raster_PixelOf<_Raster_CombinePixelsColorDodgeSourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_Multiply: return _Raster_PixelOf<_Raster_CombinePixelsMulSourceAlphaNoClamp>;
-    case kRasterMode_SourceAlpha | kRasterOp_Overlay: return _Raster_PixelOf<_Raster_CombinePixelsOverlaySourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_HSVAdjust: return _Raster_PixelOf<_Raster_CombinePixelsHSVAdjustSourceAlpha>;
-    default: return nullptr;
-  }
+  const bool sourceAlpha = (mode & kRasterMode_SourceAlpha) != 0;
+  if ((mode & kRasterOp_Mask) == kRasterOp_Copy && w >= 256)
+    return sourceAlpha ? _Raster_PixelOf<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp> : pixelCopy;
+  Raster_PixelFunc fn = nullptr;
+  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = _Raster_PixelOf<C>; });
+  return fn;
 }
 
 Raster_RowFunc _Raster_SelectRowFunc(int mode, int w)
 {
-  switch (mode & (kRasterMode_SourceAlpha | kRasterOp_Mask))
+  // Copy has vectorised rows of its own; every other operation loops over its class.
+  if ((mode & kRasterOp_Mask) == kRasterOp_Copy)
   {
-    case kRasterOp_Copy: return w >= 256 ? rowCopy : rowCopyWeighted;
-    case kRasterOp_Add: return _Raster_RowOf<_Raster_CombinePixelsAdd>;
-    case kRasterOp_ColorDodge: return _Raster_RowOf<_Raster_CombinePixelsColorDodge>;
-    case kRasterOp_Multiply: return _Raster_RowOf<_Raster_CombinePixelsMulNoClamp>;
-    case kRasterOp_Overlay: return _Raster_RowOf<_Raster_CombinePixelsOverlay>;
-    case kRasterOp_HSVAdjust: return _Raster_RowOf<_Raster_CombinePixelsHSVAdjust>;
-    case kRasterMode_SourceAlpha | kRasterOp_Copy:
-      return w >= 256 ? rowCopySourceAlpha : rowCopySourceAlphaWeighted;
-    case kRasterMode_SourceAlpha | kRasterOp_Add: return _Raster_RowOf<_Raster_CombinePixelsAddSourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_ColorDodge: return _Raster_RowOf<_Raster_CombinePixelsColorDodgeSourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_Multiply: return _Raster_RowOf<_Raster_CombinePixelsMulSourceAlphaNoClamp>;
-    case kRasterMode_SourceAlpha | kRasterOp_Overlay: return _Raster_RowOf<_Raster_CombinePixelsOverlaySourceAlpha>;
-    case kRasterMode_SourceAlpha | kRasterOp_HSVAdjust: return _Raster_RowOf<_Raster_CombinePixelsHSVAdjustSourceAlpha>;
-    default: return nullptr;
+    if (mode & kRasterMode_SourceAlpha) return w >= 256 ? rowCopySourceAlpha : rowCopySourceAlphaWeighted;
+    return w >= 256 ? rowCopy : rowCopyWeighted;
   }
+  Raster_RowFunc fn = nullptr;
+  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = _Raster_RowOf<C>; });
+  return fn;
 }
 
 void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, const RECT* srcRect, float weight, int mode)

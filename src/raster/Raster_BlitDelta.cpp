@@ -5,6 +5,7 @@
 
 #include "Raster_Blit.h"
 #include "Raster_BlitCommon.h"
+#include "Raster_CombineSpan.h"
 
 namespace
 {
@@ -43,16 +44,7 @@ inline bool sample(Raster_IBitmap* src, uint32_t* sbits, const Bounds& bd, long 
   }
   int x1 = ix + 1 < bd.r ? (int)ix + 1 : (int)ix;
   const uint32_t* row1 = iy + 1 < bd.b ? _Raster_Row(src, sbits, (int)iy + 1) : row0;
-  int wx = (int)((px >> 9) & 127), wy = (int)((py >> 9) & 127);
-  uint32_t p00 = row0[ix], p01 = row0[x1], p10 = row1[ix], p11 = row1[x1];
-  uint32_t r = 0;
-  for (int sh = 0; sh < 32; sh += 8)
-  {
-    int left = (int)((p00 >> sh) & 0xFF) * (128 - wy) + (int)((p10 >> sh) & 0xFF) * wy;
-    int right = (int)((p01 >> sh) & 0xFF) * (128 - wy) + (int)((p11 >> sh) & 0xFF) * wy;
-    r |= (uint32_t)((left * (128 - wx) + right * wx) >> 14) << sh;
-  }
-  out = r;
+  out = _Raster_BilinearPixel(row0[ix], row0[x1], row1[ix], row1[x1], (int)(px & 0xFFFF), (int)(py & 0xFFFF));
   return true;
 }
 
@@ -75,21 +67,34 @@ inline long long toFixedDelta(double v)
 
 struct DestArea
 {
-  int x0, y0, x1, y1;  // clipped destination, exclusive ends
-  int skipX, skipY;    // columns and rows cut from the rectangle's start
+  int x0, y0, x1, y1;          // clipped destination, exclusive ends
+  long long skipX, skipY;      // columns and rows cut from the rectangle's start (up to 2^31)
 };
 
 bool destArea(Raster_IBitmap* dest, const RECT* r, DestArea& a)
 {
   long long l = r ? r->left : 0, t = r ? r->top : 0;
   long long rr = r ? r->right : dest->getWidth(), bb = r ? r->bottom : dest->getHeight();
-  a.skipX = l < 0 ? (int)-l : 0;
-  a.skipY = t < 0 ? (int)-t : 0;
+  a.skipX = l < 0 ? -l : 0;
+  a.skipY = t < 0 ? -t : 0;
   a.x0 = l < 0 ? 0 : (int)l;
   a.y0 = t < 0 ? 0 : (int)t;
   a.x1 = (int)(rr > dest->getWidth() ? dest->getWidth() : rr);
   a.y1 = (int)(bb > dest->getHeight() ? dest->getHeight() : bb);
   return a.x0 < a.x1 && a.y0 < a.y1;
+}
+
+// The 16.16 source position of the first drawn pixel. With edges near -2^31 and deltas of
+// +-32768 pixels each product nears 2^62 and their sum leaves 64 bits, so the sum is formed in
+// 128 bits and pinned to +-2^61: such a position lies far outside every source, and the walk over
+// the clipped destination (fewer than 2^29 steps of at most 2^31) cannot overflow from there.
+inline long long startPosition(long long start, long long perCol, long long perRow, const DestArea& a)
+{
+  const __int128 kLimit = (__int128)1 << 61;
+  __int128 p = (__int128)start + (__int128)perCol * a.skipX + (__int128)perRow * a.skipY;
+  if (p > kLimit) p = kLimit;
+  if (p < -kLimit) p = -kLimit;
+  return (long long)p;
 }
 
 // The per-pixel combine at a varying integer weight: copy-type classes differ at full weight.
@@ -118,8 +123,8 @@ void deltaBlit(Raster_IBitmap* dest, Raster_IBitmap* src, const RECT* destRect, 
   bool bilinear = (mode & 0xFF00) == kRasterMode_Bilinear;
 
   long long fdxc = toFixedDelta(dxc), fdyc = toFixedDelta(dyc), fdxr = toFixedDelta(dxr), fdyr = toFixedDelta(dyr);
-  long long rowX = toFixed(sx) + fdxc * da.skipX + fdxr * da.skipY;
-  long long rowY = toFixed(sy) + fdyc * da.skipX + fdyr * da.skipY;
+  long long rowX = startPosition(toFixed(sx), fdxc, fdxr, da);
+  long long rowY = startPosition(toFixed(sy), fdyc, fdyr, da);
   double rowA = a0 + adc * da.skipX + adr * da.skipY;
   for (int y = da.y0; y < da.y1; ++y, rowX += fdxr, rowY += fdyr, rowA += adr)
   {

@@ -1,5 +1,9 @@
 // Raster_Combine.cpp - HSV adjustment and the one-pixel combine entry points.
 #include "Raster_Combine.h"
+#include "Raster_CombineOps.h"
+
+#include <array>
+#include <utility>
 
 namespace
 {
@@ -80,74 +84,41 @@ void _Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w)
   dest[0] = (uint8_t)nb;
   dest[1] = (uint8_t)ng;
   dest[2] = (uint8_t)nr;
-  dest[3] = (uint8_t)a;
+  // Fills pass their integer weight as alpha; 256 (full weight) must not wrap to 0.
+  dest[3] = (uint8_t)(a < 0 ? 0 : (a > 255 ? 255 : a));
 }
 
 namespace
 {
-template <class C>
-inline void apply(uint32_t* pixel, int r, int g, int b, int a, int w)
-{
-  C::doPix((uint8_t*)pixel, r, g, b, a, w);
-}
-
-// Source-alpha resolution shared by all three entry points: copy at full weight takes the
-// variant that trusts the source alpha alone.
-bool applySourceAlpha(uint32_t* pixel, int r, int g, int b, int a, int w, int op)
-{
-  switch (op)
-  {
-    case kRasterOp_Copy:
-      if (w >= 256)
-        apply<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(pixel, r, g, b, a, w);
-      else
-        apply<_Raster_CombinePixelsCopySourceAlphaNoClamp>(pixel, r, g, b, a, w);
-      return true;
-    case kRasterOp_Add: apply<_Raster_CombinePixelsAddSourceAlpha>(pixel, r, g, b, a, w); return true;
-    case kRasterOp_ColorDodge: apply<_Raster_CombinePixelsColorDodgeSourceAlpha>(pixel, r, g, b, a, w); return true;
-    case kRasterOp_Multiply: apply<_Raster_CombinePixelsMulSourceAlphaNoClamp>(pixel, r, g, b, a, w); return true;
-    case kRasterOp_Overlay: apply<_Raster_CombinePixelsOverlaySourceAlpha>(pixel, r, g, b, a, w); return true;
-    case kRasterOp_HSVAdjust: apply<_Raster_CombinePixelsHSVAdjustSourceAlpha>(pixel, r, g, b, a, w); return true;
-    default: return false;
-  }
-}
-}  // namespace
-
-namespace {
-// The two entry points differ only in the copy and multiply classes: with or without
-// clamping of the straight-alpha result.
-template <class CopyClass, class MulClass>
+// The class family of the entry point: plain or clamping (source alpha whenever the mode says
+// so); copy with source alpha at full weight trusts the source alpha alone.
+template <ERasterCombineFamily Family>
 void CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
 {
   if (!pixel || w <= 0) return;
   if (w > 256) w = 256;
-  int op = mode & kRasterOp_Mask;
+  const int op = mode & kRasterOp_Mask;
+  auto apply = [&]<class C>() { C::doPix((uint8_t*)pixel, r, g, b, a, w); };
   if (mode & kRasterMode_SourceAlpha)
   {
-    applySourceAlpha(pixel, r, g, b, a, w, op);
+    if (op == kRasterOp_Copy && w >= 256)
+      apply.template operator()<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>();
+    else
+      Raster_DispatchCombine<kRasterCombine_SourceAlpha>(op, apply);
     return;
   }
-  switch (op)
-  {
-    case kRasterOp_Copy: apply<CopyClass>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Add: apply<_Raster_CombinePixelsAdd>(pixel, r, g, b, a, w); break;
-    case kRasterOp_ColorDodge: apply<_Raster_CombinePixelsColorDodge>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Multiply: apply<MulClass>(pixel, r, g, b, a, w); break;
-    case kRasterOp_Overlay: apply<_Raster_CombinePixelsOverlay>(pixel, r, g, b, a, w); break;
-    case kRasterOp_HSVAdjust: apply<_Raster_CombinePixelsHSVAdjust>(pixel, r, g, b, a, w); break;
-    default: break;
-  }
+  Raster_DispatchCombine<Family>(op, apply);
 }
 }  // namespace
 
 void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
 {
-  CombinePixels2<_Raster_CombinePixelsCopyNoClamp, _Raster_CombinePixelsMulNoClamp>(pixel, r, g, b, a, w, mode);
+  CombinePixels2<kRasterCombine_Plain>(pixel, r, g, b, a, w, mode);
 }
 
 void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode)
 {
-  CombinePixels2<_Raster_CombinePixelsCopyClamp, _Raster_CombinePixelsMulClamp>(pixel, r, g, b, a, w, mode);
+  CombinePixels2<kRasterCombine_Clamp>(pixel, r, g, b, a, w, mode);
 }
 
 uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float weight, int mode)
@@ -158,3 +129,15 @@ uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float weight, int mod
   Raster_CombinePixels2(&out, Raster_PixelR(src), Raster_PixelG(src), Raster_PixelB(src), Raster_PixelA(src), w, mode);
   return out;
 }
+
+namespace
+{
+template <int... Op>
+constexpr std::array<const char*, sizeof...(Op)> OpNames(std::integer_sequence<int, Op...>)
+{
+  return {Raster_CombineOp<Op>::kName...};
+}
+constexpr auto kOpNames = OpNames(std::make_integer_sequence<int, kRasterOp_Count>());
+}  // namespace
+
+const char* Raster_CombineOpName(int op) { return Raster_IsCombineOp(op) ? kOpNames[op] : "none"; }

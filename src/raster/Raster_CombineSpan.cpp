@@ -62,21 +62,11 @@ void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterF
 void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx,
                                 int n, int fy)
 {
-  int wy = (fy >> 9) & 127;
+  const int wy = fy & 0xFFFF;
   for (int i = 0; i < n; ++i)
   {
-    int x0 = fx[i] >> 16;
-    int x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
-    int wx = (fx[i] >> 9) & 127;
-    uint32_t p00 = row0[x0], p01 = row0[x1], p10 = row1[x0], p11 = row1[x1];
-    uint32_t out = 0;
-    for (int sh = 0; sh < 32; sh += 8)
-    {
-      int c00 = (p00 >> sh) & 0xFF, c01 = (p01 >> sh) & 0xFF, c10 = (p10 >> sh) & 0xFF, c11 = (p11 >> sh) & 0xFF;
-      int left = c00 * (128 - wy) + c10 * wy;
-      int right = c01 * (128 - wy) + c11 * wy;
-      out |= (uint32_t)((left * (128 - wx) + right * wx) >> 14) << sh;
-    }
-    dest[i] = out;
+    const int x0 = fx[i] >> 16;
+    const int x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+    dest[i] = _Raster_BilinearPixel(row0[x0], row0[x1], row1[x0], row1[x1], fx[i] & 0xFFFF, wy);
   }
 }

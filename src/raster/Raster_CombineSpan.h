@@ -33,12 +33,33 @@ void Raster_SpanCopySourceAlphaWeighted_Scalar(uint32_t* dest, const uint32_t* s
 void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n);
 // Solid fill with one of the whole-word classes; colour is the unscaled fill colour.
 void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
+// Bilinear interpolation by the full 16-bit fractions fx, fy (0..65535) of the sample position.
+// Per channel, first down each column, keeping six fraction bits (at most 16320):
+//   v = (c0 (65536 - fy) + c1 fy) >> 10 = (c0 * 65536 + (c1 - c0) fy) >> 10
+// then across the two columns:
+//   out = (vL (65536 - fx) + vR fx) >> 22 = (vL * 65536 + (vR - vL) fx) >> 22.
+// Against the real-valued interpolation the result is exact or one level low. Every sum stays
+// below 2^31 and the differences fit 16 bits twice over, which lets the SSE2 rows form the same
+// integers with one 16-bit multiply-add per channel pair (see there).
+inline int _Raster_BilinearColumn(int c0, int c1, int fy) { return (c0 * 65536 + (c1 - c0) * fy) >> 10; }
+inline int _Raster_BilinearAcross(int vL, int vR, int fx) { return (vL * 65536 + (vR - vL) * fx) >> 22; }
+inline uint32_t _Raster_BilinearPixel(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, int fx, int fy)
+{
+  uint32_t out = 0;
+  for (int sh = 0; sh < 32; sh += 8)
+  {
+    const int vL = _Raster_BilinearColumn((int)((p00 >> sh) & 0xFF), (int)((p10 >> sh) & 0xFF), fy);
+    const int vR = _Raster_BilinearColumn((int)((p01 >> sh) & 0xFF), (int)((p11 >> sh) & 0xFF), fy);
+    out |= (uint32_t)_Raster_BilinearAcross(vL, vR, fx) << sh;
+  }
+  return out;
+}
+
 // One row of a bilinear resample. row0/row1 are the two source rows (row1 may equal row0),
 // srcWidth their usable width, fx the 16.16 source x of each destination pixel (x >= 0,
-// x >> 16 < srcWidth, rising or falling monotonically along the row), fy the row's 16.16 fraction (only its top 7 bits count). Each channel
-// is ((p00 (128 - wy) + p10 wy) (128 - wx) + (p01 (128 - wy) + p11 wy) wx) >> 14 with
-// wx, wy the top 7 bits of the fractions; the right neighbour at the last column is the column
-// itself.
+// x >> 16 < srcWidth, rising or falling monotonically along the row), fy the row's 16.16
+// position (its low 16 bits count). Each pixel is _Raster_BilinearPixel of the 2 x 2 block at
+// (x >> 16, row); the right neighbour at the last column is the column itself.
 void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx,
                                 int n, int fy);
 

@@ -228,38 +228,55 @@ void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFil
   }
 }
 
-// Vertical pass first (one multiply-add per 16-bit lane: at most 255 * 128 = 32640, fits),
-// then the horizontal pass with _mm_madd_epi16 on (left, right) lane pairs into 32 bits, so no
-// intermediate result is rounded and the sum equals the scalar formula exactly.
-static inline __m128i bilinearPair(const uint32_t* row0, const uint32_t* row1, int x0, int x1, int wx, __m128i wyv, __m128i iwyv)
+// The bilinear arithmetic of _Raster_BilinearPixel. Both passes have the form
+// (a * 65536 + d * f) >> shift with f an unsigned 16-bit fraction and d a signed difference of at
+// most 16320. f does not fit a signed 16-bit lane, but f - 32768 does, and
+//   d * f = d * (f - 32768) + (2 d) * 16384,
+// which is one _mm_madd_epi16 of the lane pair (d, 2 d) with the weight pair (f - 32768, 16384):
+// exact, so the rows equal the scalar definition bit for bit.
+
+// Weight pairs (f - 32768, 16384) for the four fractions in the 32-bit lanes of f.
+static inline __m128i bilinearWeights(__m128i f)
+{
+  return _mm_or_si128(_mm_and_si128(_mm_sub_epi32(f, _mm_set1_epi32(32768)), _mm_set1_epi32(0xFFFF)),
+                      _mm_set1_epi32(16384 << 16));
+}
+
+// Lane pairs (d, 2 d) of the 32-bit differences d (each within +-16383).
+static inline __m128i differencePairs(__m128i d)
+{
+  return _mm_or_si128(_mm_and_si128(d, _mm_set1_epi32(0xFFFF)), _mm_slli_epi32(d, 17));
+}
+
+// Column pass of two adjacent source columns (x and x + 1 of both rows, 8 bytes each): per
+// channel v = (c0 * 65536 + (c1 - c0) fy) >> 10, column x in *v0 and x + 1 in *v1.
+static inline void bilinearColumns(__m128i top, __m128i bottom, __m128i wy, __m128i* v0, __m128i* v1)
 {
   const __m128i zero = _mm_setzero_si128();
-  __m128i t, b;
-  if (x1 == x0 + 1)
-  {
-    t = _mm_loadl_epi64((const __m128i*)(row0 + x0));
-    b = _mm_loadl_epi64((const __m128i*)(row1 + x0));
-  }
-  else
-  {
-    t = _mm_set1_epi32((int)row0[x0]);
-    b = _mm_set1_epi32((int)row1[x0]);
-  }
-  t = _mm_unpacklo_epi8(t, zero);  // B0 G0 R0 A0 B1 G1 R1 A1
-  b = _mm_unpacklo_epi8(b, zero);
-  __m128i v = _mm_add_epi16(_mm_mullo_epi16(t, iwyv), _mm_mullo_epi16(b, wyv));
-  v = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8));  // B0 B1 G0 G1 R0 R1 A0 A1
-  __m128i w = _mm_set1_epi32((wx << 16) | (128 - wx));
-  return _mm_srai_epi32(_mm_madd_epi16(v, w), 14);
+  __m128i t = _mm_unpacklo_epi8(top, zero);  // B0 G0 R0 A0 B1 G1 R1 A1
+  __m128i d = _mm_sub_epi16(_mm_unpacklo_epi8(bottom, zero), t);
+  __m128i d2 = _mm_add_epi16(d, d);
+  __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi16(d, d2), wy);
+  __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi16(d, d2), wy);
+  *v0 = _mm_srai_epi32(_mm_add_epi32(_mm_unpacklo_epi16(zero, t), lo), 10);
+  *v1 = _mm_srai_epi32(_mm_add_epi32(_mm_unpackhi_epi16(zero, t), hi), 10);
 }
+
+namespace
+{
+// What the row pass needs of one source column and its right neighbour.
+struct BilinearColumn
+{
+  __m128i left;   // vL * 65536 per channel
+  __m128i pairs;  // (vR - vL, 2 (vR - vL)) per channel
+};
+}  // namespace
 
 void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx, int n,
                               int fy)
 {
   if (n <= 0) return;
-  int wy = (fy >> 9) & 127;
-  __m128i wyv = _mm_set1_epi16((short)wy);
-  __m128i iwyv = _mm_set1_epi16((short)(128 - wy));
+  const __m128i wy = bilinearWeights(_mm_set1_epi32(fy & 0xFFFF));
 
   // The source columns this row reads (fx is monotonic: its ends bound it).
   int lo = fx[0] >> 16, hi = fx[n - 1] >> 16;
@@ -269,78 +286,77 @@ void Raster_SpanBilinear_SSE2(uint32_t* dest, const uint32_t* row0, const uint32
     lo = hi;
     hi = t;
   }
-  int count = hi - lo + 1;
+  const int count = hi - lo + 1;
 
-  // The vertical pass runs once per source column instead of once per destination pixel (an
-  // up-scale reads each column several times), and stores each column already paired with its
-  // right neighbour, lanes (B0 B1 G0 G1 R0 R1 A0 A1), as _mm_madd_epi16 wants them. The right
-  // neighbour of the last source column is the column itself. Stack buffer for up to 2048
-  // columns, else the heap; without either, each pixel interpolates straight from the rows.
-  alignas(16) __m128i local[2048];
-  __m128i* pairs = local;
-  if (count > 2048)
+  // The column pass runs once per source column instead of once per destination pixel (an
+  // up-scale reads each column several times). Stack buffers for up to 1024 columns, else the
+  // heap; without it, the scalar row (the same arithmetic) serves.
+  alignas(16) BilinearColumn localCols[1024];
+  alignas(16) __m128i localV[1024 + 2];
+  BilinearColumn* cols = localCols;
+  __m128i* v = localV;
+  void* heap = nullptr;
+  if (count > 1024)
   {
-    pairs = (__m128i*)std::malloc(sizeof(__m128i) * (size_t)count);
-    if (!pairs)
+    heap = std::malloc(sizeof(BilinearColumn) * (size_t)count + sizeof(__m128i) * (size_t)(count + 2) + 16);
+    if (!heap)
     {
-      int i = 0;
-      for (; i + 2 <= n; i += 2)
-      {
-        int xa = fx[i] >> 16, xb = fx[i + 1] >> 16;
-        __m128i ra = bilinearPair(row0, row1, xa, xa + 1 < srcWidth ? xa + 1 : xa, (fx[i] >> 9) & 127, wyv, iwyv);
-        __m128i rb = bilinearPair(row0, row1, xb, xb + 1 < srcWidth ? xb + 1 : xb, (fx[i + 1] >> 9) & 127, wyv, iwyv);
-        __m128i p = _mm_packs_epi32(ra, rb);
-        _mm_storel_epi64((__m128i*)(dest + i), _mm_packus_epi16(p, p));
-      }
-      if (i < n) Raster_SpanBilinear_Scalar(dest + i, row0, row1, srcWidth, fx + i, n - i, fy);
+      Raster_SpanBilinear_Scalar(dest, row0, row1, srcWidth, fx, n, fy);
       return;
     }
+    cols = (BilinearColumn*)(((uintptr_t)heap + 15) & ~(uintptr_t)15);
+    v = (__m128i*)(cols + count);
   }
-  const __m128i zero = _mm_setzero_si128();
-  for (int k = 0; k < count; ++k)
+
+  // Columns lo .. hi + 1, two at a time; the right neighbour of the last column is itself.
+  const int last = hi + 1 < srcWidth ? hi + 1 : hi;
+  int k = 0;
+  for (int x = lo; x <= last; x += 2, k += 2)
   {
-    int x0 = lo + k, x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
-    __m128i t, b;
-    if (x1 == x0 + 1)
+    __m128i top, bottom;
+    if (x + 1 <= last)
     {
-      t = _mm_loadl_epi64((const __m128i*)(row0 + x0));
-      b = _mm_loadl_epi64((const __m128i*)(row1 + x0));
+      top = _mm_loadl_epi64((const __m128i*)(row0 + x));
+      bottom = _mm_loadl_epi64((const __m128i*)(row1 + x));
     }
     else
     {
-      t = _mm_set1_epi32((int)row0[x0]);
-      b = _mm_set1_epi32((int)row1[x0]);
+      top = _mm_cvtsi32_si128((int)row0[x]);
+      bottom = _mm_cvtsi32_si128((int)row1[x]);
     }
-    __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), iwyv), _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wyv));
-    _mm_store_si128(pairs + k, _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8)));
+    bilinearColumns(top, bottom, wy, &v[k], &v[k + 1]);
+  }
+  if (last == hi) v[count] = v[count - 1];
+  for (k = 0; k < count; ++k)
+  {
+    cols[k].left = _mm_slli_epi32(v[k], 16);
+    cols[k].pairs = differencePairs(_mm_sub_epi32(v[k + 1], v[k]));
   }
 
-  // Horizontal pass, four pixels at a time: the weight pairs (128 - wx, wx) of all four are
-  // formed in one register, then each pixel is one multiply-add of its column pair.
-  const __m128i* base = pairs - lo;
-  const __m128i m127 = _mm_set1_epi32(127);
-  const __m128i c128 = _mm_set1_epi32(128);
+  // Row pass, four pixels at a time: the weights of all four are formed in one register.
+  const BilinearColumn* base = cols - lo;
+  const __m128i mask16 = _mm_set1_epi32(0xFFFF);
+  auto across = [](const BilinearColumn& c, __m128i w) {
+    return _mm_srai_epi32(_mm_add_epi32(c.left, _mm_madd_epi16(c.pairs, w)), 22);
+  };
   int i = 0;
   for (; i + 4 <= n; i += 4)
   {
-    __m128i f = _mm_loadu_si128((const __m128i*)(fx + i));
-    __m128i wx = _mm_and_si128(_mm_srli_epi32(f, 9), m127);
-    __m128i w = _mm_or_si128(_mm_slli_epi32(wx, 16), _mm_sub_epi32(c128, wx));
-    __m128i r0 = _mm_madd_epi16(base[fx[i] >> 16], _mm_shuffle_epi32(w, 0x00));
-    __m128i r1 = _mm_madd_epi16(base[fx[i + 1] >> 16], _mm_shuffle_epi32(w, 0x55));
-    __m128i r2 = _mm_madd_epi16(base[fx[i + 2] >> 16], _mm_shuffle_epi32(w, 0xAA));
-    __m128i r3 = _mm_madd_epi16(base[fx[i + 3] >> 16], _mm_shuffle_epi32(w, 0xFF));
-    __m128i p01 = _mm_packs_epi32(_mm_srai_epi32(r0, 14), _mm_srai_epi32(r1, 14));
-    __m128i p23 = _mm_packs_epi32(_mm_srai_epi32(r2, 14), _mm_srai_epi32(r3, 14));
+    const __m128i w = bilinearWeights(_mm_and_si128(_mm_loadu_si128((const __m128i*)(fx + i)), mask16));
+    __m128i r0 = across(base[fx[i] >> 16], _mm_shuffle_epi32(w, 0x00));
+    __m128i r1 = across(base[fx[i + 1] >> 16], _mm_shuffle_epi32(w, 0x55));
+    __m128i r2 = across(base[fx[i + 2] >> 16], _mm_shuffle_epi32(w, 0xAA));
+    __m128i r3 = across(base[fx[i + 3] >> 16], _mm_shuffle_epi32(w, 0xFF));
+    __m128i p01 = _mm_packs_epi32(r0, r1);
+    __m128i p23 = _mm_packs_epi32(r2, r3);
     _mm_storeu_si128((__m128i*)(dest + i), _mm_packus_epi16(p01, p23));
   }
   for (; i < n; ++i)
   {
-    int wx = (fx[i] >> 9) & 127;
-    __m128i r = _mm_srai_epi32(_mm_madd_epi16(base[fx[i] >> 16], _mm_set1_epi32((wx << 16) | (128 - wx))), 14);
+    __m128i r = across(base[fx[i] >> 16], bilinearWeights(_mm_set1_epi32(fx[i] & 0xFFFF)));
     __m128i p = _mm_packs_epi32(r, r);
     dest[i] = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(p, p));
   }
-  if (pairs != local) std::free(pairs);
+  std::free(heap);
 }
 #endif

@@ -2,6 +2,7 @@
 #include "Raster_Fill.h"
 
 #include "Raster_BlitCommon.h"
+#include "Raster_CombineOps.h"
 #include "Raster_CombineSpan.h"
 
 namespace
@@ -65,16 +66,7 @@ void fillArea(Raster_IBitmap* bm, const Area& a, uint32_t colour, int w, int mod
     for (int j = 0; j < a.h; ++j, row += step) Raster_SpanFillFast(row, a.w, colour, kind);
     return;
   }
-  switch (op)
-  {
-    case kRasterOp_Copy: fillClass<_Raster_CombinePixelsCopyNoClamp>(bm, a, colour, w); break;
-    case kRasterOp_Add: fillClass<_Raster_CombinePixelsAdd>(bm, a, colour, w); break;
-    case kRasterOp_ColorDodge: fillClass<_Raster_CombinePixelsColorDodge>(bm, a, colour, w); break;
-    case kRasterOp_Multiply: fillClass<_Raster_CombinePixelsMulNoClamp>(bm, a, colour, w); break;
-    case kRasterOp_Overlay: fillClass<_Raster_CombinePixelsOverlay>(bm, a, colour, w); break;
-    case kRasterOp_HSVAdjust: fillClass<_Raster_CombinePixelsHSVAdjust>(bm, a, colour, w); break;
-    default: break;
-  }
+  Raster_DispatchCombine<kRasterCombine_Plain>(op, [&]<class C>() { fillClass<C>(bm, a, colour, w); });
 }
 }  // namespace
 
@@ -191,21 +183,10 @@ void Raster_GradRect(Raster_IBitmap* bm, int x, int y, int width, int height, fl
   int op = mode & kRasterOp_Mask;
   // Overwrite when the alpha stays at full strength everywhere.
   bool fullAlpha = dx[3] == 0 && dy[3] == 0 && (v0[3] >> 16) >= 256;
-  switch (op)
-  {
-    case kRasterOp_Copy:
-      if (fullAlpha)
-        gradRows<_Raster_CombinePixelsClobberClamp>(bm, ar, v0, dx, dy, true);
-      else
-        gradRows<_Raster_CombinePixelsCopyClamp>(bm, ar, v0, dx, dy, false);
-      break;
-    case kRasterOp_Add: gradRows<_Raster_CombinePixelsAdd>(bm, ar, v0, dx, dy, false); break;
-    case kRasterOp_ColorDodge: gradRows<_Raster_CombinePixelsColorDodge>(bm, ar, v0, dx, dy, false); break;
-    case kRasterOp_Multiply: gradRows<_Raster_CombinePixelsMulClamp>(bm, ar, v0, dx, dy, false); break;
-    case kRasterOp_Overlay: gradRows<_Raster_CombinePixelsOverlay>(bm, ar, v0, dx, dy, false); break;
-    case kRasterOp_HSVAdjust: gradRows<_Raster_CombinePixelsHSVAdjust>(bm, ar, v0, dx, dy, false); break;
-    default: break;
-  }
+  if (op == kRasterOp_Copy && fullAlpha)
+    gradRows<_Raster_CombinePixelsClobberClamp>(bm, ar, v0, dx, dy, true);
+  else
+    Raster_DispatchCombine<kRasterCombine_Clamp>(op, [&]<class C>() { gradRows<C>(bm, ar, v0, dx, dy, false); });
 }
 
 void Raster_MultiplyAddRect(Raster_IBitmap* bm, int x, int y, int width, int height, float scaleR, float scaleG, float scaleB,

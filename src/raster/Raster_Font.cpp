@@ -12,6 +12,7 @@
 #include "Raster_FontPlatform.h"
 #include "Raster_GlyphRender.h"
 #include "Util_Mutex.h"
+#include "Util_Utf8.h"
 
 namespace {
 
@@ -54,25 +55,6 @@ void EnsureTempBitmap(int size)
   }
 }
 
-int EncodeUTF8(int code, char* out)
-{
-  if (code < 0x80)
-  {
-    out[0] = (char)code;
-    return 1;
-  }
-  if (code < 0x800)
-  {
-    out[0] = (char)(0xC0 | (code >> 6));
-    out[1] = (char)(0x80 | (code & 0x3F));
-    return 2;
-  }
-  out[0] = (char)(0xE0 | ((code >> 12) & 0x0F));
-  out[1] = (char)(0x80 | ((code >> 6) & 0x3F));
-  out[2] = (char)(0x80 | (code & 0x3F));
-  return 3;
-}
-
 // Next character of the string at *pos; false at the length or at a NUL.
 inline bool NextChar(const char* str, int strcnt, int* pos, int* code)
 {
@@ -105,26 +87,10 @@ LONG SaturatedAdd(LONG a, long long b) { return (LONG)std::clamp((long long)a + 
 
 int Raster_DecodeUTF8(const char* str, int avail, int* code)
 {
-  const unsigned char* s = (const unsigned char*)str;
-  const unsigned c = s[0];
-  auto cont = [&](int i) { return i < avail && (s[i] & 0xC0) == 0x80; };
-  if (c >= 0xC2 && c <= 0xDF && cont(1))
-  {
-    *code = (int)(((c & 0x1F) << 6) | (s[1] & 0x3F));
-    return 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2))
-  {
-    *code = (int)(((c & 0x0F) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3F));
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3))
-  {
-    *code = ' ';
-    return 4;
-  }
-  *code = (int)c;
-  return 1;
+  uint32_t full;
+  const int n = Util_DecodeUtf8(str, avail, &full);
+  *code = Util_Utf8Bmp(full);  // glyph codes are 16 bits: four-byte characters show as a space
+  return n;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -152,6 +118,8 @@ Raster_CachedFont::~Raster_CachedFont()
 
 void Raster_CachedFont::SetFromHFont(HFONT font, int flags)
 {
+  // The font's lock first, then the module-wide one (the order every path takes).
+  Util_MutexLock fontLock(mLock);
   Util_MutexLock lock(TempLock());
   if ((mFlags & kRasterFont_OwnsFont) && mFont && mFont != font) DeleteObject(mFont);
   mFlags = flags;
@@ -176,6 +144,7 @@ void Raster_CachedFont::SetFromHFont(HFONT font, int flags)
 
 uint32_t Raster_CachedFont::SetTextColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mTextColor;
   mTextColor = color;
   return prev;
@@ -183,6 +152,7 @@ uint32_t Raster_CachedFont::SetTextColor(uint32_t color)
 
 uint32_t Raster_CachedFont::SetBkColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mBkColor;
   mBkColor = color;
   return prev;
@@ -190,6 +160,7 @@ uint32_t Raster_CachedFont::SetBkColor(uint32_t color)
 
 uint32_t Raster_CachedFont::SetEffectColor(uint32_t color)
 {
+  Util_MutexLock lock(mLock);
   const uint32_t prev = mEffectColor;
   mEffectColor = color;
   return prev;
@@ -197,6 +168,7 @@ uint32_t Raster_CachedFont::SetEffectColor(uint32_t color)
 
 int Raster_CachedFont::SetBkMode(int mode)
 {
+  Util_MutexLock lock(mLock);
   const int prev = mBkMode;
   mBkMode = mode;
   return prev;
@@ -204,8 +176,45 @@ int Raster_CachedFont::SetBkMode(int mode)
 
 void Raster_CachedFont::SetCombineMode(int mode, float weight)
 {
+  Util_MutexLock lock(mLock);
   mCombineMode = mode;
   mCombineWeight = weight;
+}
+
+uint32_t Raster_CachedFont::GetTextColor()
+{
+  Util_MutexLock lock(mLock);
+  return mTextColor;
+}
+
+HFONT Raster_CachedFont::GetHFont()
+{
+  Util_MutexLock lock(mLock);
+  return mFont;
+}
+
+int Raster_CachedFont::GetLineHeight()
+{
+  Util_MutexLock lock(mLock);
+  return mLineHeight;
+}
+
+void Raster_CachedFont::SetLineSpacingAdjust(int adjust)
+{
+  Util_MutexLock lock(mLock);
+  mLineSpacingAdjust = adjust;
+}
+
+int Raster_CachedFont::GetLineSpacingAdjust() const
+{
+  Util_MutexLock lock(mLock);
+  return mLineSpacingAdjust;
+}
+
+int Raster_CachedFont::GetFlags() const
+{
+  Util_MutexLock lock(mLock);
+  return mFlags;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -213,7 +222,17 @@ void Raster_CachedFont::SetCombineMode(int mode, float weight)
 
 const Raster_CachedFont::charEnt* Raster_CachedFont::FindGlyph(int code) const
 {
+  Util_MutexLock lock(mLock);
   return const_cast<Raster_CachedFont*>(this)->FindGlyphEntry(code);
+}
+
+bool Raster_CachedFont::FindGlyph(int code, charEnt* out) const
+{
+  Util_MutexLock lock(mLock);
+  const charEnt* e = const_cast<Raster_CachedFont*>(this)->FindGlyphEntry(code);
+  if (!e || !out) return e != nullptr;
+  *out = *e;
+  return true;
 }
 
 Raster_CachedFont::charEnt* Raster_CachedFont::FindGlyphEntry(int code)
@@ -265,7 +284,7 @@ bool Raster_CachedFont::RenderGlyph(int code)
 
   const int m = mLineHeight < 16 ? 2 : mLineHeight / 16 + 2;
   char utf8[4];
-  const int n = EncodeUTF8(code, utf8);
+  const int n = Util_EncodeUtf8((uint32_t)code, utf8);
   RECT r = {0, 0, 0, 0};
   _Raster_PlatformDrawText(dc, utf8, n, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   const int advance = std::max(0, (int)(r.right - r.left));
@@ -390,14 +409,27 @@ Raster_CachedFont::charEnt* Raster_CachedFont::GlyphForDrawing(int code)
 
 bool Raster_CachedFont::TakesNativePath(UINT dtFlags) const
 {
+  Util_MutexLock lock(mLock);
   if (!mFont || RunsUnderWine()) return false;
   if (mLineHeight > 255) return true;  // glyphs that large are not worth caching
   return (mFlags & kRasterFont_PreferNative) && !(mFlags & kGlyphOnlyFlags) && !(dtFlags & kRasterText_UseTextAlpha) &&
          ((dtFlags & DT_SINGLELINE) || mLineSpacingAdjust == 0);
 }
 
+int Raster_CachedFont::DrawTextInColor(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags,
+                                       uint32_t color)
+{
+  Util_MutexLock lock(mLock);
+  const uint32_t saved = mTextColor;
+  mTextColor = color;
+  const int ret = DrawText(bm, str, strcnt, rect, dtFlags);
+  mTextColor = saved;
+  return ret;
+}
+
 int Raster_CachedFont::DrawText(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags)
 {
+  Util_MutexLock lock(mLock);
   dtFlags &= 0x7FFFFFFFu;
   if (!rect || (!bm && !(dtFlags & DT_CALCRECT))) return 0;
   if (!str) str = "";
@@ -617,6 +649,7 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
 bool Raster_CachedFont::DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos, int ypos, const RECT* clipR)
 {
   if (!_Raster_Usable(bm)) return false;
+  Util_MutexLock lock(mLock);
   const charEnt* e = FindGlyphEntry(c);
   if (!e || e->base_offset <= 0 || e->width <= 0 || e->height <= 0) return false;
   const uint8_t* store = (const uint8_t*)mGlyphStore.Get();

@@ -16,6 +16,7 @@
 #include "GdiEmu.h"
 #include "Raster_Bitmap.h"
 #include "Util_HeapBuf.h"
+#include "Util_Mutex.h"
 #include "Util_TypedBuf.h"
 
 #ifdef DrawText
@@ -44,10 +45,9 @@ enum
   kRasterText_UseTextAlpha = 0x40000000
 };
 
-// Decodes one character of UTF-8 from s (at most avail bytes, avail >= 1): C2-DF plus one
-// continuation byte and E0-EF plus two give their code; F0-F4 plus three give a space (the
-// glyph cache holds 16-bit codes only); any other byte, or a sequence cut short, stands for
-// itself. Stores the code and returns the number of bytes used (1 to 4).
+// Decodes one character of UTF-8 from s (at most avail bytes, avail >= 1) under the policy of
+// Util_DecodeUtf8, as a 16-bit glyph code: four-byte characters give a space (the glyph cache
+// holds 16-bit codes only). Stores the code and returns the number of bytes used (1 to 4).
 int Raster_DecodeUTF8(const char* s, int avail, int* code);
 
 // Abstract font. The order of the virtual operations is part of the binary interface.
@@ -69,6 +69,12 @@ public:
   virtual int GetLineHeight() = 0;
 };
 
+// A cached font may be shared by several editors that draw on different threads (the module-
+// wide font cache hands the same font to all of them). Every operation takes the font's own
+// lock, so its glyph store, colours, mode and weight are never touched by two threads at once.
+// A colour set by one editor can still be replaced by another before the first one draws: a
+// draw that depends on a colour or mode set just before uses DrawTextInColor, or holds
+// GetLock() across the setters and the DrawText call.
 class Raster_CachedFont : public Raster_IFont
 {
 public:
@@ -94,24 +100,34 @@ public:
   int SetBkMode(int mode) override;
   void SetCombineMode(int mode, float weight = 1.0f) override;
   int DrawText(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags) override;
-  uint32_t GetTextColor() override { return mTextColor; }
-  HFONT GetHFont() override { return mFont; }
-  int GetLineHeight() override { return mLineHeight; }
+  uint32_t GetTextColor() override;
+  HFONT GetHFont() override;
+  int GetLineHeight() override;
+
+  // DrawText in the given colour (alpha included, for kRasterText_UseTextAlpha), with the
+  // font's colour set and restored under the font's lock: safe against other threads setting
+  // their own colour on the same font.
+  int DrawTextInColor(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags, uint32_t color);
+
+  // The font's lock (recursive), for callers that must keep several calls together.
+  Util_Mutex& GetLock() const { return mLock; }
 
   // Composites the cached mask of code c with its pen at (xpos, ypos), clipped to clipR.
   // False when the glyph is not cached or nothing of it is visible.
   virtual bool DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos, int ypos, const RECT* clipR);
 
   // Extra pixels between lines of multi-line glyph-path text (may be negative).
-  void SetLineSpacingAdjust(int adjust) { mLineSpacingAdjust = adjust; }
-  int GetLineSpacingAdjust() const { return mLineSpacingAdjust; }
-  int GetFlags() const { return mFlags; }
+  void SetLineSpacingAdjust(int adjust);
+  int GetLineSpacingAdjust() const;
+  int GetFlags() const;
 
   // Whether DrawText with these format flags goes to the platform's text output.
   bool TakesNativePath(UINT dtFlags) const;
 
-  // The cache entry of a code, or null when the code has none (yet).
+  // The cache entry of a code, or null when the code has none (yet). The entry may move when
+  // another thread renders a glyph: a copy is taken under the lock.
   const charEnt* FindGlyph(int code) const;
+  bool FindGlyph(int code, charEnt* out) const;
 
   // True when this Windows process runs under Wine (probed once); always false elsewhere.
   static bool RunsUnderWine();
@@ -138,6 +154,7 @@ private:
   Util_TypedBuf<charEnt> mExtraChars;  // codes 128 and above, sorted by code
   Util_HeapBuf mGlyphStore{65536};     // every mask, row after row
   HFONT mFont = nullptr;
+  mutable Util_Mutex mLock;
 };
 
 // Free glyph functions: composite an 8-bit coverage mask (DrawGlyph, DrawGlyphEx with a row

@@ -2,36 +2,18 @@
 #include "Raster_FontPlatform.h"
 
 #include "Raster_Font.h"
+#include "Util_Utf8.h"
 
 #include <atomic>
 #include <cstdlib>
 
 #ifdef _WIN32
 
-namespace {
-
-// True when the bytes hold at least one well-formed multi-byte UTF-8 sequence: only then is
-// the text worth converting; plain 8-bit text goes to DrawTextA as it is.
-bool HasMultiByteUTF8(const char* str, int len)
-{
-  const unsigned char* s = (const unsigned char*)str;
-  for (int i = 0; len < 0 ? s[i] != 0 : i < len; ++i)
-  {
-    const unsigned c = s[i];
-    int need = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
-    if (!need) continue;
-    int k = 1;
-    while (k <= need && (len < 0 || i + k < len) && (s[i + k] & 0xC0) == 0x80) ++k;
-    if (k > need) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
 {
-  if (HasMultiByteUTF8(str, len))
+  // Only text with at least one well-formed multi-byte sequence is worth converting; plain
+  // 8-bit text goes to DrawTextA as it is.
+  if (Util_HasMultiByteUtf8(str, len))
   {
     int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, str, len, nullptr, 0);
     if (needed > 0)

@@ -16,6 +16,7 @@
 #endif
 
 #include "Raster_Combine.h"
+#include "Raster_CombineOps.h"
 
 struct Raster_GlyphSpan
 {
@@ -268,14 +269,5 @@ void DrawGlyphMono(const Raster_GlyphSpan& s, int firstBit, uint32_t color, int 
 template <class F>
 inline void Raster_DispatchGlyphCombine(int mode, F&& f)
 {
-  switch (mode & kRasterOp_Mask)
-  {
-    case kRasterOp_Copy: f.template operator()<_Raster_CombinePixelsCopyNoClamp>(); break;
-    case kRasterOp_Add: f.template operator()<_Raster_CombinePixelsAdd>(); break;
-    case kRasterOp_ColorDodge: f.template operator()<_Raster_CombinePixelsColorDodge>(); break;
-    case kRasterOp_Multiply: f.template operator()<_Raster_CombinePixelsMulNoClamp>(); break;
-    case kRasterOp_Overlay: f.template operator()<_Raster_CombinePixelsOverlay>(); break;
-    case kRasterOp_HSVAdjust: f.template operator()<_Raster_CombinePixelsHSVAdjust>(); break;
-    default: break;
-  }
+  Raster_DispatchCombine<kRasterCombine_Plain>(mode & kRasterOp_Mask, f);
 }

@@ -12,6 +12,8 @@ bool _Raster_PenInit(_Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, floa
   if (!bits || width <= 0 || height <= 0 || span < width) return false;
   const int op = mode & kRasterOp_Mask;
   if (op > kRasterOp_HSVAdjust) return false;
+  pen.wordWeight = (mode & (kRasterOp_Mask | kRasterMode_SourceAlpha)) == 0 &&
+                   (weight == 1.0f || weight == 0.5f || weight == 0.25f || weight == 0.75f);
   if (mode & kRasterMode_SourceAlpha) weight *= (float)((color >> 24) / 255.0);  // as Raster_FillRect
   const int w = Raster_WeightToInt(weight);
   if (w == 0) return false;
@@ -124,7 +126,7 @@ void Raster_Line(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, uint32_t c
   int cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
   if (!Raster_ClipLine(&cx1, &cy1, &cx2, &cy2, -1, -1, pen.width, pen.height)) return;
   const bool straight = x1 == x2 || y1 == y2 || (int64_t)x2 - x1 == (int64_t)y2 - y1 || (int64_t)x2 - x1 == (int64_t)y1 - y2;
-  _Raster_WithPlotter(pen, straight, [&](const auto& plot) { _Raster_WalkLine(plot, x1, y1, x2, y2, aa, pen.width, pen.height); });
+  _Raster_WithPlotter(pen, straight && pen.wordWeight, [&](const auto& plot) { _Raster_WalkLine(plot, x1, y1, x2, y2, aa, pen.width, pen.height); });
 }
 
 void Raster_FLine(Raster_IBitmap* bmp, float x1, float y1, float x2, float y2, uint32_t color, float weight, int mode, bool aa)
@@ -176,7 +178,7 @@ void Raster_DashedLine(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, int 
     if (m0 < iHi) iHi = m0;
   }
   const bool exact = slope == 0 || slope == 65536;
-  _Raster_WithPlotter(pen, exact, [&](const auto& plot) {
+  _Raster_WithPlotter(pen, exact && pen.wordWeight, [&](const auto& plot) {
     const int w = pen.w;
     for (int64_t i = iLo; i <= iHi; ++i)
     {

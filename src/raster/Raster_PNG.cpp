@@ -32,21 +32,17 @@ struct PNGMemCursor
   size_t left;
 };
 
-// Always delivers n bytes: whatever the data lacks reads as zeros, and libpng's own checks
-// (chunk names, lengths, CRCs) turn a truncated stream into an ordinary decoding error.
+// Reading past the end of the data is a decoding error: a truncated stream fails at once.
+// (Handing libpng zeros instead would let a chunk that claims a gigabyte make it read a
+// gigabyte of zeros before its checksum fails.)
 void PNGReadFromCursor(png_structp png, png_bytep out, size_t n)
 {
   PNGMemCursor* cur = (PNGMemCursor*)png_get_io_ptr(png);
-  memset(out, 0, n);
-  if (!cur)
-    return;
-  const size_t k = n < cur->left ? n : cur->left;
-  if (k)
-  {
-    memcpy(out, cur->next, k);
-    cur->next += k;
-    cur->left -= k;
-  }
+  if (!cur || n > cur->left)
+    png_error(png, "Read past the end of the data");
+  memcpy(out, cur->next, n);
+  cur->next += n;
+  cur->left -= n;
 }
 
 // Everything the decoder allocates, kept outside the function that arms the long jump so that

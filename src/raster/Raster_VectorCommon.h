@@ -11,6 +11,7 @@
 
 #include "Raster_Bitmap.h"
 #include "Raster_Combine.h"
+#include "Raster_CombineOps.h"
 #include "Raster_CombineSpan.h"
 
 struct _Raster_Pen
@@ -25,6 +26,10 @@ struct _Raster_Pen
   int w = 0;                       // integer weight 1..256
   int op = 0;                      // combine operation 0..5
   uint32_t pre = 0;                // prescaled colour of a whole-word class
+  // Plain copy (no source alpha) at a float weight of exactly 1.0, 0.5, 0.25 or 0.75: the only
+  // case in which straight lines may mix whole words. An integer weight of 128 also comes from
+  // 0.501, where the word mix would round differently from the half-mix formula.
+  bool wordWeight = false;
 
   bool inside(int x, int y) const { return (unsigned)x < (unsigned)width && (unsigned)y < (unsigned)height; }
   // Logical row y: flipped bitmaps keep their rows bottom-up, so drawing stays upright.
@@ -95,91 +100,64 @@ struct _Raster_Plotter
 template <class Body>
 void _Raster_WithPlotter(_Raster_Pen& pen, bool wholeWord, Body&& body)
 {
-  switch (pen.op)
+  if (pen.op != kRasterOp_Copy)
   {
-    case kRasterOp_Copy:
-      if (wholeWord)
+    Raster_DispatchCombine<kRasterCombine_Plain>(pen.op, [&]<class C>() {
+      _Raster_Plotter<__Raster_LineClass<C>, __Raster_LineClass<C>> p{pen};
+      body(p);
+    });
+    return;
+  }
+  // Copy: the whole-word and overwrite shortcuts.
+  if (wholeWord)
+  {
+    switch (pen.w)
+    {
+      case 256:
       {
-        switch (pen.w)
-        {
-          case 256:
-          {
-            pen.pre = _Raster_CombinePixelsClobberFAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsClobberFAST, kRasterFill_Clobber>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
-            body(p);
-            return;
-          }
-          case 128:
-          {
-            pen.pre = _Raster_CombinePixelsHalfMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsHalfMix2FAST, kRasterFill_HalfMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
-            body(p);
-            return;
-          }
-          case 64:
-          {
-            pen.pre = _Raster_CombinePixelsQuarterMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsQuarterMix2FAST, kRasterFill_QuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
-            body(p);
-            return;
-          }
-          case 192:
-          {
-            pen.pre = _Raster_CombinePixelsThreeQuarterMix2FAST::prescale(pen.color);
-            _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsThreeQuarterMix2FAST, kRasterFill_ThreeQuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
-            body(p);
-            return;
-          }
-          default: break;
-        }
-      }
-      if (pen.w == 256)
-      {
-        _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsClobberNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = _Raster_CombinePixelsClobberFAST::prescale(pen.color);
+        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsClobberFAST, kRasterFill_Clobber>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
+        return;
       }
-      else if (pen.w == 128)
+      case 128:
       {
-        _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsHalfMixNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = _Raster_CombinePixelsHalfMix2FAST::prescale(pen.color);
+        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsHalfMix2FAST, kRasterFill_HalfMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
+        return;
       }
-      else
+      case 64:
       {
-        _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = _Raster_CombinePixelsQuarterMix2FAST::prescale(pen.color);
+        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsQuarterMix2FAST, kRasterFill_QuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
+        return;
       }
-      return;
-    case kRasterOp_Add:
-    {
-      _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsAdd>, __Raster_LineClass<_Raster_CombinePixelsAdd>> p{pen};
-      body(p);
-      return;
+      case 192:
+      {
+        pen.pre = _Raster_CombinePixelsThreeQuarterMix2FAST::prescale(pen.color);
+        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsThreeQuarterMix2FAST, kRasterFill_ThreeQuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        body(p);
+        return;
+      }
+      default: break;
     }
-    case kRasterOp_ColorDodge:
-    {
-      _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsColorDodge>, __Raster_LineClass<_Raster_CombinePixelsColorDodge>> p{pen};
-      body(p);
-      return;
-    }
-    case kRasterOp_Multiply:
-    {
-      _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsMulNoClamp>, __Raster_LineClass<_Raster_CombinePixelsMulNoClamp>> p{pen};
-      body(p);
-      return;
-    }
-    case kRasterOp_Overlay:
-    {
-      _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsOverlay>, __Raster_LineClass<_Raster_CombinePixelsOverlay>> p{pen};
-      body(p);
-      return;
-    }
-    case kRasterOp_HSVAdjust:
-    {
-      _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsHSVAdjust>, __Raster_LineClass<_Raster_CombinePixelsHSVAdjust>> p{pen};
-      body(p);
-      return;
-    }
-    default: return;
+  }
+  if (pen.w == 256)
+  {
+    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsClobberNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    body(p);
+  }
+  else if (pen.w == 128)
+  {
+    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsHalfMixNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    body(p);
+  }
+  else
+  {
+    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    body(p);
   }
 }
 

@@ -1,1 +1,218 @@
-// Tests follow.
+#include "EditorTestSupport.h"
+
+#include "Raster_Bitmap.h"
+#include "Raster_Fill.h"
+#include "Util_ByteOrder.h"
+
+#include <png.h>
+
+#include <mutex>
+
+TestPlug::TestPlug()
+    : IFxTestBinding(IFxInstanceInfo{}, kNumTestParams, "1-1 2-2", 1, "Editor Test", "", "example.com", 0x00010000,
+                     Util_FourCC("EdTs"), Util_FourCC("Exmp"), 0, false, true, false)
+{
+  GetParam(kParamBool)->InitBool("Power", false);
+  GetParam(kParamEnum)->InitEnum("Mode", 0, 3);
+  GetParam(kParamEnum)->SetDisplayText(0, "Alpha");
+  GetParam(kParamEnum)->SetDisplayText(1, "Beta");
+  GetParam(kParamEnum)->SetDisplayText(2, "Gamma");
+  GetParam(kParamDouble)->InitDouble("Level", -10.0, -20.0, 0.0, 0.1, "dB");
+  GetParam(kParamDouble)->NegateDisplay();
+  GetParam(kParamInt)->InitInt("Count", 5, 0, 10);
+}
+
+void TestPlug::OnParamChange(int idx)
+{
+  IFxBase::OnParamChange(idx);
+  changed.push_back(idx);
+}
+
+uint32_t FrameColor(int k)
+{
+  static const uint32_t colours[] = {0xFF102030u, 0xFF40A060u, 0xFFC03010u, 0xFF2050F0u, 0xFFF0F000u, 0xFF808080u};
+  return colours[k % 6];
+}
+
+Raster_IBitmap* MakeFramesBitmap(int w, int h, int n, bool horizontal)
+{
+  Raster_MemBitmap* bm = new Raster_MemBitmap(w, h, 4);
+  for (int k = 0; k < n; ++k)
+  {
+    if (horizontal)
+      Raster_FillRect(bm, k * w / n, 0, w / n, h, FrameColor(k), 1.0f, 0);
+    else
+      Raster_FillRect(bm, 0, k * h / n, w, h / n, FrameColor(k), 1.0f, 0);
+  }
+  return bm;
+}
+
+namespace
+{
+void WriteToVector(png_structp png, png_bytep data, png_size_t len)
+{
+  auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + len);
+}
+void NoFlush(png_structp) {}
+}  // namespace
+
+std::vector<unsigned char> EncodePNG(Raster_IBitmap* bitmap)
+{
+  std::vector<unsigned char> out;
+  const int w = bitmap->getWidth(), h = bitmap->getHeight();
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<png_byte> row((size_t)w * 4);
+  if (setjmp(png_jmpbuf(png)))
+  {
+    png_destroy_write_struct(&png, &info);
+    return {};
+  }
+  png_set_write_fn(png, &out, WriteToVector, NoFlush);
+  png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < h; ++y)
+  {
+    for (int x = 0; x < w; ++x)
+    {
+      const uint32_t p = Raster_GetPixel(bitmap, x, y);
+      row[4 * x] = (png_byte)(p >> 16);
+      row[4 * x + 1] = (png_byte)(p >> 8);
+      row[4 * x + 2] = (png_byte)p;
+      row[4 * x + 3] = (png_byte)(p >> 24);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+namespace
+{
+void Register(int id, Raster_IBitmap* bm)
+{
+  std::vector<unsigned char> png = EncodePNG(bm);
+  IGraphicsHeadless::RegisterImageData(id, png.data(), png.size());
+  delete bm;
+}
+}  // namespace
+
+void RegisterTestImages()
+{
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Raster_MemBitmap* bg = new Raster_MemBitmap(251, 310, 4);
+    for (int y = 0; y < 310; ++y)
+      for (int x = 0; x < 251; ++x) Raster_PutPixel(bg, x, y, Raster_MakePixel(255, x, y & 0xFF, 128), 1.0f, 0);
+    Register(kImgBackground, bg);
+    Register(kImgButton, MakeFramesBitmap(16, 32, 2, false));
+    Raster_IBitmap* handle = MakeFramesBitmap(20, 10, 1, false);
+    Raster_FillRect(handle, 0, 0, 20, 10, FrameColor(2), 1.0f, 0);
+    Register(kImgHandle, handle);
+    Register(kImgFour, MakeFramesBitmap(10, 100, 4, false));
+    Register(kImgFourAcross, MakeFramesBitmap(100, 10, 4, true));
+    Register(kImgKnob, MakeFramesBitmap(48, 144, 3, false));
+  });
+}
+
+// ---- ProbeControl ------------------------------------------------------------------------------
+
+ProbeControl::ProbeControl(IFxBase* plug, IRECT rect, const char* name, std::vector<std::string>* log, int paramIdx)
+    : IControl(plug, rect, paramIdx), mName(name), mLog(log)
+{
+}
+
+void ProbeControl::Log(const std::string& what)
+{
+  if (mLog) mLog->push_back(mName + ":" + what);
+}
+
+bool ProbeControl::Draw(IGraphics* graphics)
+{
+  Log("draw");
+  return graphics->FillIRect(&mFill, &mRECT, &mBlend);
+}
+
+void ProbeControl::OnMouseDown(int x, int y, IMouseMod* mod)
+{
+  Log("down " + std::to_string(x) + "," + std::to_string(y));
+  IControl::OnMouseDown(x, y, mod);
+}
+
+void ProbeControl::OnMouseUp(int x, int y, IMouseMod*)
+{
+  Log("up " + std::to_string(x) + "," + std::to_string(y));
+}
+
+void ProbeControl::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod*)
+{
+  Log("drag " + std::to_string(x) + "," + std::to_string(y) + " d" + std::to_string(dX) + "," + std::to_string(dY));
+}
+
+void ProbeControl::OnMouseDblClick(int, int, IMouseMod*)
+{
+  Log("dbl");
+}
+
+void ProbeControl::OnMouseWheel(int, int, IMouseMod*, int d)
+{
+  Log("wheel " + std::to_string(d));
+}
+
+bool ProbeControl::OnKeyDown(int, int, int key)
+{
+  Log("key " + std::to_string(key));
+  return mTakesKeys;
+}
+
+void ProbeControl::OnMouseOver(int, int, IMouseMod*)
+{
+  Log("over");
+}
+
+void ProbeControl::OnMouseOut()
+{
+  Log("out");
+}
+
+void ProbeControl::TextFromTextEntry(const char* text)
+{
+  Log(std::string("text ") + text);
+}
+
+// ---- EditorFixture --------------------------------------------------------------------------------
+
+EditorFixture::EditorFixture(int w, int h)
+{
+  RegisterTestImages();
+  plug = new TestPlug;
+  gui = new IGraphicsHeadless(plug, w, h);
+}
+
+EditorFixture::~EditorFixture()
+{
+  // The plug-in owns an attached editor; one that was never attached is the fixture's.
+  if (plug->GetGUI() != gui) delete gui;
+  delete plug;
+}
+
+void EditorFixture::AttachAndOpen()
+{
+  plug->AttachGraphics(gui);
+  gui->OpenWindow(nullptr);
+}
+
+void EditorFixture::Settle()
+{
+  for (int i = 0; i < 4 && gui->Tick(); ++i)
+  {
+  }
+}
+
+uint32_t BackPixel(IGraphics* gui, int x, int y)
+{
+  return Raster_GetPixel(gui->GetDrawBitmap(), x, y);
+}

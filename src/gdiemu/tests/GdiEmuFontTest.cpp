@@ -1,5 +1,6 @@
 // Face lookup, sizing and the lifetime of font objects.
 #include "GdiEmu.h"
+#include "GdiEmu_Faces.h"
 
 #include <gtest/gtest.h>
 
@@ -161,4 +162,63 @@ TEST(GdiEmuFont, BoldAndWidthChangeTheAdvance)
   const int narrow = width(CreateFont(13, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Verdana"));
   EXPECT_GT(bold, regular);
   EXPECT_LT(narrow, regular);
+}
+
+// Fonts created and deleted at ever new heights (an editor resized step by step) must not
+// leave their FreeType faces behind: a face closes with the last font of its size. Measured
+// with the caches' own accounting (open faces, bytes FreeType holds), not with process memory.
+TEST(GdiEmuFont, DeletedFontsReleaseTheirFaces)
+{
+  Ctx ctx;
+  auto pair = [&](int height) {
+    HFONT f = MakeFont(height, (height & 1) != 0, "Arial");
+    ASSERT_NE(f, nullptr);
+    HGDIOBJ prev = SelectObject(ctx.dc, f);
+    RECT r = {0, 0, 64, 64};
+    GdiEmu_DrawText(ctx.dc, "THD 0.1%", -1, &r, DT_SINGLELINE);
+    SelectObject(ctx.dc, prev);
+    DeleteObject(f);
+  };
+  for (int h = 8; h < 28; ++h) pair(h);  // every lookup and library structure exists from here on
+  const GdiEmu_FaceCacheStats before = GdiEmu_GetFaceCacheStats();
+  for (int h = 28; h < 1028; ++h) pair(h);
+  const GdiEmu_FaceCacheStats after = GdiEmu_GetFaceCacheStats();
+  EXPECT_EQ(after.openFaces, before.openFaces);
+  EXPECT_LE(after.glyphBytes, before.glyphBytes);
+  EXPECT_LE(after.freetypeBytes, before.freetypeBytes + 64 * 1024) << "before " << before.freetypeBytes;
+
+  // Two fonts of one size share a face; it stays open until both are gone.
+  HFONT a = MakeFont(31, false, "Arial"), b = MakeFont(31, false, "Arial");
+  EXPECT_EQ(GdiEmu_GetFaceCacheStats().openFaces, before.openFaces + 1);
+  DeleteObject(a);
+  EXPECT_EQ(GdiEmu_GetFaceCacheStats().openFaces, before.openFaces + 1);
+  DeleteObject(b);
+  EXPECT_EQ(GdiEmu_GetFaceCacheStats().openFaces, before.openFaces);
+}
+
+// Each face's rendered glyphs stay within their byte budget however many characters a text
+// asks for.
+TEST(GdiEmuFont, GlyphCacheIsBoundedByBytes)
+{
+  Ctx ctx;
+  HFONT f = MakeFont(40, false, "DejaVu Sans");
+  ASSERT_NE(f, nullptr);
+  HGDIOBJ prev = SelectObject(ctx.dc, f);
+  std::string text;
+  char utf8[4];
+  for (uint32_t code = 0x20; code < 0x2800; ++code)
+  {
+    const int n = code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+    if (n == 1) utf8[0] = (char)code;
+    if (n == 2) utf8[0] = (char)(0xC0 | (code >> 6)), utf8[1] = (char)(0x80 | (code & 0x3F));
+    if (n == 3) utf8[0] = (char)(0xE0 | (code >> 12)), utf8[1] = (char)(0x80 | ((code >> 6) & 0x3F)), utf8[2] = (char)(0x80 | (code & 0x3F));
+    text.append(utf8, (size_t)n);
+  }
+  RECT r = {0, 0, 64, 64};
+  GdiEmu_DrawText(ctx.dc, text.c_str(), (int)text.size(), &r, DT_CALCRECT);
+  // One glyph of 40 pixels is far below the budget, so the budget itself bounds what is kept.
+  EXPECT_LE(GdiEmu_GetFaceCacheStats().glyphBytes, kGdiEmuGlyphBytesPerFace + 64 * 1024);
+  EXPECT_GT(GdiEmu_GetFaceCacheStats().glyphBytes, 0u);
+  SelectObject(ctx.dc, prev);
+  DeleteObject(f);
 }

@@ -2,6 +2,7 @@
 // scaled, rotated, delta and mesh blits, halving and blur.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 
@@ -285,6 +286,41 @@ TEST(DeltaBlit, AlphaRampAndTransformIdentity)
   const double gridA[] = {0, 0, 1, 9, 0, 1, 0, 7, 1, 9, 7, 1};
   Raster_Clear(&dest, 0);
   Raster_TransformBlit2Alpha(&dest, &src, &dr, gridA, 2, 2, 1.0f, 0);
+  EXPECT_FALSE(Raster_BitmapCmp(&dest, &src, nullptr));
+}
+
+// Destination edges at the ends of the int range with the largest deltas: the start position
+// sums two products near 2^62 and must neither overflow (UBSan in the sanitizer build) nor
+// draw. A rectangle starting far left still draws its visible part at the right place.
+TEST(DeltaBlit, ExtremeEdgesAndDeltasDrawNothingOrClip)
+{
+  std::mt19937 rng(11);
+  Raster_MemBitmap src(9, 7, 1), dest(9, 7, 1);
+  FillRandom(src, rng);
+  struct Case
+  {
+    RECT dr;
+    double dxc, dyc, dxr, dyr;
+  } cases[] = {
+      {{INT_MIN, INT_MIN, 9, 7}, 32768, 0, 32768, 0},
+      {{INT_MIN, INT_MIN, 9, 7}, -32768, -32768, -32768, -32768},
+      {{INT_MIN, INT_MIN, 9, 7}, 1e12, 1e12, 1e12, 1e12},
+      {{INT_MIN, 0, INT_MAX, 7}, 32768, 32768, 0, 0},
+      {{0, INT_MIN, 9, INT_MAX}, 0, 0, -32768, 32768},
+  };
+  for (const Case& c : cases)
+    for (int mode : {0, 0x100})
+    {
+      Raster_Clear(&dest, 0);
+      RECT sr = {0, 0, 9, 7};
+      Raster_DeltaBlit(&dest, &src, &c.dr, &sr, 0.0, 0.0, c.dxc, c.dyc, c.dxr, c.dyr, false, 1.0f, mode);
+      for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) ASSERT_EQ(Px(dest, x, y), 0u) << x << "," << y << " case " << (&c - cases) << " mode " << mode;
+    }
+  // Unit steps from a start far to the left: column x samples source column x.
+  RECT dr = {-1000000, 0, 9, 7}, sr = {0, 0, 9, 7};
+  Raster_Clear(&dest, 0);
+  Raster_DeltaBlit(&dest, &src, &dr, &sr, -1000000.0, 0.0, 1, 0, 0, 1, true, 1.0f, 0);
   EXPECT_FALSE(Raster_BitmapCmp(&dest, &src, nullptr));
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "Raster_Combine.h"
+#include "Raster_CombineOps.h"
 
 namespace
 {
@@ -279,4 +280,33 @@ TEST(Combine, CombinePixels2ClampVariantsDifferOnlyOutOfRange)
   Raster_CombinePixels2(&a, 1, 2, 3, 4, 0, 0);  // w = 0 does nothing
   Raster_CombinePixels2Clamp(&a, 1, 2, 3, 4, 0, 1);
   EXPECT_EQ(a, 0x11223344u);
+}
+
+// The operation table: every operation number reaches its class through the one dispatcher,
+// with or without the source-alpha bit; other numbers reach nothing. The editor builds its
+// blend modes with Raster_MakeMode.
+TEST(CombineOps, DispatcherCoversExactlyTheOperations)
+{
+  for (int op = -1; op <= 256; ++op)
+    for (bool sourceAlpha : {false, true})
+    {
+      const int mode = Raster_MakeMode(op & 0xFF, sourceAlpha);
+      uint32_t viaDispatch = 0x80402010u, viaEntry = 0x80402010u;
+      int calls = 0;
+      const bool known = Raster_DispatchCombineMode(mode, [&]<class C>() {
+        ++calls;
+        C::doPix((uint8_t*)&viaDispatch, 0xC0, 0x60, 0x30, 0x90, 200);
+      });
+      Raster_CombinePixels2(&viaEntry, 0xC0, 0x60, 0x30, 0x90, 200, mode);
+      EXPECT_EQ(known, Raster_IsCombineOp(op & 0xFF)) << op;
+      EXPECT_EQ(calls, known ? 1 : 0) << op;
+      EXPECT_EQ(viaDispatch, viaEntry) << op << " source alpha " << sourceAlpha;
+      if (op < 0 || op > 255 || !known)
+      {
+        EXPECT_STREQ(Raster_CombineOpName(op), "none") << op;
+      }
+    }
+  EXPECT_EQ(Raster_MakeMode(kRasterOp_Add, true), 0x10001);
+  EXPECT_EQ(Raster_MakeMode(kRasterOp_Copy, false), 0);
+  EXPECT_STREQ(Raster_CombineOpName(kRasterOp_ColorDodge), "colour dodge");
 }

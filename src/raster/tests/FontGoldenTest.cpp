@@ -1,11 +1,12 @@
 // Golden snapshots of the editor's four text styles, drawn through the native path and the
 // glyph path, and the agreement of the two paths.
 //
-// Tolerance: a pixel counts as different when one of its channels differs by more than
-// kChannelTolerance (16 of 255); a snapshot matches when at most kMaxDifferingPercent (0.5 %)
-// of its pixels are different. The two text paths blend coverage with slightly different
-// rounding (up to 2 per channel), and a FreeType or Wine update shifts a few anti-aliased edge
-// pixels; a moved, missing, re-hinted or differently sized glyph changes far more pixels. The goldens are kept per text
+// Comparison: Raster_CompareSnapshot with its default options. Every text line must keep its
+// ink bounding box (within a pixel) and its ink pixel count (within a few pixels), no group of
+// more than 8 neighbouring pixels may differ by more than 16 per channel, and at most 0.5 % of
+// all pixels may. The two text paths blend coverage with slightly different rounding (up to 2
+// per channel), and a FreeType or Wine update shifts a few anti-aliased edge pixels; a moved,
+// missing, extra, re-hinted or differently sized glyph fails. The goldens are kept per text
 // engine ("linux": the GDI emulation over FreeType; "wine": Wine's GDI) in
 // src/raster/tests/golden. Set VX_UPDATE_GOLDENS=1 to rewrite them after a deliberate change
 // (check the new images by eye before committing them). A failing comparison leaves the
@@ -19,11 +20,9 @@
 
 #include "FontTestUtil.h"
 #include "Raster_PNG.h"
+#include "Raster_SnapshotCompare.h"
 
 namespace {
-
-constexpr int kChannelTolerance = 16;
-constexpr double kMaxDifferingPercent = 0.5;
 
 struct Snapshot
 {
@@ -69,12 +68,8 @@ std::string Name(const Snapshot& s, Path path)
 
 ::testing::AssertionResult Within(Raster_IBitmap* actual, Raster_IBitmap* expected)
 {
-  const PixelDiff d = Test_Compare(actual, expected, kChannelTolerance);
-  if (d.sizeMismatch) return ::testing::AssertionFailure() << "size differs";
-  const double percent = 100.0 * d.differing / (actual->getWidth() * actual->getHeight());
-  if (percent > kMaxDifferingPercent)
-    return ::testing::AssertionFailure() << percent << "% of pixels differ by more than " << kChannelTolerance
-                                         << " (largest channel difference " << d.maxChannel << ")";
+  const Raster_SnapshotReport rep = Raster_CompareSnapshot(actual, expected);
+  if (!rep.match) return ::testing::AssertionFailure() << rep.reason;
   return ::testing::AssertionSuccess();
 }
 
@@ -116,4 +111,33 @@ TEST(FontGolden, NativeAndGlyphPathsAgree)
     std::unique_ptr<Raster_IBitmap> native = Render(s, kNative), glyph = Render(s, kGlyph);
     EXPECT_TRUE(Within(glyph.get(), native.get())) << kEditorStyles[s.style].name;
   }
+}
+
+// The comparison must notice one missing glyph: the results text without its "%" sign. The
+// former rule (at most 0.5 % of the pixels differ by more than 16) let it pass. Also an extra
+// glyph, one glyph replaced inside a line, and the text moved down by a line.
+TEST(FontGolden, MissingOrExtraGlyphFailsTheComparison)
+{
+  const Snapshot& results = kSnapshots[2];
+  ASSERT_NE(std::string(results.text).find('%'), std::string::npos);
+  auto variant = [&](const std::string& text) {
+    Snapshot s = results;
+    s.text = text.c_str();
+    return Render(s, kGlyph);
+  };
+  const std::string full = results.text;
+  std::string noPercent = full, extra = full, replaced = full;
+  noPercent.erase(noPercent.find('%'), 1);
+  extra.insert(extra.find('%'), "7");
+  replaced[replaced.find("0.501187") + 2] = '6';  // one digit in the middle of a line
+  std::unique_ptr<Raster_IBitmap> golden = Render(results, kGlyph);
+
+  std::unique_ptr<Raster_IBitmap> missing = variant(noPercent);
+  const PixelDiff old = Test_Compare(missing.get(), golden.get(), 16);
+  EXPECT_LT(100.0 * old.differing / (golden->getWidth() * golden->getHeight()), 0.5) << "the old rule passed it";
+  EXPECT_FALSE(Within(missing.get(), golden.get()));
+  EXPECT_FALSE(Within(variant(extra).get(), golden.get()));
+  EXPECT_FALSE(Within(variant(replaced).get(), golden.get()));
+  EXPECT_FALSE(Within(variant("\n" + full).get(), golden.get()));
+  EXPECT_TRUE(Within(variant(full).get(), golden.get()));
 }

@@ -3,6 +3,7 @@
 // tsan configuration; the output of every thread must equal a single-threaded draw.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -49,4 +50,64 @@ TEST(CachedFontThreads, ParallelFontsMatchSerialDrawing)
     });
   for (auto& th : threads) th.join();
   for (int i = 0; i < kCases; ++i) EXPECT_EQ(parallel[i], serial[i]) << i;
+}
+
+namespace {
+
+// One editor's drawing with the shared font: its own colour, weight and bitmap. Glyph path
+// (translucent colour) and native path (opaque colour), characters rendered on demand.
+std::vector<uint32_t> RenderShared(Raster_CachedFont* font, int editor, int round)
+{
+  static const uint32_t kColours[2][2] = {{0x80FF2020u, 0xFF20FF20u}, {0xC02020FFu, 0xFFFFFF20u}};
+  const uint32_t colour = kColours[editor][round & 1];
+  Raster_MemBitmap bm(140, 50, 4);
+  Test_Fill(&bm, 0xFF101010u);
+  RECT r = {2, 2, 138, 48};
+  // Per round new characters reach the glyph store while the other editor draws.
+  char text[64];
+  std::snprintf(text, sizeof(text), "THD %d.%03d %%\n\xC3%c\xE2\x82%c", round, editor * 100 + round, 0x80 + (round % 60),
+                0x80 + ((round * 7 + editor) % 60));
+  const UINT flags = DT_NOCLIP | ((colour >> 24) < 255 ? kRasterText_UseTextAlpha : 0);
+  if (round % 3 == 2)
+  {
+    // Setters and draw kept together under the font's own lock.
+    Util_MutexLock lock(font->GetLock());
+    const uint32_t before = font->SetTextColor(colour);
+    font->DrawText(&bm, text, -1, &r, flags);
+    font->SetTextColor(before);
+  }
+  else
+    font->DrawTextInColor(&bm, text, -1, &r, flags, colour);
+  std::vector<uint32_t> px;
+  for (int y = 0; y < bm.getHeight(); ++y)
+    px.insert(px.end(), bm.getBits() + y * bm.getRowSpan(), bm.getBits() + y * bm.getRowSpan() + bm.getWidth());
+  return px;
+}
+
+}  // namespace
+
+// Two editors share one cached font (as the module-wide font cache hands it out) and draw on two
+// threads, each in its own colour, while new glyphs are being rendered into the shared store.
+// Every drawing must equal the same drawing made alone with a fresh font, and TSan must see no
+// race on the glyph store, colour or weight.
+TEST(CachedFontThreads, TwoEditorsShareOneFont)
+{
+  constexpr int kRounds = 24;
+  std::unique_ptr<Raster_CachedFont> shared(Test_MakeFont("Arial", 14, false, 0x600));
+  std::vector<uint32_t> alone[2][kRounds];
+  for (int e = 0; e < 2; ++e)
+    for (int round = 0; round < kRounds; ++round)
+    {
+      std::unique_ptr<Raster_CachedFont> own(Test_MakeFont("Arial", 14, false, 0x600));
+      alone[e][round] = RenderShared(own.get(), e, round);
+    }
+  std::vector<uint32_t> together[2][kRounds];
+  std::thread other([&] {
+    for (int round = 0; round < kRounds; ++round) together[1][round] = RenderShared(shared.get(), 1, round);
+  });
+  for (int round = 0; round < kRounds; ++round) together[0][round] = RenderShared(shared.get(), 0, round);
+  other.join();
+  for (int e = 0; e < 2; ++e)
+    for (int round = 0; round < kRounds; ++round) EXPECT_EQ(together[e][round], alone[e][round]) << e << " " << round;
+  EXPECT_EQ(shared->GetTextColor(), 0u);  // every draw put the font's own colour back
 }

@@ -355,6 +355,32 @@ TEST(PngDecode, DecodingErrorsReturnNull)
   }
 }
 
+// A 3 x 3 image whose IDAT chunk claims about a gigabyte (found by fuzzing; also in the fuzz
+// corpus). Reading past the end of the data must end the load at once: a reader that pads with
+// zeros lets libpng read the whole claimed length (seconds) before the checksum fails.
+TEST(PngDecode, ChunkLongerThanTheDataFailsAtOnce)
+{
+  static const uint8_t kFile[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D,
+    0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03,
+    0x08, 0x06, 0x00, 0x00, 0x01, 0x21, 0x2F, 0x85, 0x29, 0x3D, 0x00, 0x00,
+    0x2C, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x15, 0xC7, 0x41, 0x0D, 0x00,
+    0x30, 0x0C, 0x03, 0xB1, 0x83, 0x18, 0x88, 0x61, 0x30, 0x1A, 0xC7, 0x60,
+    0x20, 0x06, 0xA2, 0x53, 0x3F, 0x96, 0x0C, 0x38, 0x74, 0xA1, 0x4E, 0xEB,
+    0x21, 0xBB, 0xD4, 0x0B, 0x71, 0x12, 0x5F, 0xE3, 0xED, 0x99, 0x12, 0x14,
+    0xEC, 0x93, 0xC1, 0xD4, 0xB9, 0x00, 0x00,
+  };
+  static_assert(sizeof(kFile) == 91, "the file as found");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Raster_LoadPNGFromMemory(kFile, sizeof(kFile), nullptr), nullptr);
+  Raster_MemBitmap target(2, 2, 4);
+  EXPECT_EQ(Raster_LoadPNGFromMemory(kFile, sizeof(kFile), &target), nullptr);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Milliseconds when the reader stops at the end; ten seconds and more when it pads. The bound
+  // is generous so that a loaded machine or a sanitizer build cannot trip it.
+  EXPECT_LT(seconds, 1.0);
+}
+
 TEST(PngDecode, BitmapThatCannotTakeTheSizeFails)
 {
   const std::vector<uint8_t> bytes = PngEncode(RandomFixture(PNG_COLOR_TYPE_RGB, 8, 6, 6, false, 8));

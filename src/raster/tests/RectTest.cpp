@@ -1,6 +1,8 @@
 // Rectangle outlines: the corners are included, so an outline spans width + 1 columns.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "Raster_Fill.h"
 #include "Raster_Rect.h"
 #include "RasterTestUtil.h"
@@ -20,4 +22,49 @@ TEST(Rect, BorderedRectCoversWidthPlusOneColumns)
   }
   EXPECT_EQ(Px(bm, 5, 0), 0u);
   EXPECT_EQ(Px(bm, 5, 7), 0u);
+}
+
+// Corners beyond the int range: the edges are limited instead of wrapping round (a wrapped
+// x + width once sent the top edge leftwards from x). Runs under UBSan in the sanitizer build.
+TEST(Rect, ExtremeArgumentsClipOrDrawNothing)
+{
+  struct Case
+  {
+    int x, y, width, height;
+    int firstInkColumn;  // of row y (when y is inside), or -1 for nothing drawn
+  } cases[] = {
+      {5, 2, INT_MAX, 3, 5},           // right edge beyond the range: top edge runs to the border
+      {INT_MIN, 2, INT_MAX, 3, -1},    // right edge at -1: nothing inside
+      {INT_MIN, 2, -1, 3, -1},
+      {INT_MAX, 2, INT_MAX, 3, -1},
+      {INT_MAX - 1, INT_MAX - 1, 5, 5, -1},
+      {INT_MIN, INT_MIN, INT_MIN, INT_MIN, -1},
+      {3, 2, INT_MIN, 3, 0},           // width wraps to the left: edge from 3 leftwards
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(::testing::Message() << c.x << "," << c.y << " " << c.width << "x" << c.height);
+    for (bool bordered : {false, true})
+    {
+      Raster_MemBitmap bm(12, 8, 4);
+      Raster_Clear(&bm, 0);
+      if (bordered)
+        Raster_BorderedRect(&bm, c.x, c.y, c.width, c.height, 0xFF00FF00, 0xFFFF0000, 1.0f, 0);
+      else
+        Raster_DrawRect(&bm, c.x, c.y, c.width, c.height, 0xFFFF0000, 1.0f, 0);
+      int first = -1, inked = 0;
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x)
+          if (Px(bm, x, y))
+          {
+            ++inked;
+            if (y == c.y && first < 0) first = x;
+          }
+      EXPECT_EQ(first, c.firstInkColumn);
+      if (c.firstInkColumn < 0)
+      {
+        EXPECT_EQ(inked, 0);
+      }
+    }
+  }
 }

@@ -203,6 +203,40 @@ TEST(VectorLine, WeightClassesOnStraightLines)
   }
 }
 
+// The whole-word mixes are taken for float weights of exactly 1.0, 0.5, 0.25 and 0.75 in plain
+// copy only. 0.501 (integer weight 128) and copy with source alpha take the half-mix formula
+// (s + d) >> 1, which rounds differently when both channels are odd.
+TEST(VectorLine, WholeWordPathOnlyForExactWeightsOfPlainCopy)
+{
+  const uint32_t back = 0x11335577u, ink = 0xFFCCAA99u;
+  uint32_t halfMix = 0;
+  for (int sh = 0; sh < 32; sh += 8) halfMix |= (uint32_t)((Ch(ink, sh) + Ch(back, sh)) >> 1) << sh;
+  ASSERT_NE(halfMix, HalfWord(ink, back));
+  struct Case
+  {
+    float weight;
+    int mode;
+    uint32_t expect;
+  };
+  const Case cases[] = {
+      {0.5f, 0, HalfWord(ink, back)},
+      {0.501f, 0, halfMix},
+      {0.5f, 0x10000, halfMix},  // source alpha 255: weight 128, but not the word path
+      {1.0f, 0x10000, ink},
+      {0.2502f, 0, CopyMix(back, ink, 64)},
+  };
+  for (const Case& c : cases)
+  {
+    Canvas h(8, 8, back), d(8, 8, back), dash(8, 8, back);
+    Raster_Line(&h.bmp, 0, 2, 7, 2, ink, c.weight, c.mode, false);
+    Raster_Line(&d.bmp, 0, 0, 7, 7, ink, c.weight, c.mode, false);
+    Raster_DashedLine(&dash.bmp, 7, 2, 0, 2, 2, 1, ink, c.weight, c.mode, false);
+    EXPECT_EQ(At(&h.bmp, 3, 2), c.expect) << std::hex << c.expect << " weight " << c.weight << " mode " << c.mode;
+    EXPECT_EQ(At(&d.bmp, 3, 3), c.expect) << "diagonal, weight " << c.weight << " mode " << c.mode;
+    EXPECT_EQ(At(&dash.bmp, 6, 2), c.expect) << "dashed, weight " << c.weight << " mode " << c.mode;
+  }
+}
+
 // Sloped lines, circles and curves apply the operation's class to each pixel with the colour's
 // own four channels; copy at full weight overwrites and copy at half weight is (s + d) >> 1.
 TEST(VectorLine, EveryOperationOnOutlines)
@@ -642,7 +676,7 @@ TEST(VectorFill, RectangleShapesMatchFillRect)
   const Case cases[] = {{1.0f, 0, 0xFF336699u},  {0.5f, 0, 0x80336699u},  {0.25f, 0, 0xFF336699u},
                         {0.75f, 0, 0xFF336699u}, {0.3f, 0, 0xFF336699u},  {0.6f, 1, 0xFF336699u},
                         {0.6f, 2, 0xFF336699u},  {0.6f, 3, 0xFF336699u},  {0.6f, 4, 0xFF336699u},
-                        {0.6f, 5, 0xFFC08040u},  {1.0f, 0x10000, 0x80336699u}};
+                        {0.6f, 5, 0xFFC08040u},  {1.0f, 5, 0xFF808080u},  {1.0f, 0x10000, 0x80336699u}};
   for (const Case& c : cases)
   {
     Canvas ref(16, 12), poly(16, 12), trap(16, 12), tri(16, 12);
@@ -654,6 +688,27 @@ TEST(VectorFill, RectangleShapesMatchFillRect)
     EXPECT_EQ(Pixels(&trap.bmp), Pixels(&ref.bmp)) << c.weight << " mode " << c.mode;
     (void)tri;
   }
+}
+
+// HSV adjust at full weight: every fill path passes the weight 256 as alpha, which must land
+// as 255 (it once wrapped to 0 in the rectangle and single-pixel fills only).
+TEST(VectorFill, HsvAdjustAtFullWeightKeepsAlphaOpaqueInEveryPath)
+{
+  const uint32_t back = 0xFF336699u, steer = 0xFF808080u;  // (128, 128, 128): no shift
+  Canvas rect(8, 8, back), pixel(8, 8, back), trap(8, 8, back), tri(8, 8, back), poly(8, 8, back);
+  Raster_FillRect(&rect.bmp, 2, 2, 3, 3, steer, 1.0f, 5);
+  Raster_PutPixel(&pixel.bmp, 3, 3, steer, 1.0f, 5);
+  Raster_FillTrapezoid(&trap.bmp, 2, 4, 2, 2, 4, 4, steer, 1.0f, 5);
+  Raster_FillTriangle(&tri.bmp, 0, 0, 7, 0, 3, 7, steer, 1.0f, 5);
+  const int xs[4] = {1, 6, 6, 1}, ys[4] = {1, 1, 6, 6};
+  Raster_FillConvexPolygon(&poly.bmp, xs, ys, 4, steer, 1.0f, 5);
+  for (Canvas* c : {&rect, &pixel, &trap, &tri, &poly})
+  {
+    const uint32_t p = At(&c->bmp, 3, 3);
+    EXPECT_EQ(p >> 24, 0xFFu) << std::hex << p;
+    EXPECT_EQ(p, At(&rect.bmp, 3, 3)) << std::hex << p;
+  }
+  EXPECT_EQ(At(&rect.bmp, 3, 3) & 0x00FFFFFFu, 0x336499u);  // value and hue as before, rounding aside
 }
 
 TEST(VectorFill, TriangleCoversItsInsideOnce)

@@ -136,6 +136,20 @@ bool UserDesktopDir(Util_String* out)
   return found;
 }
 
+bool IsSafeRelativeName(const char* name)
+{
+  if (!name || !*name || name[0] == '/' || name[0] == '\\' || strchr(name, ':')) return false;
+  const char* part = name;
+  while (*part)
+  {
+    const char* end = part;
+    while (*end && *end != '/' && *end != '\\') ++end;
+    if (end - part == 2 && part[0] == '.' && part[1] == '.') return false;
+    part = *end ? end + 1 : end;
+  }
+  return true;
+}
+
 bool FileExists(const char* path)
 {
   FILE* f = fopen(path, "rb");
@@ -367,8 +381,8 @@ Raster_IBitmap* IGraphicsHeadless::OSLoadBitmap(int id, const char* name)
       if (image->id == id) return Raster_LoadPNGFromMemory(image->bytes.Get(), (size_t)image->bytes.GetSize());
     }
   }
-  // Only a plain file name is looked up, so that no name can reach outside the image folders.
-  if (!name || !*name || strchr(name, '/') || strchr(name, '\\') || !strcmp(name, "..")) return nullptr;
+  // Relative names only, without ".." steps, so that no name reaches outside the image folders.
+  if (!IsSafeRelativeName(name)) return nullptr;
   Util_String dirs[3];
   int nDirs = 0;
   if (mImageDir.GetLength()) dirs[nDirs++].Set(mImageDir.Get());
