@@ -22,6 +22,7 @@ NATIVE_PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev libsndfile1-dev libpixman-1-dev
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
+  ardour sox                            # a real host for the plug-in modules, headless
 )
 WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev

@@ -17,4 +17,12 @@ public:
   virtual void SetControlFromPlug(int controlIdx, double normalizedValue) = 0;
   // Called once when the editor is attached, before its window ever opens.
   virtual void PrepDraw() = 0;
+
+  // What a binding's editor view needs: the editor's fixed size in pixels, and its platform
+  // window opened as a child of the host's window (null when none opened) and closed again.
+  // An editor without a window host reports its size and opens nothing.
+  virtual int EditorWidth() const { return 0; }
+  virtual int EditorHeight() const { return 0; }
+  virtual void* OpenEditorWindow(void* /*parentWindow*/) { return nullptr; }
+  virtual void CloseEditorWindow() {}
 };

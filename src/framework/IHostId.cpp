@@ -1,6 +1,5 @@
 #include "IHostId.h"
 
-#include "IFxBase.h"
 #include "Util_CStr.h"
 
 #include <cctype>
@@ -124,11 +123,4 @@ void GetVersionStr(int version, char* str, int size)
   int major, minor, patch;
   GetVersionParts(version, &major, &minor, &patch);
   std::snprintf(str, (size_t)size, "v%d.%d.%d", major, minor, patch);
-}
-
-void IFxBase::SetHost(const char* host, int version)
-{
-  mHost = LookUpHost(host);
-  mHostVersion = version;
-  TRACE_FX("host: %s, version %d", host ? host : "", version);
 }

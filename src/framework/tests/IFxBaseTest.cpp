@@ -124,6 +124,42 @@ TEST(IFxBase, HostBlockLargerThanAnnouncedDoesNotOverrun)
   EXPECT_EQ(out[63], 0.5f);
 }
 
+// Unconnected channels read and write scratch buffers sized to the announced block; a
+// double-precision host that sends a longer block must not run past them (ASan catches it).
+TEST(IFxBase, DoubleHostBlockLongerThanAnnouncedDoesNotOverrunScratch)
+{
+  for (bool bypassed : {false, true})
+  {
+    PassThroughPlug plug("1-1 2-2", bypassed ? 16 : 0);
+    if (bypassed) plug.HostSetBypassDelay();
+    plug.HostPrepare(48000, 64);
+    plug.SetBypassed(bypassed);
+    plug.SetInputChannelConnections(1, 1, false);
+    plug.SetOutputChannelConnections(1, 1, false);
+    std::vector<double> in(8192, 0.5), out(8192, 0.0);
+    double* ins[] = {in.data()};
+    double* outs[] = {out.data()};
+    plug.HostProcess(ins, outs, 8192);
+    EXPECT_EQ(plug.GetBlockSize(), 8192) << "bypassed " << bypassed;
+    EXPECT_EQ(out[8191], 0.5) << "bypassed " << bypassed;
+  }
+}
+
+TEST(IFxBase, InputDisconnectedAfterAFloatBlockReadsSilence)
+{
+  PassThroughPlug plug;
+  plug.HostPrepare(48000, 8);
+  float in0[8], in1[8], out0[8], out1[8];
+  for (int i = 0; i < 8; ++i) in0[i] = in1[i] = 0.5f;
+  float* ins[] = {in0, in1};
+  float* outs[] = {out0, out1};
+  plug.HostProcess(ins, outs, 8);
+  EXPECT_EQ(out1[7], 0.5f);
+  plug.SetInputChannelConnections(1, 1, false);
+  plug.HostProcess(ins, outs, 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(out1[i], 0.0f) << "the last float block must not be read again";
+}
+
 TEST(IFxBase, BypassDelayLineDelaysByExactlyTheLatency)
 {
   for (int latency : {1, 3, 7, 64})
