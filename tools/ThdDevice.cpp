@@ -17,12 +17,18 @@ inline uint64_t Rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 ThdDevice::ThdDevice(const ThdDeviceSettings& settings)
   : mSettings(settings), mModel(settings.mModel), mC2(settings.mPoly[0]), mC3(settings.mPoly[1]),
     mC4(settings.mPoly[2]), mC5(settings.mPoly[3]), mDrive(settings.mDrive),
-    
     mGain(std::pow(10.0, settings.mGainDb / 20.0)), mNoise(settings.mNoise),
-    mNoiseRms(std::pow(10.0, settings.mNoiseDbfs / 20.0))
+    mNoiseRms(std::pow(10.0, settings.mNoiseDbfs / 20.0) * std::sqrt(0.5))
 {
   uint64_t seed = settings.mSeed;
   for (uint64_t& w : mState) w = SplitMix(seed);
+}
+
+const ThdDeviceModelName& ThdDeviceName(EThdDeviceModel model)
+{
+  for (const ThdDeviceModelName& m : kThdDeviceModels)
+    if (m.mModel == model) return m;
+  return kThdDeviceModels[0];
 }
 
 double ThdDevice::SoftClip(double x) const

@@ -6,6 +6,20 @@
 
 enum class EThdDeviceModel { kLoopBack, kPolynomial, kSoftClip };
 
+// The models' names: on the command line, and as reports describe them.
+struct ThdDeviceModelName
+{
+  EThdDeviceModel mModel;
+  const char* mOption;  // "--device loopback"
+  const char* mTitle;   // "loop-back"
+};
+inline constexpr ThdDeviceModelName kThdDeviceModels[] = {
+  {EThdDeviceModel::kLoopBack, "loopback", "loop-back"},
+  {EThdDeviceModel::kPolynomial, "poly", "polynomial"},
+  {EThdDeviceModel::kSoftClip, "softclip", "soft clipper"},
+};
+const ThdDeviceModelName& ThdDeviceName(EThdDeviceModel model);
+
 struct ThdDeviceSettings
 {
   EThdDeviceModel mModel = EThdDeviceModel::kLoopBack;
@@ -16,7 +30,7 @@ struct ThdDeviceSettings
   double mDrive = 1.0;
   double mGainDb = 0.0;      // applied after the model
   bool mNoise = false;       // white Gaussian noise added after the gain
-  double mNoiseDbfs = -120;  // its RMS level, dB relative to full scale (1.0)
+  double mNoiseDbfs = -120;  // its RMS level in dBFS: 0 dBFS is the RMS of a full-scale sine
   uint64_t mSeed = 1;
 };
 

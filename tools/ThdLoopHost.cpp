@@ -14,34 +14,16 @@ ThdLoopHost::ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSetti
   mMeter.HostPrepare(mSettings.mSampleRate, mSettings.mBlockSize);
 }
 
-void ThdLoopHost::SetCapture(const float* samples, long long frames, int channels)
-{
-  mCapture = samples;
-  mCaptureFrames = samples && channels > 0 ? frames : 0;
-  mCaptureChannels = channels;
-}
-
 template <class T>
 void ThdLoopHost::FillInputs(std::vector<T>& in0, std::vector<T>& in1)
 {
   const int n = mSettings.mBlockSize;
-  if (mCapture)
+  if (mStream)
   {
-    const int c = mCaptureChannels;
-    for (int i = 0; i < n; ++i)
-    {
-      const long long frame = mFrames + i;
-      if (frame < mCaptureFrames)
-      {
-        const float* s = mCapture + frame * c;
-        in0[(size_t)i] = (T)s[0];
-        in1[(size_t)i] = (T)(c > 1 ? s[1] : s[0]);
-      }
-      else
-      {
-        in0[(size_t)i] = in1[(size_t)i] = (T)0;
-      }
-    }
+    mStreamBlock.resize((size_t)n);
+    int got = mStream->Read(mStreamBlock.data(), n);
+    if (got < 0) got = 0;
+    for (int i = 0; i < n; ++i) in0[(size_t)i] = in1[(size_t)i] = i < got ? (T)mStreamBlock[(size_t)i] : (T)0;
     return;
   }
   // The loop: the device's answer from one block plus the latency ago, on the chosen input.
@@ -67,7 +49,7 @@ void ThdLoopHost::TakeOutputs(const std::vector<T>& out0, const std::vector<T>& 
       mRecord->push_back((float)out0[(size_t)i]);
       mRecord->push_back((float)out1[(size_t)i]);
     }
-  if (mCapture) return;
+  if (mStream) return;
   // Whatever the chosen output carries goes into the chain; the ring slots just read are
   // the ones the answer is written to, one ring length (block + latency) ahead of reading.
   const std::vector<T>& from = mMeter.GetOutputChannel() != 0.0 ? out1 : out0;
@@ -82,12 +64,22 @@ void ThdLoopHost::TakeOutputs(const std::vector<T>& out0, const std::vector<T>& 
   mRingPos = pos;
 }
 
+template <class T>
+void ThdLoopHost::Tap(const std::vector<T>& in)
+{
+  if (!mTap) return;
+  mTapBlock.resize(in.size());
+  for (size_t i = 0; i < in.size(); ++i) mTapBlock[i] = (double)in[i];
+  mTap(mTapBlock.data(), (int)mTapBlock.size());
+}
+
 double ThdLoopHost::ProcessBlock()
 {
   const int n = mSettings.mBlockSize;
   if (mSettings.mDoubleBuffers)
   {
     FillInputs(mIn0d, mIn1d);
+    Tap(mMeter.GetInputChannel() != 0.0 ? mIn1d : mIn0d);
     double* ins[2] = {mIn0d.data(), mIn1d.data()};
     double* outs[2] = {mOut0d.data(), mOut1d.data()};
     mMeter.HostProcess(ins, outs, n);
@@ -96,11 +88,12 @@ double ThdLoopHost::ProcessBlock()
   else
   {
     FillInputs(mIn0f, mIn1f);
+    Tap(mMeter.GetInputChannel() != 0.0 ? mIn1f : mIn0f);
     float* ins[2] = {mIn0f.data(), mIn1f.data()};
     float* outs[2] = {mOut0f.data(), mOut1f.data()};
     mMeter.HostProcess(ins, outs, n);
     TakeOutputs(mOut0f, mOut1f);
   }
   mFrames += n;
-  return mMeter.PumpEditorMessage();
+  return mPump ? mPump() : mMeter.PumpEditorMessage();
 }

@@ -8,7 +8,18 @@
 #include "IThdMeter.h"
 #include "ThdDevice.h"
 
+#include <functional>
 #include <vector>
+
+// Where a recorded capture comes from: frames of the one channel the meter analyses, block
+// by block (a file read in blocks, perhaps resampled on the way).
+class ThdInputStream
+{
+public:
+  virtual ~ThdInputStream() = default;
+  // Fills up to n frames; returns how many it filled (fewer only at the end).
+  virtual int Read(float* out, int n) = 0;
+};
 
 struct ThdLoopSettings
 {
@@ -21,14 +32,20 @@ struct ThdLoopSettings
 class ThdLoopHost
 {
 public:
-  // device may be null: then the input is silent (or comes from SetCapture).
+  // device may be null: then the input is silent (or comes from SetInputStream).
   ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSettings& settings);
 
-  // Analysis of a recording instead of the live loop: frames of interleaved samples with
-  // the given number of channels (one channel feeds both inputs). Not owned.
-  void SetCapture(const float* samples, long long frames, int channels);
+  // Analysis of a recording instead of the live loop: the stream feeds both inputs, silence
+  // once it ends. Not owned.
+  void SetInputStream(ThdInputStream* stream) { mStream = stream; }
+  // Sees, block by block, what the selected input carries into the meter.
+  void SetInputTap(std::function<void(const double*, int)> tap) { mTap = std::move(tap); }
   // Appends every processed frame of both outputs, interleaved, to record (null: stop).
   void SetRecord(std::vector<float>* record) { mRecord = record; }
+
+  // What runs after every block in place of the meter's own message pump (the editor's
+  // timer ticks); it returns the message it handed to the meter, or 0.
+  void SetMessagePump(std::function<double()> pump) { mPump = std::move(pump); }
 
   // One block, then the message pump. Returns the message taken (0 when none).
   double ProcessBlock();
@@ -37,6 +54,7 @@ public:
 
 private:
   template <class T> void FillInputs(std::vector<T>& in0, std::vector<T>& in1);
+  template <class T> void Tap(const std::vector<T>& in);
   template <class T> void TakeOutputs(const std::vector<T>& out0, const std::vector<T>& out1);
 
   IThdMeter& mMeter;
@@ -46,9 +64,11 @@ private:
   std::vector<double> mIn0d, mIn1d, mOut0d, mOut1d;
   std::vector<double> mRing;  // the loop's delay line: one block plus the latency
   size_t mRingPos = 0;
-  const float* mCapture = nullptr;
-  long long mCaptureFrames = 0;
-  int mCaptureChannels = 0;
+  ThdInputStream* mStream = nullptr;
+  std::vector<float> mStreamBlock;
+  std::function<void(const double*, int)> mTap;
+  std::function<double()> mPump;
+  std::vector<double> mTapBlock;
   std::vector<float>* mRecord = nullptr;
   long long mFrames = 0;
 };

@@ -30,18 +30,15 @@ constexpr double kRate = 48000.0;
 constexpr int kBlock = 512;
 constexpr double kFrequency = 997.0;
 
-// No calibration file of the user may change what is measured here.
-void PrivateHome()
+// No calibration file of the user may change what is measured here: the meters get a
+// private documents folder.
+IFxInstanceInfo BenchInfo()
 {
-#ifndef _WIN32
-  static std::string home;
-  if (home.empty())
-  {
-    char tmpl[] = "/tmp/vx_bench_home_XXXXXX";
-    if (mkdtemp(tmpl)) home = tmpl;
-    setenv("HOME", home.c_str(), 1);
-  }
-#endif
+  static char folder[] = "/tmp/vx_bench_documents_XXXXXX";
+  static const bool made = mkdtemp(folder) != nullptr;
+  IFxInstanceInfo info;
+  info.mDocumentsFolder = made ? folder : nullptr;
+  return info;
 }
 
 void SetUp(IThdMeter& meter, double denoising)
@@ -106,7 +103,7 @@ struct EngineRun
 // A whole 13-second run with the input above, straight through the engine.
 EngineRun RunEngine(bool vector)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{BenchInfo()};
   meter.HostPrepare(kRate, kBlock);
   meter.SetVectorPath(vector);
   SetUp(meter, 0.0);
@@ -148,9 +145,8 @@ bool CheckEngines(benchmark::State& state)
 
 void EngineBench(benchmark::State& state, bool vector)
 {
-  PrivateHome();
   if (!CheckEngines(state)) return;
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{BenchInfo()};
   meter.HostPrepare(kRate, kBlock);
   meter.SetVectorPath(vector);
   SetUp(meter, 1.0);  // 1201 s: the run outlasts most of the timing
@@ -175,7 +171,6 @@ void BM_EnginePlain(benchmark::State& state) { EngineBench(state, false); }
 
 void BM_NaiveSinCos(benchmark::State& state)
 {
-  PrivateHome();
   if (!CheckEngines(state)) return;
   NaiveMeter naive;
   const std::vector<double> input = TestInput(kBlock * 64);
@@ -196,12 +191,11 @@ void BM_NaiveSinCos(benchmark::State& state)
 // (b) One whole measurement per iteration, as thdmeasure runs it.
 void BM_WholeMeasurement1201s(benchmark::State& state)
 {
-  PrivateHome();
   const auto model = (EThdDeviceModel)state.range(0);
   double seconds = 0.0;
   for (auto _ : state)
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{BenchInfo()};
     ThdDeviceSettings devSettings;
     devSettings.mModel = model;
     devSettings.mDrive = 2.0;

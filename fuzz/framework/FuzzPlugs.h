@@ -35,10 +35,21 @@ public:
   }
 };
 
+// The meter keeps its files in a documents folder; the fuzzer gives it a private one, so
+// that it stays out of the user's own.
+inline IFxInstanceInfo FuzzMeterInfo()
+{
+  static char folder[] = "/tmp/vx_fuzz_documents_XXXXXX";
+  static const bool made = mkdtemp(folder) != nullptr;
+  IFxInstanceInfo info;
+  info.mDocumentsFolder = made ? folder : nullptr;
+  return info;
+}
+
 class FuzzMeter : public IThdMeter
 {
 public:
-  FuzzMeter() : IThdMeter(IFxInstanceInfo{}) {}
+  FuzzMeter() : IThdMeter(FuzzMeterInfo()) {}
   double Volume() const { return mVolume; }
 };
 
@@ -82,16 +93,6 @@ inline std::vector<double> ParamValues(const IFxBase& plug)
   return v;
 }
 
-// The meter looks for its documents folder under HOME at construction; keep the fuzzer
-// out of the user's own.
-inline void UsePrivateHome()
-{
-#ifndef _WIN32
-  static char home[] = "/tmp/vx_fuzz_home_XXXXXX";
-  if (mkdtemp(home)) setenv("HOME", home, 1);
-#endif
-}
-
 // One meter for a whole fuzzing run (its construction searches the file system), brought
 // back to the same state and preset before every input.
 class SharedFuzzMeter
@@ -99,7 +100,6 @@ class SharedFuzzMeter
 public:
   void Init()
   {
-    UsePrivateHome();
     mMeter = new FuzzMeter;
     mMeter->SerializeState(&mBaseline);
   }

@@ -10,6 +10,10 @@ struct IFxInstanceInfo
 {
   const char* mHostName = "Standalone";  // classified with LookUpHost on first GetHost
   int mHostVersion = 0x00010000;
+  // The documents folder a plug-in keeps its files in, instead of the user's own (null: the
+  // platform's). Tests and tools use a folder of their own, so that nothing the user has
+  // there changes a result and nothing of theirs is left there.
+  const char* mDocumentsFolder = nullptr;
 };
 
 class IFxTestBinding : public IFxBase
@@ -37,6 +41,9 @@ public:
   void ResizeGraphics(int w, int h) override { mResizeW = w; mResizeH = h; }
   bool SendMidiMsg(IMidiMsg* msg) override;
   EHost GetHost() override;
+
+  // The documents folder the instance was given, or null for the platform's.
+  const char* DocumentsFolderOverride() const { return mInfo.mDocumentsFolder; }
 
   // Host side: what a host does around one block, under the plug-in mutex as a binding does.
   void HostPrepare(double sampleRate, int blockSize);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,7 +35,7 @@ IThdMeter::IThdMeter(const IFxInstanceInfo& instanceInfo)
   InitDocumentsFolder();
   LoadCalibration();
   InitParams();
-  // The editor is built, set up and attached here once the editor exists in this build.
+  BuildEditor();
   MakeDefaultPreset("-", 1);
 }
 
@@ -43,6 +44,21 @@ IThdMeter::~IThdMeter() = default;
 void IThdMeter::InitDocumentsFolder()
 {
   mDocumentsFolder[0] = 0;
+  if (const char* documents = ThdDocumentsFolderOverride(*this); documents && *documents)
+  {
+    Util_StrCopy(mDocumentsFolder, documents);
+#ifdef _WIN32
+    Util_StrAppend(mDocumentsFolder, "\\");
+    Util_StrAppend(mDocumentsFolder, kFolderName);
+    Util_StrAppend(mDocumentsFolder, "\\");
+    CreateDirectoryA(mDocumentsFolder, nullptr);
+#else
+    Util_StrAppend(mDocumentsFolder, "/");
+    Util_StrAppend(mDocumentsFolder, kFolderName);
+    mkdir(mDocumentsFolder, 0700);
+#endif
+    return;
+  }
 #ifdef _WIN32
   PWSTR wide = nullptr;
   if (SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide) != S_OK || !wide)
@@ -99,9 +115,9 @@ void IThdMeter::InitParams()
 
 void IThdMeter::ApplyVolumeMapping()
 {
-  double dB = -20.0 * (1.0 - mVolume.load(std::memory_order_relaxed));
-  // Snap the top of the fader to exactly 0 dB, which also keeps "-0.0 dB" off the label.
-  if (dB > -0.01 && dB < 0.01) dB = 0.0;
+  const double dB = VolumeToDb(mVolume.load(std::memory_order_relaxed));
   mAmplitude.store(std::pow(10.0, dB / 20.0), std::memory_order_relaxed);
   std::snprintf(mVolumeLabel, sizeof mVolumeLabel, "%2.1f dB", dB);
+  // A level that rounds to zero at one decimal (above -0.05 dB) reads "0.0 dB", not "-0.0 dB".
+  if (!std::strncmp(mVolumeLabel, "-0.0 ", 5)) Util_StrCopy(mVolumeLabel, "0.0 dB");
 }

@@ -18,8 +18,10 @@
 #pragma once
 
 #include "IThdMeterBinding.h"
+#include "ThdMath.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 
 class IControl;
@@ -55,6 +57,47 @@ public:
   static constexpr const char* kBlankResultsText =
     "THD=\nHarmonic1=\nHarmonic2=\nHarmonic3=\nHarmonic4=\nHarmonic5=";
   static constexpr const char* kHelpPageURL = "https://veldramix.com/thd-meter/help";
+
+  // ---- the meter's constants and mappings (the editor, tools and tests use these) -----------
+  // Highest harmonic frequency that is generated and measured, inclusive.
+  static constexpr int kMaxHarmonicHz = 20000;
+  static constexpr double kMinVolumeDb = -20.0;
+
+  // Harmonic k (1..5) of the test frequency is measured when it lies at or below 20 kHz and
+  // below half the sample rate: above that the correlation would only see aliased content.
+  // The engine uses the whole-hertz part of the frequency, as here.
+  static bool IsHarmonicMeasured(int k, double frequency, double sampleRate)
+  {
+    const long long hz = (long long)k * ThdIntPart(frequency);
+    return k >= 1 && k <= kHarmonics && hz <= kMaxHarmonicHz && (double)hz < 0.5 * sampleRate;
+  }
+
+  // Denoising takes three values: 0, 0.5 and 1 (12, 120 and 1200 seconds of averaging).
+  // Anything else a host or a state sends is read as the nearest of them (NaN as 0).
+  static double SnapDenoising(double value)
+  {
+    if (!(value >= 0.25)) return 0.0;
+    return value < 0.75 ? 0.5 : 1.0;
+  }
+  static int DenoisingSeconds(double value)
+  {
+    const double v = SnapDenoising(value);
+    return v == 0.0 ? 12 : v == 0.5 ? 120 : 1200;
+  }
+  // The value for 12, 120 or 1200 seconds; -1 for any other length.
+  static double DenoisingValue(int seconds)
+  {
+    return seconds == 12 ? 0.0 : seconds == 120 ? 0.5 : seconds == 1200 ? 1.0 : -1.0;
+  }
+
+  // Volume value 0..1 <-> tone level -20 (1 - v) dB, the top of the fader snapped to 0 dB.
+  static double VolumeToDb(double value)
+  {
+    const double dB = kMinVolumeDb * (1.0 - value);
+    return dB > -0.01 && dB < 0.01 ? 0.0 : dB;
+  }
+  static double VolumeFromDb(double dB) { return 1.0 - dB / kMinVolumeDb; }
+  static double VolumeToAmplitude(double value) { return std::pow(10.0, VolumeToDb(value) / 20.0); }
 
   explicit IThdMeter(const IFxInstanceInfo& instanceInfo);
   ~IThdMeter() override;
@@ -92,7 +135,7 @@ public:
   const double* GetCalibrationFrequencies() const { return mCalibrationFrequency; }
   const double* GetCalibrationLevels() const { return mCalibrationLevel; }
   double GetCalibrationFactor(int k) const { return k >= 1 && k <= kHarmonics ? mCalibrationFactor[k - 1] : 1.0; }
-  int IsMeasuring() const { return mMeasuring.load(std::memory_order_acquire); }
+  int IsMeasuring() const { return mMeasuring.load(std::memory_order_acquire) != 0; }
   double GetAmplitude() const { return mAmplitude.load(std::memory_order_relaxed); }
   double GetCurrentSampleRate() const { return mCurrentSampleRate.load(std::memory_order_relaxed); }
   double GetDenoising() const { return mDenoising.load(std::memory_order_relaxed); }
@@ -109,9 +152,29 @@ public:
   const char* GetFrequencyText() const { return mFrequencyText; }
   // The unread engine message (0 when none); does not take it.
   double PeekEditorMessage() const { return mMessageSlot.load(std::memory_order_acquire); }
-  // Editor effects the editor wires to its controls (see IThdMeter_Control.cpp).
+  // Editor effects, kept as flags too so they hold with or without an editor.
   bool IsCancelButtonShown() const { return mCancelButtonShown; }
   bool IsAboutBoxShown() const { return mAboutBoxShown; }
+
+  // ---- the editor (IThdMeter_Editor.cpp) ----------------------------------------------------
+  // Editor thread: shows the volume label and frequency text that changed since the last
+  // call. Other threads (a state restore) only mark them, so the controls' texts are written
+  // by the thread that draws them.
+  void ApplyPendingEditorTexts();
+  // Whether the dummy control has work for the next drawing pass: an unread engine message or
+  // texts to show.
+  bool HasEditorWork() const;
+  int GetDummyControlIdx() const { return mDummyControlIdx; }
+  // The editor's controls that the meter changes (null without an editor).
+  IControl* GetResultsTextControl() const { return mResultsText; }
+  IControl* GetVolumeTextControl() const { return mVolumeText; }
+  IControl* GetFrequencyDisplay() const { return mFrequencyDisplay; }
+  IControl* GetCancelButton() const { return mCancelButton; }
+  IControl* GetStartButton() const { return mStartButton; }
+  IControl* GetAboutImage() const { return mAboutImage; }
+  IControl* GetVersionText() const { return mVersionText; }
+  IControl* GetOKButton() const { return mOKButton; }
+  IControl* GetVolumeFader() const { return mVolumeFader; }
 
   // ---- tools ----------------------------------------------------------------------------
   // Replaces the table read at construction by the file at path (or drops it with null);
@@ -148,7 +211,10 @@ protected:
   std::atomic<double> mInputChannel{0.0};
   std::atomic<double> mDenoising{0.0};
   std::atomic<double> mVolume{0.5};
-  std::atomic<int> mMeasuring{0};
+  // The run flag: 0 when idle, otherwise the start sequence number of the run that raised it
+  // (always odd, so never 0). The completion clears it only while it still names the run that
+  // completes, in one compare-and-swap: a Start that raised it meanwhile keeps its run.
+  std::atomic<uint32_t> mMeasuring{0};
   char mVolumeLabel[56] = "-10.0 dB";
   char mFrequencyEntry[8] = {};
   char mDocumentsFolder[1024] = {};
@@ -158,6 +224,9 @@ protected:
   char mFrequencyText[16] = "300";
   bool mCancelButtonShown = false;
   bool mAboutBoxShown = false;
+  // Texts changed off the editor thread, waiting for ApplyPendingEditorTexts.
+  enum { kPendingVolumeLabel = 1, kPendingFrequencyText = 2 };
+  std::atomic<int> mEditorTextsPending{0};
 
   // ---- calibration ---------------------------------------------------------------------
   char mCalibrationName[256] = {};
@@ -222,12 +291,14 @@ protected:
 private:
   void InitDocumentsFolder();
   void InitParams();
+  // Builds the editor with its controls and attaches it (IThdMeter_Editor.cpp).
+  void BuildEditor();
 
   // Start and Cancel (IThdMeter_Control.cpp).
   void StartMeasurement();
   void CancelMeasurement();
   void ParseFrequencyEntry();
-  // Editor effects: today they keep the meter's own texts and flags; the editor shows them.
+  // Editor effects (IThdMeter_Editor.cpp): the meter's own texts and flags, shown by the editor.
   void ShowResultsText();
   void ShowVolumeLabel();
   void ShowFrequencyText();
@@ -244,4 +315,6 @@ private:
   int ProcessRunScalar(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i);
   int ProcessRunVector(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i);
   void CompleteMeasurement(double rate);
+  // Clears the run flag if it still belongs to the run this thread set up last.
+  void EndRun();
 };

@@ -3,6 +3,7 @@
 #include "IThdMeter.h"
 
 #include "CalibrationParser.h"
+#include "IGraphics.h"
 #include "IUserNotice.h"
 #include "ThdMath.h"
 #include "Util_CStr.h"
@@ -22,7 +23,6 @@ namespace {
 // 2*pi*k as the doubles the step coefficients have always used.
 constexpr double kTwoPiK[IThdMeter::kHarmonics] = {6.283185307179586, 12.566370614359172, 18.84955592153876,
                                                    25.132741228718345, 31.41592653589793};
-constexpr long long kMaxHarmonicHz = 20000;
 }  // namespace
 
 // ---- host hooks (under the plug-in mutex) ----------------------------------------------------
@@ -38,26 +38,39 @@ void IThdMeter::OnParamChange(int paramIdx)
   Util_MutexLock lock(mMutex);
   // Only Denoising follows its parameter from every side; Output, Input and Volume follow
   // the editor's controls (from_GUI) and the saved state, not host automation.
-  if (paramIdx == kParamDenoising) mDenoising.store(GetParam(kParamDenoising)->Value(), std::memory_order_relaxed);
+  if (paramIdx == kParamDenoising)
+    mDenoising.store(SnapDenoising(GetParam(kParamDenoising)->Value()), std::memory_order_relaxed);
 }
 
-// ---- editor actions (editor thread, no lock) -----------------------------------------------
+// ---- editor actions (editor thread) ----------------------------------------------------------
 
 void IThdMeter::from_GUI(int tag)
 {
   switch (tag)
   {
+    // The parameter values and the label and frequency texts are shared with host threads
+    // (automation, state restore), which change them under the plug-in mutex; these few
+    // reads and writes take it too.
     case kParamOutput:
+    {
+      Util_MutexLock lock(mMutex);
       mOutputChannel.store(GetParam(kParamOutput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamInput:
+    {
+      Util_MutexLock lock(mMutex);
       mInputChannel.store(GetParam(kParamInput)->Value(), std::memory_order_relaxed);
       break;
+    }
     case kParamVolume:
+    {
+      Util_MutexLock lock(mMutex);
       mVolume.store(GetParam(kParamVolume)->Value(), std::memory_order_relaxed);
       ApplyVolumeMapping();
       ShowVolumeLabel();
       break;
+    }
     case kParamStart:
       StartMeasurement();
       break;
@@ -74,8 +87,11 @@ void IThdMeter::from_GUI(int tag)
       SetAboutBoxShown(false);
       break;
     case kTagFrequencyEntry:
+    {
+      Util_MutexLock lock(mMutex);
       ParseFrequencyEntry();
       break;
+    }
     default:
       break;
   }
@@ -85,8 +101,7 @@ void IThdMeter::StartMeasurement()
 {
   const double rate = mCurrentSampleRate.load(std::memory_order_relaxed);
   const int S = ThdIntPart(rate);
-  const double denoising = mDenoising.load(std::memory_order_relaxed);
-  const double K = denoising == 0.0 ? 12.0 : (denoising == 0.5 ? 120.0 : 1200.0);
+  const double K = DenoisingSeconds(mDenoising.load(std::memory_order_relaxed));
   // Below 1 Hz a run has no seconds to count, and a counter that could not reach the
   // completion frame would overflow: no measurement starts.
   if (S < 1 || (K + 1.0) * rate >= (double)INT_MAX) return;
@@ -101,11 +116,11 @@ void IThdMeter::StartMeasurement()
                                                : 1.0;
 
   // 2.-4. K and the step coefficients. A harmonic at exactly 20000 Hz is generated and
-  // measured like every lower one.
+  // measured like every lower one; one at or above half the sample rate is not.
   double stepSin[kHarmonics] = {}, stepCos[kHarmonics] = {};
   for (int k = 0; k < kHarmonics; ++k)
   {
-    if ((k + 1) * f <= kMaxHarmonicHz)
+    if (IsHarmonicMeasured(k + 1, frequency, rate))
     {
       const double angle = kTwoPiK[k] * frequency / rate;
       stepSin[k] = std::sin(angle);
@@ -125,14 +140,14 @@ void IThdMeter::StartMeasurement()
     mStartStepCos[k].store(stepCos[k], std::memory_order_release);
   }
   mStartSeq.store(seq + 2, std::memory_order_release);
-  mMeasuring.store(1, std::memory_order_release);
+  mMeasuring.store((seq + 2) | 1u, std::memory_order_release);
 
   SetCancelButtonShown(true);
 }
 
 void IThdMeter::CancelMeasurement()
 {
-  mMeasuring.store(0, std::memory_order_release);
+  mMeasuring.store(0u, std::memory_order_release);
   // A message of the abandoned run that nobody has read yet must not replace the template.
   mMessageSlot.store(0.0, std::memory_order_release);
   Util_StrCopy(mMessageText, kBlankResultsText);
@@ -179,6 +194,13 @@ void IThdMeter::OpenHelpPage(const char* url)
     ShowUserNotice(text, "Info", kNoticeInfo);
   }
 #else
+  // The editor's window host opens addresses the platform's way (and the headless host
+  // records them); without an editor the system's opener is asked directly.
+  if (IGraphics* gui = IGraphics::FromPlug(this))
+  {
+    gui->OpenURL(url);
+    return;
+  }
 #if defined(__APPLE__)
   const char* opener = "open";
 #else
@@ -232,18 +254,3 @@ double IThdMeter::PumpEditorMessage()
   }
   return 0.0;
 }
-
-// ---- editor effects ----------------------------------------------------------------------------
-// The meter keeps every text and visibility the editor shows in its own members, so they hold
-// with or without an editor. The editor shows them through the control pointers of the
-// layout: mResultsText shows mMessageText, mVolumeText mVolumeLabel, mFrequencyDisplay
-// mFrequencyText; mCancelButton is hidden unless mCancelButtonShown; mAboutImage,
-// mVersionText and mOKButton follow mAboutBoxShown (shown image, text, button; hidden text,
-// button, image). These functions are where the editor does so.
-
-void IThdMeter::ShowResultsText() {}
-void IThdMeter::ShowVolumeLabel() {}
-void IThdMeter::ShowFrequencyText() {}
-void IThdMeter::SetCancelButtonShown(bool shown) { mCancelButtonShown = shown; }
-void IThdMeter::SetAboutBoxShown(bool shown) { mAboutBoxShown = shown; }
-void IThdMeter::MarkAllControlsDirty() {}

@@ -17,9 +17,6 @@
 #include <cstring>
 
 namespace {
-// Highest harmonic frequency that is generated and measured, inclusive.
-constexpr int64_t kMaxHarmonicHz = 20000;
-
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_THD_VECTOR 1
 typedef double VxD2 __attribute__((vector_size(16)));
@@ -103,8 +100,16 @@ void IThdMeter::CompleteMeasurement(double rate)
   mTHD.store(100.0 * std::sqrt(h[1] * h[1] + h[2] * h[2] + h[3] * h[3] + h[4] * h[4]) / h[0],
              std::memory_order_relaxed);
   PostEditorMessage(kMessageResults);  // publishes the levels above
-  // A Start that arrived since this frame began already holds a new run; leave it running.
-  if (mStartSeq.load(std::memory_order_acquire) == mRunSeq) mMeasuring.store(0, std::memory_order_release);
+  EndRun();
+}
+
+void IThdMeter::EndRun()
+{
+  // A Start that arrived since this run was taken has raised the flag with its own number;
+  // the swap fails then and the new run goes on. Reading the sequence and clearing the flag
+  // as two steps would lose a Start landing between them.
+  uint32_t expected = mRunSeq | 1u;
+  mMeasuring.compare_exchange_strong(expected, 0u, std::memory_order_acq_rel, std::memory_order_acquire);
 }
 
 // One frame exactly as the measurement is defined, for second boundaries and the
@@ -124,11 +129,11 @@ void IThdMeter::ProcessEventFrame(const BlockTiming& t, int n, double* out0, dou
   }
   else
   {
-    const int64_t f = ThdIntPart(mFrequency.load(std::memory_order_relaxed));
+    const double f = mFrequency.load(std::memory_order_relaxed);
     for (int k = 0; k < kHarmonics; ++k)
     {
       mToneSin[k] = 0.0;
-      mToneCos[k] = (k + 1) * f <= kMaxHarmonicHz ? 1.0 : 0.0;
+      mToneCos[k] = IsHarmonicMeasured(k + 1, f, t.rate) ? 1.0 : 0.0;
     }
     progress = (double)n != t.complete;
   }
@@ -322,7 +327,7 @@ void IThdMeter::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     {
       // The counter cannot go on: a run whose completion point was passed (the rate fell
       // mid-run) ends here instead of overflowing.
-      if (mStartSeq.load(std::memory_order_acquire) == mRunSeq) mMeasuring.store(0, std::memory_order_release);
+      EndRun();
       continue;
     }
     const int phase = n % t.S;

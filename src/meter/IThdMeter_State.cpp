@@ -58,7 +58,7 @@ int IThdMeter::UnserializeState(ByteChunk* chunk, int startPos)
     }
     if (pos >= 0)
     {
-      mDenoising = RestoredMirror(GetParam(kParamDenoising), stored, mDenoising);
+      mDenoising = SnapDenoising(RestoredMirror(GetParam(kParamDenoising), stored, mDenoising));
       pos = chunk->ReadValue(&stored, pos);
     }
     if (pos >= 0) mVolume = RestoredMirror(GetParam(kParamVolume), stored, mVolume);

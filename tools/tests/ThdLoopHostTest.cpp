@@ -1,6 +1,6 @@
 // The measurement tool's host loop and device models, through the real plug-in object.
 #include "ThdLoopHost.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 
 namespace {
-using ThdLoopHostTest = ThdPrivateHome;
+using ThdLoopHostTest = ThdTestFolder;
 
 struct RunResult
 {
@@ -19,10 +19,10 @@ struct RunResult
   double thd;
 };
 
-RunResult Measure(const ThdDeviceSettings& dev, const ThdLoopSettings& host, const char* freq, double volumeDb, int output = 0,
+RunResult Measure(const IFxInstanceInfo& info, const ThdDeviceSettings& dev, const ThdLoopSettings& host, const char* freq, double volumeDb, int output = 0,
             int input = 0)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{info};
   ThdDevice device(dev);
   ThdLoopHost loop(meter, &device, host);
   meter.SetParameterFromGUI(kParamOutput, output);
@@ -66,7 +66,7 @@ TEST_F(ThdLoopHostTest, LoopBackWithFloatAndDoubleBuffers)
     ThdLoopSettings host;
     host.mDoubleBuffers = dbl;
     host.mLatency = 1000;
-    const RunResult r = Measure(ThdDeviceSettings{}, host, "1000", 0.0, 1, 0);  // right out, left in
+    const RunResult r = Measure(Info(), ThdDeviceSettings{}, host, "1000", 0.0, 1, 0);  // right out, left in
     ASSERT_TRUE(r.done);
     EXPECT_NEAR(r.h[1], 1.0, dbl ? 1e-9 : 1e-7) << (dbl ? "double" : "float");
     for (int k = 2; k <= 5; ++k) EXPECT_LT(r.h[k], dbl ? 1e-11 : 1e-8) << k;
@@ -81,7 +81,7 @@ TEST_F(ThdLoopHostTest, SoftClipperAndGain)
   dev.mGainDb = -6.0;
   ThdLoopSettings host;
   host.mDoubleBuffers = true;
-  const RunResult r = Measure(dev, host, "1000", -10.0);
+  const RunResult r = Measure(Info(), dev, host, "1000", -10.0);
   ASSERT_TRUE(r.done);
   const double a = std::pow(10.0, -0.5), g = std::pow(10.0, -6.0 / 20);
   for (int k = 1; k <= 5; ++k) EXPECT_NEAR(r.h[k], g * HarmonicOf(SoftClip, 2.0, a, k), 1e-9) << k;
@@ -97,20 +97,21 @@ TEST_F(ThdLoopHostTest, NoiseIsSeededAndAveragesOut)
   dev.mSeed = 42;
   ThdLoopSettings host;
   host.mBlockSize = 256;
-  const RunResult a = Measure(dev, host, "440", -10.0), b = Measure(dev, host, "440", -10.0);
+  const RunResult a = Measure(Info(), dev, host, "440", -10.0), b = Measure(Info(), dev, host, "440", -10.0);
   ASSERT_TRUE(a.done);
   for (int k = 1; k <= 5; ++k) EXPECT_EQ(a.h[k], b.h[k]) << "same seed, same run";
-  // Noise of RMS 1e-3 over 12 s at 48 kHz: about 2e-3 * sqrt(2 / N) per harmonic.
+  // Noise of RMS 1e-3 / sqrt(2) (-60 dBFS: a full-scale sine is 0 dBFS) over 12 s at 48 kHz:
+  // about 2e-3 * sqrt(1 / N) per harmonic.
   EXPECT_NEAR(a.h[1], std::pow(10.0, -0.5), 5e-5);
   for (int k = 2; k <= 5; ++k) EXPECT_LT(a.h[k], 5e-5) << k;
   dev.mSeed = 43;
-  const RunResult c = Measure(dev, host, "440", -10.0);
+  const RunResult c = Measure(Info(), dev, host, "440", -10.0);
   EXPECT_NE(a.h[2], c.h[2]);
 }
 
 TEST_F(ThdLoopHostTest, RecordsBothOutputs)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdLoopSettings host;
   host.mSampleRate = 1000;
   host.mBlockSize = 100;

@@ -18,7 +18,7 @@
 #endif
 
 namespace {
-using CalibrationTest = ThdPrivateHome;
+using CalibrationTest = ThdTestFolder;
 
 struct Parsed
 {
@@ -161,10 +161,10 @@ TEST(CalibrationParserTest, Divisors)
 TEST_F(CalibrationTest, SearchOrder)
 {
 #ifdef _WIN32
-  const std::string dir = mHome + "\\cal folder";
+  const std::string dir = mFolder + "\\cal folder";
   const char* sep = "\\";
 #else
-  const std::string dir = mHome + "/cal [x]*";  // glob characters in the folder are literal
+  const std::string dir = mFolder + "/cal [x]*";  // glob characters in the folder are literal
   const char* sep = "/";
 #endif
   ASSERT_TRUE(std::filesystem::create_directory(dir));
@@ -192,15 +192,15 @@ TEST_F(CalibrationTest, SearchOrder)
 TEST_F(CalibrationTest, LoadedAtConstructionAndAppliedAtStart)
 {
   {
-    IThdMeter none{IFxInstanceInfo{}};
+    IThdMeter none{Info()};
     EXPECT_EQ(none.IsCalibrationLoaded(), 0);
     EXPECT_STREQ(none.GetCalibrationName(), "");
   }
-  const std::string folder = mHome + "/Documents/Veldramix THD Meter";
+  const std::string folder = mFolder + "/Veldramix THD Meter";
   // The chain reads 3 dB high everywhere above 500 Hz and 6 dB high at 2000 Hz and up.
   WriteFile(folder + "/chain.frd", "Freq dB\n20 0\n500 3\n1000 3\n2000 6\n");
   WriteFile(folder + "/other.txt", "20 10\n20000 10\n");
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ASSERT_EQ(meter.IsCalibrationLoaded(), 1);
   EXPECT_EQ(meter.GetCalibrationCount(), 4);
   EXPECT_STREQ(meter.GetCalibrationName(), "chain.frd");
@@ -221,17 +221,17 @@ TEST_F(CalibrationTest, LoadedAtConstructionAndAppliedAtStart)
 
 TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
 {
-  const std::string folder = mHome + "/Documents/Veldramix THD Meter";
+  const std::string folder = mFolder + "/Veldramix THD Meter";
   ASSERT_EQ(system(("mkdir -p '" + folder + "'").c_str()), 0);
   WriteFile(folder + "/one.cal", "20 1\n");
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
     EXPECT_EQ(meter.GetCalibrationCount(), 1);
   }
   WriteFile(folder + "/empty.frd", "");
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
     EXPECT_STREQ(meter.GetCalibrationName(), "empty.frd");
   }
@@ -240,7 +240,7 @@ TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
   gNotices.clear();
   IUserNoticeFunc old = SetUserNoticeFunc(&RecordNotice);
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
   }
   SetUserNoticeFunc(old);
@@ -251,12 +251,12 @@ TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
 
 TEST_F(CalibrationTest, ToolsCanNameAFile)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
-  const std::string file = mHome + "/flat.txt";
+  IThdMeter meter{Info()};
+  const std::string file = mFolder + "/flat.txt";
   WriteFile(file, "20 -6\n20000 -6\n");
   ASSERT_TRUE(meter.UseCalibrationFile(file.c_str()));
   EXPECT_EQ(meter.IsCalibrationLoaded(), 1);
   EXPECT_STREQ(meter.GetCalibrationName(), "flat.txt");
-  EXPECT_FALSE(meter.UseCalibrationFile((mHome + "/missing.frd").c_str()));
+  EXPECT_FALSE(meter.UseCalibrationFile((mFolder + "/missing.frd").c_str()));
   EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
 }

@@ -1,7 +1,7 @@
 // The meter's saved state: 88 bytes of frequency and parameter values, restored with the
 // engine mirrors, the volume mapping and the editor texts brought in line.
 #include "IThdMeter.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ const double kInf = std::numeric_limits<double>::infinity();
 class StateMeter : public IThdMeter
 {
 public:
-  StateMeter() : IThdMeter(IFxInstanceInfo{}) {}
+  explicit StateMeter(const IFxInstanceInfo& info) : IThdMeter(info) {}
   void SetFrequency(double f) { mFrequency = f; }
   void SetMirrors(double out, double in, double denoising, double volume)
   {
@@ -42,7 +42,7 @@ public:
   }
 };
 
-using MeterState = ThdPrivateHome;
+using MeterState = ThdTestFolder;
 
 void PutDoubles(ByteChunk* c, const std::vector<double>& values)
 {
@@ -62,7 +62,7 @@ const std::vector<double> kSaved1000 = {1000, 0, 0, 0, 0.5, 0, 0, 0, 0, 0, 0};
 
 TEST_F(MeterState, FreshInstanceAt1000HzSavesEightyEightBytes)
 {
-  StateMeter meter;
+  StateMeter meter{Info()};
   meter.SetFrequency(1000.0);
   ByteChunk chunk;
   ASSERT_TRUE(meter.SerializeState(&chunk));
@@ -78,7 +78,7 @@ TEST_F(MeterState, RestoreBringsMirrorsLevelAndTextsInLine)
 {
   ByteChunk chunk;
   PutDoubles(&chunk, kSaved1000);
-  StateMeter meter;
+  StateMeter meter{Info()};
   meter.SetFrequency(440.0);
   meter.SetMirrors(1, 1, 1, 0.9);
   for (int i = 0; i < 4; ++i) meter.GetParam(i)->Set(1.0);
@@ -115,7 +115,7 @@ TEST_F(MeterState, ShortChunksTakeWhatIsThere)
   {
     ByteChunk chunk;
     chunk.PutBytes(full.GetBytes(), c.bytes);
-    StateMeter meter;
+    StateMeter meter{Info()};
     meter.SetFrequency(440.0);
     meter.SetMirrors(1, 1, 1, 0.9);
     meter.GetParam(kParamDenoising)->Set(1.0);
@@ -132,7 +132,7 @@ TEST_F(MeterState, EightByteChunkLeavesTheParameterBlockToUnserializeParams)
 {
   ByteChunk chunk;
   PutDoubles(&chunk, {2500});
-  StateMeter meter;
+  StateMeter meter{Info()};
   for (int i = 0; i < 4; ++i) meter.GetParam(i)->Set(1.0);
   EXPECT_EQ(meter.UnserializeState(&chunk, 0), -1);
   EXPECT_EQ(meter.GetFrequency(), 2500.0);
@@ -156,7 +156,7 @@ TEST_F(MeterState, StoredValuesAreKeptInRange)
   {
     ByteChunk chunk;
     PutDoubles(&chunk, {c.freq, c.out, 0, 0, c.vol, 0, 0, 0, 0, 0, 0});
-    StateMeter meter;
+    StateMeter meter{Info()};
     meter.SetFrequency(440.0);
     meter.SetMirrors(1, 1, 1, 0.9);
     EXPECT_EQ(meter.UnserializeState(&chunk, 0), 88);
@@ -175,7 +175,7 @@ TEST_F(MeterState, StoredValuesAreKeptInRange)
 
 TEST_F(MeterState, PresetsAndBanksUseTheSameLayout)
 {
-  StateMeter source;
+  StateMeter source{Info()};
   source.SetFrequency(1234.0);
   source.GetParam(kParamVolume)->Set(0.25);
   source.GetParam(kParamOutput)->Set(1.0);
@@ -184,7 +184,7 @@ TEST_F(MeterState, PresetsAndBanksUseTheSameLayout)
   ASSERT_TRUE(source.SerializePresets(&bank));
   EXPECT_EQ(bank.Size(), 4 + 6 + 1 + 88) << "the state reader consumes exactly what was written";
 
-  StateMeter dest;
+  StateMeter dest{Info()};
   EXPECT_EQ(dest.UnserializePresets(&bank, 0), bank.Size());
   EXPECT_STREQ(dest.GetPresetName(0), "Loop A");
   EXPECT_EQ(dest.GetFrequency(), 1234.0);
@@ -196,7 +196,7 @@ TEST_F(MeterState, PresetsAndBanksUseTheSameLayout)
   ByteChunk hostChunk;
   ByteChunk::InitChunkWithFxVer(&hostChunk);
   ASSERT_TRUE(source.SerializeState(&hostChunk));
-  StateMeter third;
+  StateMeter third{Info()};
   int pos = 0;
   EXPECT_EQ(ByteChunk::GetFxVerFromChunk(&hostChunk, &pos), 0x00010000);
   EXPECT_EQ(third.UnserializeState(&hostChunk, pos), 96);
@@ -205,13 +205,13 @@ TEST_F(MeterState, PresetsAndBanksUseTheSameLayout)
 
 TEST_F(MeterState, ProgramFileRoundTrip)
 {
-  StateMeter source;
+  StateMeter source{Info()};
   source.SetFrequency(997.0);
   source.GetParam(kParamInput)->Set(1.0);
   ByteChunk file;
   ASSERT_TRUE(source.MakeProgramFXPData(&file));
   EXPECT_EQ(file.Size(), 60 + 8 + 88);
-  StateMeter dest;
+  StateMeter dest{Info()};
   ASSERT_TRUE(dest.LoadProgramFromFXPData(&file));
   EXPECT_EQ(dest.GetFrequency(), 997.0);
   EXPECT_EQ(dest.GetParam(kParamInput)->Value(), 1.0);

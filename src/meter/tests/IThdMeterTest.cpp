@@ -1,5 +1,5 @@
 #include "IThdMeter.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,11 @@
 #include <unistd.h>
 #endif
 
-using IThdMeterTest = ThdPrivateHome;
+using IThdMeterTest = ThdTestFolder;
 
 TEST_F(IThdMeterTest, FreshInstanceIdentityAndDefaults)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   EXPECT_STREQ(meter.GetEffectName(), "Veldramix THD Meter");
   EXPECT_STREQ(meter.GetProductName(), "");
   EXPECT_EQ(meter.GetUniqueID(), 0x5448444D);  // 'THDM'
@@ -44,7 +44,7 @@ TEST_F(IThdMeterTest, FreshInstanceIdentityAndDefaults)
 
 TEST_F(IThdMeterTest, ParameterTable)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   const struct { int idx; const char* name; double def; double step; int steps; const char* shown; } cases[] = {
     {kParamOutput, "Output", 0, 1, 1, "0"},
     {kParamInput, "Input", 0, 1, 1, "0"},
@@ -78,8 +78,8 @@ TEST_F(IThdMeterTest, ParameterTable)
 #ifndef _WIN32
 TEST_F(IThdMeterTest, DocumentsFolderIsCreatedPrivate)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
-  const std::string expect = mHome + "/Documents/Veldramix THD Meter";
+  IThdMeter meter{Info()};
+  const std::string expect = mFolder + "/Veldramix THD Meter";
   EXPECT_EQ(std::string(meter.GetDocumentsFolder()), expect);
   struct stat st;
   ASSERT_EQ(stat(expect.c_str(), &st), 0);
@@ -87,14 +87,15 @@ TEST_F(IThdMeterTest, DocumentsFolderIsCreatedPrivate)
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 
   // A second instance finds the folder already there.
-  IThdMeter again{IFxInstanceInfo{}};
+  IThdMeter again{Info()};
   EXPECT_EQ(std::string(again.GetDocumentsFolder()), expect);
 }
 
 TEST_F(IThdMeterTest, UncreatableFolderDoesNotStopConstruction)
 {
-  setenv("HOME", "/proc/nonexistent-home", 1);
-  IThdMeter meter{IFxInstanceInfo{}};
+  IFxInstanceInfo info;
+  info.mDocumentsFolder = "/proc/nonexistent-home/Documents";
+  IThdMeter meter{info};
   EXPECT_EQ(meter.NParams(), 10);
   EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
 }

@@ -2,37 +2,41 @@
 // message texts and the host hooks.
 #include "ThdTestHost.h"
 
+#include "IControl.h"
+#include "IGraphics.h"
 #include "IUserNotice.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 namespace {
-using ThdControlTest = ThdPrivateHome;
+using ThdControlTest = ThdTestFolder;
 
-// A meter whose help page and editor link are observable.
+// A meter whose help page is observable.
 class WatchedMeter : public IThdMeter
 {
 public:
-  WatchedMeter() : IThdMeter(IFxInstanceInfo{}) {}
-  void SetDummyIndex(int idx) { mDummyControlIdx = idx; }
+  explicit WatchedMeter(const IFxInstanceInfo& info) : IThdMeter(info) {}
+  // Replaces the editor the constructor built; its controls go with it, so the meter's
+  // pointers into it are dropped first.
+  void ReplaceEditor(IEditorLink* editor, int dummyIdx)
+  {
+    for (IControl** c : {&mResultsText, &mVolumeText, &mVersionText, &mAboutImage, &mOKButton, &mOutputRadio,
+                         &mInputRadio, &mStartButton, &mCancelButton, &mDenoisingRadio, &mVolumeFader,
+                         &mFrequencyDisplay, &mDummyControl})
+      *c = nullptr;
+    AttachGraphics(editor);
+    mDummyControlIdx = dummyIdx;
+  }
   std::vector<std::string> mOpened;
 
 protected:
   void OpenHelpPage(const char* url) override { mOpened.push_back(url); }
 };
 
-class RecordingEditor : public IEditorLink
-{
-public:
-  void SetParameterFromPlug(int, double, bool) override {}
-  void SetControlFromPlug(int idx, double value) override { mPosts.push_back({idx, value}); }
-  void PrepDraw() override {}
-  struct Post { int idx; double value; };
-  std::vector<Post> mPosts;
-};
 }  // namespace
 
 TEST_F(ThdControlTest, FrequencyEntryTable)
@@ -44,7 +48,7 @@ TEST_F(ThdControlTest, FrequencyEntryTable)
     {"12345678", 20000, "20000"},  // the entry keeps 7 characters: 1234567
     {"00300", 300, "300"},  {"3 00", 20, "20"},
   };
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   EXPECT_STREQ(meter.GetFrequencyText(), "300");
   for (const auto& c : cases)
   {
@@ -61,9 +65,14 @@ TEST_F(ThdControlTest, VolumeMappingAndLabel)
     {0.5, "-10.0 dB", 0.31622776601683794},
     {0.0, "-20.0 dB", 0.1},
     {0.9996, "0.0 dB", 1.0},  // -0.008 dB snaps to 0: no "-0.0 dB"
+    // -0.05 < dB <= -0.01: the level stays, the label rounds to zero and reads "0.0 dB".
+    {0.998, "0.0 dB", std::pow(10.0, -20.0 * (1.0 - 0.998) / 20.0)},
+    {0.9975, "0.0 dB", std::pow(10.0, -20.0 * (1.0 - 0.9975) / 20.0)},
+    {0.9994, "0.0 dB", std::pow(10.0, -20.0 * (1.0 - 0.9994) / 20.0)},
+    {0.997, "-0.1 dB", std::pow(10.0, -20.0 * (1.0 - 0.997) / 20.0)},
     {0.75, "-5.0 dB", 0.5623413251903491},
   };
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   for (const auto& c : cases)
   {
     PressControl(meter, kParamVolume, c.v);
@@ -76,7 +85,7 @@ TEST_F(ThdControlTest, VolumeMappingAndLabel)
 // the editor's controls reach all of them.
 TEST_F(ThdControlTest, HostAutomationAndEditorPaths)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   meter.SetParameterFromGUI(kParamOutput, 1.0);
   meter.SetParameterFromGUI(kParamInput, 1.0);
   meter.SetParameterFromGUI(kParamVolume, 1.0);
@@ -97,7 +106,7 @@ TEST_F(ThdControlTest, HostAutomationAndEditorPaths)
 
 TEST_F(ThdControlTest, ResetFollowsTheHostRate)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   EXPECT_EQ(meter.GetCurrentSampleRate(), 48000.0);
   meter.HostPrepare(96000, 64);
   EXPECT_EQ(meter.GetCurrentSampleRate(), 96000.0);
@@ -105,7 +114,7 @@ TEST_F(ThdControlTest, ResetFollowsTheHostRate)
 
 TEST_F(ThdControlTest, ButtonsAndUnknownTags)
 {
-  WatchedMeter meter;
+  WatchedMeter meter{Info()};
   const std::string before = meter.GetMessageText();
   for (int tag : {(int)kParamDenoising, (int)kParamButton, 101, 103, -1, 10})
   {
@@ -127,7 +136,7 @@ TEST_F(ThdControlTest, ButtonsAndUnknownTags)
 // unread one.
 TEST_F(ThdControlTest, MessageSlot)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 100, 10);
   TypeFrequency(meter, "20");
   meter.from_GUI(kParamStart);
@@ -147,25 +156,33 @@ TEST_F(ThdControlTest, MessageSlot)
   EXPECT_EQ(meter.PumpEditorMessage(), 0.0);
 }
 
-TEST_F(ThdControlTest, MessagesReachAnAttachedEditor)
+// The engine posts every message to the editor's dummy control as well (the editor built by
+// the constructor; no drawing pass runs here, so each post stays until read).
+TEST_F(ThdControlTest, MessagesReachTheEditorsDummyControl)
 {
-  WatchedMeter meter;
-  auto* editor = new RecordingEditor;  // the plug-in owns it once attached
-  meter.AttachGraphics(editor);
-  meter.SetDummyIndex(17);
+  IThdMeter meter{Info()};
+  IGraphics* gui = IGraphics::FromPlug(&meter);
+  ASSERT_NE(gui, nullptr);
+  ASSERT_EQ(meter.GetDummyControlIdx(), gui->GetNControls() - 1);
+  IControl* dummy = gui->GetControl(meter.GetDummyControlIdx());
   ThdTestLoop loop(meter, 100, 100);
   TypeFrequency(meter, "20");
   meter.from_GUI(kParamStart);
-  ASSERT_TRUE(loop.RunToResults(2000));
-  ASSERT_EQ(editor->mPosts.size(), 14u);
-  for (size_t i = 0; i < 13; ++i) EXPECT_EQ(editor->mPosts[i].value, kMessageProgress);
-  EXPECT_EQ(editor->mPosts[13].idx, 17);
-  EXPECT_EQ(editor->mPosts[13].value, kMessageResults);
+  std::vector<double> posts;
+  for (int b = 0; b < 20 && (posts.empty() || posts.back() != kMessageResults); ++b)
+  {
+    loop.Block();
+    if (dummy->GetValue() != 0.0) posts.push_back(dummy->GetValue());
+    dummy->SetValue(0.0);
+  }
+  ASSERT_EQ(posts.size(), 14u);
+  for (size_t i = 0; i < 13; ++i) EXPECT_EQ(posts[i], kMessageProgress);
+  EXPECT_EQ(posts[13], kMessageResults);
 }
 
 TEST_F(ThdControlTest, StartShowsCancelAndResultsHideIt)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   EXPECT_STREQ(meter.GetMessageText(), IThdMeter::kBlankResultsText);
   EXPECT_FALSE(meter.IsCancelButtonShown());
   ThdTestLoop loop(meter, 100, 10);
@@ -187,4 +204,80 @@ TEST_F(ThdControlTest, StartShowsCancelAndResultsHideIt)
   loop.Block();
   EXPECT_EQ(meter.GetSampleCount(), 10);
   EXPECT_EQ(std::string(meter.GetMessageText()).substr(0, 23), "Time left: 0 min 12 sec");
+}
+
+// Denoising takes only 0, 0.5 and 1: whatever a host automates or a state holds is read as
+// the nearest of the three, and Start runs the matching length.
+TEST_F(ThdControlTest, DenoisingSnapsToItsThreeValues)
+{
+  const struct { double sent, read; int seconds; } cases[] = {
+    {0.0, 0.0, 12}, {0.2, 0.0, 12}, {0.3, 0.5, 120}, {0.5, 0.5, 120},
+    {0.74, 0.5, 120}, {0.8, 1.0, 1200}, {1.0, 1.0, 1200},
+  };
+  for (const auto& c : cases)
+  {
+    IThdMeter meter{Info()};
+    ThdTestLoop loop(meter, 100, 10);
+    meter.SetParameterFromGUI(kParamDenoising, c.sent);
+    meter.OnParamChange(kParamDenoising);
+    EXPECT_EQ(meter.GetDenoising(), c.read) << c.sent;
+    meter.from_GUI(kParamStart);
+    loop.Block();
+    EXPECT_EQ(meter.GetMeasureSeconds(), c.seconds) << c.sent;
+
+    // The same value through a saved state.
+    IThdMeter restored{Info()};
+    ByteChunk chunk;
+    const double values[11] = {1000.0, 0, 0, c.sent, 0.5, 0, 0, 0, 0, 0, 0};
+    for (double v : values) chunk.AppendValue(&v);
+    restored.UnserializeState(&chunk, 0);
+    EXPECT_EQ(restored.GetDenoising(), c.read) << c.sent;
+  }
+  EXPECT_EQ(IThdMeter::SnapDenoising(std::nan("")), 0.0);
+  for (int s : {12, 120, 1200}) EXPECT_EQ(IThdMeter::DenoisingSeconds(IThdMeter::DenoisingValue(s)), s);
+  EXPECT_EQ(IThdMeter::DenoisingValue(13), -1.0);
+  for (double dB : {-20.0, -10.0, -3.5, 0.0}) EXPECT_NEAR(IThdMeter::VolumeToDb(IThdMeter::VolumeFromDb(dB)), dB, 1e-12);
+}
+
+namespace {
+// An editor whose dummy control presses Start the moment the results of a run arrive: the
+// new Start lands inside the completion, before the finished run gives up the run flag.
+class StartOnResults : public IEditorLink
+{
+public:
+  explicit StartOnResults(IThdMeter& meter) : mMeter(meter) {}
+  void SetParameterFromPlug(int, double, bool) override {}
+  void SetControlFromPlug(int, double value) override
+  {
+    if (value != kMessageResults) return;
+    ++mResults;
+    if (mRestarts-- > 0) mMeter.from_GUI(kParamStart);
+  }
+  void PrepDraw() override {}
+  IThdMeter& mMeter;
+  int mRestarts = 1;
+  int mResults = 0;
+};
+}  // namespace
+
+// The completion hands the run flag back in one step: a Start that arrives while the last
+// run completes is kept and measures in full.
+TEST_F(ThdControlTest, StartDuringCompletionIsKept)
+{
+  WatchedMeter meter{Info()};
+  auto* editor = new StartOnResults(meter);  // owned by the meter once attached
+  meter.ReplaceEditor(editor, 17);
+  ThdTestLoop loop(meter, 100, 10);
+  TypeFrequency(meter, "20");
+  meter.from_GUI(kParamStart);
+  // The new run's first progress message replaces the results in the one-slot box within
+  // the same block, so the editor's own count tells when each run completed.
+  while (editor->mResults < 1 && loop.mFrames < 2000) loop.Block();
+  ASSERT_EQ(editor->mResults, 1);
+  EXPECT_EQ(meter.IsMeasuring(), 1) << "the Start made during the completion was lost";
+  const long long restartedAt = loop.mFrames;
+  while (editor->mResults < 2 && loop.mFrames < 4000) loop.Block();
+  EXPECT_EQ(editor->mResults, 2);
+  EXPECT_EQ(loop.mFrames - restartedAt, 1300) << "the second run measured in full";
+  EXPECT_EQ(meter.IsMeasuring(), 0);
 }

@@ -12,7 +12,7 @@
 #include <random>
 
 namespace {
-using ThdEngineTest = ThdPrivateHome;
+using ThdEngineTest = ThdTestFolder;
 
 // Volume value for a level in dB (the fader's mapping is -20 * (1 - v)).
 double VolumeFor(double dB) { return 1.0 + dB / 20.0; }
@@ -49,7 +49,7 @@ std::function<double(double)> Poly(const double c[6])
 
 TEST_F(ThdEngineTest, IdleOutputsAreSilentWhateverTheInputs)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 48000, 256);
   loop.mOther = 0.75;
   loop.mDevice = [](double) { return -0.5; };
@@ -76,7 +76,7 @@ TEST_F(ThdEngineTest, LoopBackReadsTheToneAmplitude)
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.freq);
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, c.rate, c.block);
     SetUpRun(meter, c.freq, 0.0);
     PressControl(meter, kParamOutput, c.out);
@@ -104,7 +104,7 @@ TEST_F(ThdEngineTest, PolynomialDeviceReadsAnalyticHarmonics)
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.freq);
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, 48000, 512);
     loop.mDevice = Poly(c.c);
     SetUpRun(meter, c.freq, c.volumeDb);
@@ -127,7 +127,7 @@ TEST_F(ThdEngineTest, PolynomialDeviceReadsAnalyticHarmonics)
 // 20000 Hz is the highest frequency the entry accepts; it plays and measures like any other.
 TEST_F(ThdEngineTest, TwentyKilohertzPlaysAndMeasures)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 48000, 512);
   SetUpRun(meter, "20000", 0.0);
   meter.from_GUI(kParamStart);
@@ -143,7 +143,7 @@ TEST_F(ThdEngineTest, TwentyKilohertzPlaysAndMeasures)
 // Progress at n = 0, S, ..., K*S and the results at (K + 1) * S, taken frame by frame.
 TEST_F(ThdEngineTest, MessagesComeAtSecondBoundaries)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   const int S = 200;
   ThdTestLoop loop(meter, S, 1);
   SetUpRun(meter, "20", -10.0);
@@ -182,7 +182,7 @@ TEST_F(ThdEngineTest, FirstProgressTextByDenoising)
   };
   for (const auto& c : cases)
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, 100, 10);
     SetUpRun(meter, "20", -10.0, c.denoising);
     meter.from_GUI(kParamStart);
@@ -196,7 +196,7 @@ TEST_F(ThdEngineTest, FirstProgressTextByDenoising)
 
 TEST_F(ThdEngineTest, CancelDuringSettling)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 48000, 512);
   SetUpRun(meter, "1000", -10.0);
   meter.from_GUI(kParamStart);
@@ -227,7 +227,7 @@ TEST_F(ThdEngineTest, CancelDuringSettling)
 TEST_F(ThdEngineTest, SampleRateChangeMidRun)
 {
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, 1000, 100);
     SetUpRun(meter, "20", -10.0);
     meter.from_GUI(kParamStart);
@@ -239,7 +239,7 @@ TEST_F(ThdEngineTest, SampleRateChangeMidRun)
   }
   {
     // Past the new completion point: the run goes on until cancelled.
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, 1000, 100);
     SetUpRun(meter, "20", -10.0);
     meter.from_GUI(kParamStart);
@@ -254,11 +254,12 @@ TEST_F(ThdEngineTest, SampleRateChangeMidRun)
 }
 
 // A new frequency does not retune the running tone; only the enable values at the next
-// boundary follow it: at 20000 Hz harmonics 2 to 5 stop summing from there on.
+// boundary follow it: at 400 Hz and a 1000 Hz rate harmonics 2 to 5 lie at or above half the
+// sample rate and stop summing from there on.
 TEST_F(ThdEngineTest, FrequencyChangeMidRun)
 {
   const double c[6] = {0, 1, 0.1, 0.05, 0.02, 0.01};
-  IThdMeter plain{IFxInstanceInfo{}}, changed{IFxInstanceInfo{}};
+  IThdMeter plain{Info()}, changed{Info()};
   ThdTestLoop a(plain, 1000, 50), b(changed, 1000, 50);
   a.mDevice = b.mDevice = Poly(c);
   SetUpRun(plain, "50", -10.0);
@@ -268,7 +269,7 @@ TEST_F(ThdEngineTest, FrequencyChangeMidRun)
   bool done = false;
   while (!done && a.mFrames < 20000)
   {
-    if (a.mFrames == 1500) TypeFrequency(changed, "20000");
+    if (a.mFrames == 1500) TypeFrequency(changed, "400");
     done = a.Block() == kMessageResults;
     b.Block();
     ASSERT_EQ(0, std::memcmp(a.mOut0.data(), b.mOut0.data(), sizeof(double) * 50)) << "frame " << a.mFrames;
@@ -277,12 +278,12 @@ TEST_F(ThdEngineTest, FrequencyChangeMidRun)
   EXPECT_EQ(plain.GetHarmonicLevel(1), changed.GetHarmonicLevel(1));
   for (int k = 2; k <= 5; ++k)
     EXPECT_NEAR(changed.GetHarmonicLevel(k), plain.GetHarmonicLevel(k) / 12.0, 1e-9) << "one of 12 seconds, k=" << k;
-  EXPECT_EQ(changed.GetFrequency(), 20000.0);
+  EXPECT_EQ(changed.GetFrequency(), 400.0);
 }
 
 TEST_F(ThdEngineTest, OutputInputAndVolumeApplyMidRun)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 1000, 100);
   SetUpRun(meter, "50", -20.0);
   meter.from_GUI(kParamStart);
@@ -306,7 +307,7 @@ TEST_F(ThdEngineTest, SampleRateBelowOneHertz)
 {
   for (double rate : {0.0, 0.5, -48000.0, std::nan("")})
   {
-    IThdMeter meter{IFxInstanceInfo{}};
+    IThdMeter meter{Info()};
     ThdTestLoop loop(meter, rate, 64);
     meter.from_GUI(kParamStart);
     EXPECT_EQ(meter.IsMeasuring(), 0) << rate;
@@ -314,7 +315,7 @@ TEST_F(ThdEngineTest, SampleRateBelowOneHertz)
     loop.Block();
     for (double v : loop.mOut0) EXPECT_EQ(v, 0.0);
   }
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 1000, 100);
   SetUpRun(meter, "20", 0.0);
   meter.from_GUI(kParamStart);
@@ -342,7 +343,7 @@ TEST_F(ThdEngineTest, VectorAndPlainPathsAreBitIdentical)
   for (const auto& cs : cases)
   {
     SCOPED_TRACE(cs.freq);
-    IThdMeter vec{IFxInstanceInfo{}}, plain{IFxInstanceInfo{}};
+    IThdMeter vec{Info()}, plain{Info()};
     vec.SetVectorPath(true);
     plain.SetVectorPath(false);
     ThdTestLoop a(vec, cs.rate, cs.block), b(plain, cs.rate, cs.block);
@@ -378,7 +379,7 @@ TEST_F(ThdEngineTest, VectorAndPlainPathsAreBitIdentical)
 // A fundamental of 0 leaves THD not a number; the text shows it as printf does.
 TEST_F(ThdEngineTest, SilentReturnGivesNonFiniteTHD)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   ThdTestLoop loop(meter, 100, 100);
   loop.mDevice = [](double) { return 0.0; };
   SetUpRun(meter, "20", -10.0);
@@ -391,4 +392,35 @@ TEST_F(ThdEngineTest, SilentReturnGivesNonFiniteTHD)
                 "THD=%10.8f %%\nHarmonic1=%10.8f\nHarmonic2=%10.8f\nHarmonic3=%10.8f\nHarmonic4=%10.8f\nHarmonic5=%10.8f",
                 meter.GetTHD(), 0.0, 0.0, 0.0, 0.0, 0.0);
   EXPECT_STREQ(meter.GetMessageText(), expect);
+}
+
+// A harmonic at or above half the sample rate is not measured, whatever the chain puts there
+// (it would only correlate with aliased content); one below it and at most 20 kHz is.
+TEST_F(ThdEngineTest, HarmonicsAtOrAboveHalfTheRateAreNotMeasured)
+{
+  const struct { double rate; const char* freq; bool measured[5]; } cases[] = {
+    {32000, "10000", {true, false, false, false, false}},
+    {48000, "6000", {true, true, true, false, false}},   // 24000 Hz is exactly half the rate
+    {44100, "5000", {true, true, true, true, false}},    // 25000 Hz is above 20 kHz
+    {8000, "4000", {false, false, false, false, false}},
+    {8000, "1000", {true, true, true, false, false}},
+  };
+  const double c[6] = {0, 1, 0.1, 0.05, 0.02, 0.01};
+  for (const auto& k : cases)
+  {
+    IThdMeter meter{Info()};
+    ThdTestLoop loop(meter, k.rate, 512);
+    loop.mDevice = Poly(c);
+    SetUpRun(meter, k.freq, -6.0);
+    meter.from_GUI(kParamStart);
+    ASSERT_TRUE(loop.RunToResults(14 * (long long)k.rate)) << k.rate << " " << k.freq;
+    for (int h = 1; h <= 5; ++h)
+    {
+      EXPECT_EQ(IThdMeter::IsHarmonicMeasured(h, meter.GetFrequency(), k.rate), k.measured[h - 1]) << k.freq << " H" << h;
+      if (k.measured[h - 1])
+        EXPECT_GT(meter.GetHarmonicLevel(h), 1e-4) << k.rate << " " << k.freq << " H" << h;
+      else
+        EXPECT_EQ(meter.GetHarmonicLevel(h), 0.0) << k.rate << " " << k.freq << " H" << h;
+    }
+  }
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "IThdMeter.h"
-#include "ThdPrivateHome.h"
+#include "ThdTestFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -13,12 +13,12 @@
 #include <vector>
 
 namespace {
-using ThdThreadsTsanTest = ThdPrivateHome;
+using ThdThreadsTsanTest = ThdTestFolder;
 }
 
 TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
 {
-  IThdMeter meter{IFxInstanceInfo{}};
+  IThdMeter meter{Info()};
   constexpr int kBlock = 64;
   meter.HostPrepare(800, kBlock);  // short seconds, so that runs complete during the test
   TypeFrequency(meter, "50");

@@ -1,0 +1,83 @@
+// The editor as the user sees it, against committed pictures: idle, during a run, with
+// results, and with the about box open. Set VX_UPDATE_GOLDENS=1 to rewrite the pictures after
+// an intended change, then look at every one of them before committing.
+#include "ThdEditorHost.h"
+#include "ThdTestFolder.h"
+
+#include "Raster.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+namespace P = ThdEditorPoints;
+using ThdEditorGoldenTest = ThdTestFolder;
+
+std::string GoldenPath(const char* name)
+{
+  const char* src = std::getenv("VX_SOURCE_DIR");
+  return std::string(src ? src : ".") + "/src/meter/tests/golden/" + name;
+}
+
+// Every pixel equal, or a report of where they differ.
+void ExpectMatchesGolden(IGraphicsHeadless* gui, const char* name)
+{
+  const std::string path = GoldenPath(name);
+  if (const char* update = std::getenv("VX_UPDATE_GOLDENS"); update && *update == '1')
+  {
+    ASSERT_TRUE(gui->WriteScreenPNG(path.c_str())) << path;
+    return;
+  }
+  std::unique_ptr<Raster_IBitmap> golden(Raster_LoadPNG(path.c_str()));
+  ASSERT_TRUE(golden) << "missing golden " << path << " (VX_UPDATE_GOLDENS=1 writes it)";
+  Raster_IBitmap* screen = gui->GetScreen();
+  ASSERT_EQ(golden->getWidth(), screen->getWidth());
+  ASSERT_EQ(golden->getHeight(), screen->getHeight());
+  int differing = 0, firstX = -1, firstY = -1;
+  for (int y = 0; y < screen->getHeight(); ++y)
+    for (int x = 0; x < screen->getWidth(); ++x)
+      if (Raster_GetPixel(screen, x, y) != Raster_GetPixel(golden.get(), x, y) && differing++ == 0)
+      {
+        firstX = x;
+        firstY = y;
+      }
+  if (differing)
+  {
+    const std::string actual = std::string(name) + ".actual.png";
+    gui->WriteScreenPNG(actual.c_str());
+    ADD_FAILURE() << name << ": " << differing << " pixels differ, first at " << firstX << "," << firstY
+                  << "; the drawn picture is in the test's folder as " << actual;
+  }
+}
+}  // namespace
+
+TEST_F(ThdEditorGoldenTest, IdleRunningFinishedAndAbout)
+{
+  IThdMeter meter{Info()};
+  ThdEditorDriver d(meter, 48000, 24000);  // two blocks a second
+  d.mDevice = [](double x) { return 0.5 * std::tanh(2.0 * x); };  // a gently clipping stage
+  ASSERT_TRUE(d.Tick());
+  ExpectMatchesGolden(d.Gui(), "editor_idle.png");
+
+  d.Gui()->Click(P::kFrequency[0], P::kFrequency[1]);
+  d.Gui()->CompleteTextEntry("1000");
+  d.Click(P::kStart);
+  for (int i = 0; i < 8; ++i)
+  {
+    d.Block();
+    d.Tick();
+  }
+  ExpectMatchesGolden(d.Gui(), "editor_running.png");
+
+  ASSERT_TRUE(d.RunToResults(40));
+  d.Tick();
+  ExpectMatchesGolden(d.Gui(), "editor_finished.png");
+
+  d.Click(P::kAbout);
+  d.Tick();
+  ExpectMatchesGolden(d.Gui(), "editor_about.png");
+}

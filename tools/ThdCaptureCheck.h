@@ -1,0 +1,50 @@
+// Examines a recorded capture before the meter measures it: is there a tone, at the chosen
+// frequency, unclipped, finite, steady, long enough for the averaging window; where does it
+// start; on what clock was it recorded. Each failed check says what is wrong and what to do.
+#pragma once
+
+#include "ThdCaptureFile.h"
+#include "ThdSignalAnalysis.h"
+
+#include <string>
+#include <vector>
+
+struct ThdCheck
+{
+  std::string mId;       // "frequency", "too-short", ...
+  std::string mMessage;  // what is wrong and what to do, one line
+};
+
+struct ThdExamineSettings
+{
+  int mHz = 300;               // the frequency the meter will measure
+  int mSeconds = 12;           // its averaging window (the run is one settling second more)
+  double mStartSeconds = -1.0; // where the run starts; negative: at the tone's start
+  bool mDriftCorrect = false;  // the capture will be resampled by the measured clock offset
+};
+
+struct ThdCaptureReport
+{
+  long long mFrames = 0;
+  double mRate = 0.0;
+  long long mNonFinite = 0, mClipped = 0;
+  double mLoudestDbfs = -400.0;  // loudest 10 ms, dBFS (a full-scale sine reads 0)
+  double mDominantHz = 0.0, mToneShare = 0.0;
+  ThdToneTrack mTrack;
+  long long mStartFrame = 0;     // the meter's run starts here
+  bool mStartGiven = false;
+  bool mClockKnown = false;
+  double mPpm = 0.0;             // capture's tone over the expected frequency, - 1, in ppm
+  double mDriftLossDb = 0.0;     // what that offset costs H1 over the window, uncorrected
+  double mResampleRatio = 1.0;   // output frames per capture frame when correcting
+  std::vector<ThdCheck> mFailed;
+  std::vector<std::string> mWarnings;
+};
+
+// Two passes over the file's channel (the file is left open for the measurement itself).
+// False only when the file cannot be read.
+bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& settings, ThdCaptureReport* report,
+                       std::string* error);
+
+// Text helpers shared by the reports.
+double ThdRmsToDbfs(double rms);

@@ -1,0 +1,171 @@
+#include "ThdCaptureFile.h"
+
+#include <sndfile.h>
+#include <soxr.h>
+
+#include <cstring>
+
+namespace {
+constexpr int kReadBlock = 8192;
+}
+
+ThdCaptureFile::~ThdCaptureFile()
+{
+  if (mFile) sf_close(mFile);
+}
+
+bool ThdCaptureFile::Open(const std::string& path, int channel, std::string* error)
+{
+  SF_INFO info;
+  std::memset(&info, 0, sizeof info);
+  mFile = sf_open(path.c_str(), SFM_READ, &info);
+  if (!mFile)
+  {
+    *error = "cannot read '" + path + "': " + sf_strerror(nullptr);
+    return false;
+  }
+  if (info.channels < 1 || info.frames < 0 || info.samplerate < 1)
+  {
+    *error = "'" + path + "' holds no usable audio";
+    return false;
+  }
+  mChannels = info.channels;
+  mRate = info.samplerate;
+  mFrames = info.frames;
+  mChannel = channel < mChannels ? channel : 0;
+  mInterleaved.resize((size_t)kReadBlock * (size_t)mChannels);
+  // Integer files read as -1..1 (full scale), float files as they are stored.
+  sf_command(mFile, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+  return true;
+}
+
+bool ThdCaptureFile::Seek(long long frame)
+{
+  return mFile && sf_seek(mFile, frame, SEEK_SET) == frame;
+}
+
+int ThdCaptureFile::Read(float* out, int n)
+{
+  if (!mFile) return 0;
+  int done = 0;
+  while (done < n)
+  {
+    const int want = n - done < kReadBlock ? n - done : kReadBlock;
+    if (mChannels == 1)
+    {
+      const sf_count_t got = sf_readf_float(mFile, out + done, want);
+      if (got <= 0) break;
+      done += (int)got;
+      continue;
+    }
+    const sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), want);
+    if (got <= 0) break;
+    const float* s = mInterleaved.data() + mChannel;
+    for (sf_count_t i = 0; i < got; ++i) out[done + i] = s[i * mChannels];
+    done += (int)got;
+  }
+  return done;
+}
+
+ThdCaptureStream::ThdCaptureStream(ThdCaptureFile& file, long long startFrame, double ratio) : mFile(file)
+{
+  if (!mFile.Seek(startFrame))
+  {
+    mOk = false;
+    mError = "cannot seek to the tone's start";
+    return;
+  }
+  if (ratio != 1.0)
+  {
+    soxr_error_t err = nullptr;
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    mResampler = soxr_create(1.0, ratio, 1, &err, &io, &quality, nullptr);
+    if (!mResampler || err)
+    {
+      mOk = false;
+      mError = std::string("resampler: ") + (err ? err : "cannot create");
+    }
+    mIn.resize(kReadBlock);
+  }
+}
+
+ThdCaptureStream::~ThdCaptureStream()
+{
+  if (mResampler) soxr_delete(mResampler);
+}
+
+int ThdCaptureStream::Read(float* out, int n)
+{
+  if (!mOk) return 0;
+  if (!mResampler) return mFile.Read(out, n);
+  int done = 0;
+  while (done < n)
+  {
+    if (mInPos == mInLen && !mInputEnded)
+    {
+      mInLen = (size_t)mFile.Read(mIn.data(), (int)mIn.size());
+      mInPos = 0;
+      if (mInLen == 0) mInputEnded = true;
+    }
+    size_t used = 0, made = 0;
+    // At the end, a null input asks the resampler for what it still holds.
+    const float* in = mInputEnded ? nullptr : mIn.data() + mInPos;
+    const soxr_error_t err =
+      soxr_process(mResampler, in, mInputEnded ? 0 : mInLen - mInPos, &used, out + done, (size_t)(n - done), &made);
+    if (err)
+    {
+      mOk = false;
+      mError = std::string("resampler: ") + err;
+      break;
+    }
+    mInPos += used;
+    done += (int)made;
+    if (mInputEnded && made == 0) break;
+  }
+  return done;
+}
+
+ThdToneWriter::~ThdToneWriter()
+{
+  if (mFile) sf_close(mFile);
+}
+
+bool ThdToneWriter::Open(const std::string& path, int channels, int sampleRate, std::string* error)
+{
+  SF_INFO info;
+  std::memset(&info, 0, sizeof info);
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  mFile = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!mFile)
+  {
+    *error = "cannot write '" + path + "': " + sf_strerror(nullptr);
+    return false;
+  }
+  mChannels = channels;
+  return true;
+}
+
+bool ThdToneWriter::Write(const float* interleaved, long long frames)
+{
+  if (!mFile || mFailed) return false;
+  if (sf_writef_float(mFile, interleaved, frames) != frames) mFailed = true;
+  return !mFailed;
+}
+
+bool ThdToneWriter::Close(std::string* error)
+{
+  if (!mFile) return false;
+  const char* why = mFailed ? sf_strerror(mFile) : nullptr;
+  std::string reason = why ? why : "";
+  const bool closed = sf_close(mFile) == 0;
+  mFile = nullptr;
+  if (mFailed || !closed)
+  {
+    *error = "writing the tone failed" + (reason.empty() ? std::string() : ": " + reason);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,257 @@
+#include "ThdOptions.h"
+
+#include "IThdMeter.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace {
+const char* const kDescription =
+  "Runs one THD measurement with the Veldramix THD Meter plug-in object. The tool plays the\n"
+  "host: it sets the sample rate and block size, presses Start, feeds the tone output through a\n"
+  "simulated device and back into the chosen input (one block plus --latency frames later), and\n"
+  "shows each progress text, then the results text as the editor shows it, the harmonic levels\n"
+  "in dBFS, the THD and the THD+N. Offline it writes the test tone to a file for a real chain,\n"
+  "or checks and analyses a recording of that chain.";
+
+const char* const kFooter =
+  "Checks on a capture (--analyse): a tone at the chosen frequency, no silence, no clipped or\n"
+  "non-finite samples, a steady fundamental, enough tone after its start for the averaging, and\n"
+  "the clock offset between player and recorder (always reported). A failed check prints what\n"
+  "is wrong and what to do, and exits with status 3 unless --force is given.\n"
+  "\n"
+  "Levels: a full-scale sine is 0 dBFS (harmonic levels, --noise).\n"
+  "THD+N: the RMS of the signal without its fitted fundamental, in 20 Hz - 20 kHz (or up to\n"
+  "half the sample rate, if lower), over the averaging window.\n"
+  "\n"
+  "Exit status: 0 measured (or tone written), 1 the measurement could not run or a file could\n"
+  "not be read or written, 2 bad options, 3 a check on the capture failed.";
+
+std::string ModelList()
+{
+  std::string s;
+  for (const ThdDeviceModelName& m : kThdDeviceModels) s += (s.empty() ? "" : ", ") + std::string(m.mOption);
+  return s;
+}
+
+bool ParseChannel(const std::string& s, int* out)
+{
+  if (s == "left" || s == "0") { *out = 0; return true; }
+  if (s == "right" || s == "1") { *out = 1; return true; }
+  return false;
+}
+
+bool ParseNumber(const std::string& s, double* out)
+{
+  if (s.empty()) return false;
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (*end || !std::isfinite(v)) return false;
+  *out = v;
+  return true;
+}
+
+ThdParsed Error(const std::string& text)
+{
+  ThdParsed p;
+  p.mExit = 2;
+  p.mText = text;
+  return p;
+}
+}  // namespace
+
+ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
+{
+  CLI::App app(kDescription, "thdmeasure");
+  app.footer(kFooter);
+  app.get_formatter()->column_width(30);
+  app.option_defaults()->always_capture_default();
+
+  std::string freq, entry, volume, denoising, output, input, rate, device, coeffs, drive, gain, noise, start;
+  long long block = 512, seed = 1, latency = 0;
+  const char* M = "Measurement (as set in the editor)";
+  app.add_option("--freq", freq, "test frequency, a whole number of Hz (default 300; the meter clamps it to 20..20000)")
+    ->type_name("HZ")->group(M);
+  app.add_option("--entry", entry, "text typed into the frequency display instead (\"x440\" is 440 Hz, \"1k5\" is 20 Hz)")
+    ->type_name("TEXT")->group(M);
+  app.add_option("--volume", volume, "tone level, -20..0 dB (default -10)")->type_name("DB")->group(M);
+  app.add_option("--denoising", denoising, "averaging length: 12, 120 or 1200 (default 12; a run takes one settling second more)")
+    ->type_name("SECONDS")->group(M);
+  app.add_option("--output", output, "output that carries the tone: left or right (default left)")->type_name("SIDE")->group(M);
+  app.add_option("--input", input, "input that is analysed: left or right (default left; of a capture, its first or second channel)")
+    ->type_name("SIDE")->group(M);
+  app.add_option("--calibration", o.mCalibration, "calibration file (frequency/level pairs) instead of the one in the documents folder")
+    ->type_name("FILE")->group(M);
+  app.add_flag("--no-calibration", o.mNoCalibration, "use no calibration file at all")->group(M);
+
+  const char* H = "Host";
+  app.add_option("--rate", rate, "sample rate of the simulated loop or the written tone (default 48000)")->type_name("HZ")->group(H);
+  app.add_option("--block", block, "block size in frames, 1..65536 (default 512)")->type_name("N")->group(H);
+  app.add_flag("--double", o.mDoubleBuffers, "64-bit host buffers (default: 32-bit float buffers)")->group(H);
+
+  const char* D = "Simulated device between output and input";
+  app.add_option("--device", device, "model: " + ModelList() + " (default loopback)")->type_name("MODEL")->group(D);
+  app.add_option("--coeffs", coeffs, "poly: y = x + C2 x^2 + C3 x^3 + C4 x^4 + C5 x^5 (missing ones 0)")
+    ->type_name("C2,C3,C4,C5")->group(D);
+  app.add_option("--drive", drive, "softclip: y = tanh(D x) / D, D > 0 (default 1)")->type_name("D")->group(D);
+  app.add_option("--gain", gain, "gain after the model, -200..60 dB (default 0)")->type_name("DB")->group(D);
+  app.add_option("--noise", noise, "add white Gaussian noise of this RMS level (a full-scale sine is 0 dBFS)")
+    ->type_name("DBFS")->group(D);
+  app.add_option("--seed", seed, "seed of the noise (default 1)")->type_name("N")->group(D);
+  app.add_option("--latency", latency, "extra round-trip delay in frames (default 0)")->type_name("N")->group(D);
+
+  const char* F = "Offline";
+  app.add_option("--write-tone", o.mToneFile, "write the tone the plug-in plays during one run (both outputs, 32-bit float WAV)")
+    ->type_name("FILE")->group(F);
+  app.add_option("--analyse,--analyze", o.mCapture, "check and analyse a recorded capture (WAV or any format libsndfile reads)")
+    ->type_name("FILE")->group(F);
+  app.add_option("--start", start, "analyse from this time in the capture instead of where its tone starts")
+    ->type_name("SECONDS")->group(F);
+  app.add_flag("--drift-correct", o.mDriftCorrect, "resample the capture by the measured clock offset before measuring")->group(F);
+  app.add_flag("--force", o.mForce, "measure even when a check on the capture fails (the warnings stay in the output)")->group(F);
+
+  const char* O = "Output";
+  app.add_flag("--json", o.mJson, "print one JSON object instead of text")->group(O);
+  app.add_flag("--quiet", o.mQuiet, "no progress texts")->group(O);
+  app.add_option("--snapshot", o.mSnapshot, "write the editor as the user sees it after the run (PNG)")
+    ->type_name("FILE")->group(O);
+  app.add_option("--snapshot-every", o.mSnapshotDir, "write the editor at every progress message into DIR (progress-NNNN.png)")
+    ->type_name("DIR")->group(O);
+
+  try
+  {
+    app.parse(argc, argv);
+  }
+  catch (const CLI::CallForHelp&)
+  {
+    ThdParsed p;
+    p.mExit = 0;
+    p.mText = app.help();
+    return p;
+  }
+  catch (const CLI::ParseError& e)
+  {
+    return Error(std::string(e.what()) + " (see --help)");
+  }
+
+  auto given = [&](const char* name) { return app.count(name) > 0; };
+  ThdParsed p;
+
+  // Modes first: which options apply depends on them.
+  if (given("--write-tone") && given("--analyse")) return Error("give --write-tone or --analyse, not both");
+  if (given("--write-tone"))
+  {
+    if (o.mToneFile.empty()) return Error("--write-tone needs a file name");
+    o.mMode = EThdMode::kWriteTone;
+  }
+  if (given("--analyse"))
+  {
+    if (o.mCapture.empty()) return Error("--analyse needs a file name");
+    o.mMode = EThdMode::kAnalyse;
+  }
+  for (const char* opt : {"--device", "--coeffs", "--drive", "--gain", "--noise", "--seed", "--latency"})
+    if (given(opt) && o.mMode != EThdMode::kSimulate)
+      return Error(std::string(opt) + " applies to the simulated device, not to " +
+                   (o.mMode == EThdMode::kAnalyse ? "--analyse" : "--write-tone"));
+  for (const char* opt : {"--start", "--drift-correct", "--force"})
+    if (given(opt) && o.mMode != EThdMode::kAnalyse) return Error(std::string(opt) + " applies only to --analyse");
+  if (given("--rate") && o.mMode == EThdMode::kAnalyse)
+    return Error("--rate does not apply to --analyse: the capture's own sample rate is used");
+  if (o.mMode == EThdMode::kWriteTone && given("--input")) return Error("--input does not apply to --write-tone");
+
+  // Values.
+  if (given("--freq") && given("--entry")) return Error("give --freq or --entry, not both");
+  if (given("--freq"))
+  {
+    char* end = nullptr;
+    const long long n = std::strtoll(freq.c_str(), &end, 10);
+    if (freq.empty() || *end || n < 1 || n > 9999999) return Error("--freq wants a whole number of Hz, not '" + freq + "'");
+    o.mFreqText = std::to_string(n);
+  }
+  if (given("--entry")) o.mFreqText = entry;
+  double d = 0.0;
+  if (given("--volume"))
+  {
+    if (!ParseNumber(volume, &d) || d < IThdMeter::kMinVolumeDb || d > 0.0) return Error("--volume wants -20..0 dB, not '" + volume + "'");
+    o.mVolumeDb = d;
+  }
+  if (given("--denoising"))
+  {
+    char* end = nullptr;
+    const long long n = std::strtoll(denoising.c_str(), &end, 10);
+    if (denoising.empty() || *end || n > 100000 || IThdMeter::DenoisingValue((int)n) < 0.0)
+      return Error("--denoising wants 12, 120 or 1200 seconds, not '" + denoising + "'");
+    o.mDenoising = (int)n;
+  }
+  if (given("--output") && !ParseChannel(output, &o.mOutput)) return Error("--output wants left or right, not '" + output + "'");
+  if (given("--input") && !ParseChannel(input, &o.mInput)) return Error("--input wants left or right, not '" + input + "'");
+  if (given("--calibration") && given("--no-calibration")) return Error("give --calibration or --no-calibration, not both");
+  if (given("--calibration") && o.mCalibration.empty()) return Error("--calibration needs a file name");
+  if (given("--rate"))
+  {
+    if (!ParseNumber(rate, &d) || d < 1.0 || d > 1536000.0 || d != std::floor(d))
+      return Error("--rate wants a whole number of Hz from 1 to 1536000, not '" + rate + "'");
+    o.mRate = d;
+  }
+  if (block < 1 || block > 65536) return Error("--block wants 1..65536 frames, not '" + std::to_string(block) + "'");
+  o.mBlock = (int)block;
+
+  if (given("--device"))
+  {
+    bool known = false;
+    for (const ThdDeviceModelName& m : kThdDeviceModels)
+      if (device == m.mOption)
+      {
+        o.mDevice.mModel = m.mModel;
+        known = true;
+      }
+    if (!known) return Error("--device wants " + ModelList() + ", not '" + device + "'");
+  }
+  if (given("--coeffs"))
+  {
+    if (o.mDevice.mModel != EThdDeviceModel::kPolynomial) return Error("--coeffs applies only to --device poly");
+    int k = 0;
+    size_t from = 0;
+    while (true)
+    {
+      const size_t comma = coeffs.find(',', from);
+      const std::string item = coeffs.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+      if (k >= 4 || !ParseNumber(item, &d)) return Error("--coeffs wants up to four numbers C2,C3,C4,C5, not '" + coeffs + "'");
+      o.mDevice.mPoly[k++] = d;
+      if (comma == std::string::npos) break;
+      from = comma + 1;
+    }
+  }
+  if (given("--drive"))
+  {
+    if (o.mDevice.mModel != EThdDeviceModel::kSoftClip) return Error("--drive applies only to --device softclip");
+    if (!ParseNumber(drive, &d) || d <= 0.0 || d > 1000.0) return Error("--drive wants a number above 0 (up to 1000), not '" + drive + "'");
+    o.mDevice.mDrive = d;
+  }
+  if (given("--gain"))
+  {
+    if (!ParseNumber(gain, &d) || d < -200.0 || d > 60.0) return Error("--gain wants -200..60 dB, not '" + gain + "'");
+    o.mDevice.mGainDb = d;
+  }
+  if (given("--noise"))
+  {
+    if (!ParseNumber(noise, &d) || d < -300.0 || d > 20.0) return Error("--noise wants an RMS level of -300..20 dBFS, not '" + noise + "'");
+    o.mDevice.mNoise = true;
+    o.mDevice.mNoiseDbfs = d;
+  }
+  if (seed < 0) return Error("--seed wants a whole number from 0 up");
+  o.mDevice.mSeed = (uint64_t)seed;
+  if (latency < 0 || latency > 10000000) return Error("--latency wants 0..10000000 frames");
+  o.mLatency = (int)latency;
+  if (given("--start"))
+  {
+    if (!ParseNumber(start, &d) || d < 0.0 || d > 1e7) return Error("--start wants a time in seconds from 0, not '" + start + "'");
+    o.mStartSeconds = d;
+  }
+  if (o.mQuiet && o.mJson) p.mWarnings.push_back("--quiet does nothing with --json, which prints no progress texts");
+  if (o.mMode == EThdMode::kWriteTone && o.mQuiet) p.mWarnings.push_back("--quiet does nothing with --write-tone");
+  return p;
+}

@@ -1,0 +1,32 @@
+// thdmeasure's reports of a run: text for people, one JSON object for programs, and the
+// progress display while a run goes.
+#pragma once
+
+#include "ThdRun.h"
+
+#include <cstdio>
+#include <string>
+
+// Prints the report of a finished (or refused) run as text.
+void ThdPrintTextReport(const ThdResult& result, int status, std::FILE* out);
+// The report as one JSON object.
+std::string ThdJsonReport(const ThdResult& result, int status);
+
+// Progress texts: one line each, or on a terminal a bar redrawn in place.
+class ThdTextProgress : public ThdProgressSink
+{
+public:
+  // header: print what is measured before the first progress text.
+  ThdTextProgress(bool header, bool enabled, bool tty) : mHeader(header), mEnabled(enabled), mTty(tty) {}
+  void Begin(const ThdResult& result) override;
+  void Progress(const char* text, double fraction) override;
+  void End(bool completed) override;
+
+private:
+  bool mHeader, mEnabled, mTty;
+  bool mOpen = false;
+};
+
+// Shared wording.
+std::string ThdBandText(double lowHz, double highHz);
+std::string ThdThdHarmonicsText(const std::vector<int>& includes);
