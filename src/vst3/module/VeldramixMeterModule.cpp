@@ -9,8 +9,11 @@ using namespace vst3;
 
 #if defined(_WIN32)
 #define VX_MODULE_EXPORT extern "C" __declspec(dllexport)
+// The Windows module's entry and exit are InitDll and ExitDll; the Linux names stay inside.
+#define VX_LINUX_ENTRY_EXPORT static
 #else
 #define VX_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#define VX_LINUX_ENTRY_EXPORT VX_MODULE_EXPORT
 #endif
 
 namespace {
@@ -76,14 +79,14 @@ VX_MODULE_EXPORT IPluginFactory* VX_VST3_API GetPluginFactory()
 }
 
 // Hosts may call the entry and exit more than once; they are counted.
-VX_MODULE_EXPORT bool ModuleEntry(void* sharedLibraryHandle)
+VX_LINUX_ENTRY_EXPORT bool ModuleEntry(void* sharedLibraryHandle)
 {
   std::lock_guard<std::mutex> hold(ModuleLock());
   if (gEntryCount++ == 0) gModuleHandle = sharedLibraryHandle;
   return true;
 }
 
-VX_MODULE_EXPORT bool ModuleExit()
+VX_LINUX_ENTRY_EXPORT bool ModuleExit()
 {
   std::lock_guard<std::mutex> hold(ModuleLock());
   if (gEntryCount > 0 && --gEntryCount == 0) gModuleHandle = nullptr;
