@@ -50,6 +50,11 @@ public:
   // Creates the window-sized back buffer and the scratch bitmap.
   void PrepDraw() override;
   int Width() const { return mWidth; }
+  // The binding's view of the editor: its size and its platform window.
+  int EditorWidth() const override { return mWidth; }
+  int EditorHeight() const override { return mHeight; }
+  void* OpenEditorWindow(void* parentWindow) override { return OpenWindow(parentWindow); }
+  void CloseEditorWindow() override { CloseWindow(); }
   int Height() const { return mHeight; }
   int FPS() const { return mFPS; }
   IFxBase* GetPlug() const { return mPlug; }

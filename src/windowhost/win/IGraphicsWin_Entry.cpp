@@ -151,6 +151,10 @@ LRESULT CALLBACK IGraphicsWin::ParamEditProc(HWND hWnd, UINT msg, WPARAM wParam,
       break;
     case WM_CHAR:
     {
+      // Return and Escape end the entry (at their key-down); the characters the message loop
+      // makes of them must not reach the text, where a multi-line EDIT would store a line break
+      // that the committed text then carries.
+      if (wParam == '\r' || wParam == '\n' || wParam == 0x1B) return 0;
       if (wParam == VK_BACK || !self->mEdParam) break;
       const char c = (char)wParam;
       const bool sign = c == '+' || c == '-';

@@ -67,7 +67,10 @@ TEST_F(WinTextEntryTest, ReturnCommitsTheTypedTextToTheControl)
 
   Type(entry, "1250");
   ASSERT_TRUE(PumpUntil([&] { return !strcmp(EntryText(entry).Get(), "1250"); }));
+  // As a keyboard delivers it: the key, then the character the message loop makes of it.
   Press(entry, VK_RETURN);
+  PostMessageA(entry, WM_CHAR, '\r', 1);
+  PostMessageA(entry, WM_CHAR, '\n', 1);
   ASSERT_TRUE(EntryClosed());
   EXPECT_FALSE(IsWindow(entry));
   EXPECT_EQ(mEntry->mTextEntries, 1);
