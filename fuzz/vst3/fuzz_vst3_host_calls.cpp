@@ -119,7 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else block.SetUp32(shape & 8 ? nullptr : fIns, (shape >> 4) & 3, fOuts, (shape >> 5) & 3, nFrames);
         block.mData.inputParameterChanges = &changes;
         if (shape & 0x40) block.mData.processContext = nullptr;
-        if (!(in.Byte() & 7)) block.mData.symbolicSampleSize = in.Byte();
+        // The sample size names the buffers' type, so a host can only get it wrong by naming
+        // no valid size at all; lying about the type is beyond what a plug-in can detect.
+        if (!(in.Byte() & 7)) block.mData.symbolicSampleSize = 2 + in.Byte();
         processor->process(block.mData);
         for (int c = 0; c < 4; ++c)
           for (int s = 0; s < kMaxFrames; s += 512) FUZZ_CHECK(std::isfinite(gD[c][s]) && std::isfinite(gF[c][s]));

@@ -8,7 +8,6 @@ SingleComponentEffect::~SingleComponentEffect()
 {
   // A host that never terminated still gets its references back.
   terminate();
-  if (mComponentHandler) mComponentHandler->release();
 }
 
 tresult SingleComponentEffect::queryInterface(const TUID iid, void** obj)
@@ -46,6 +45,13 @@ tresult SingleComponentEffect::initialize(FUnknown* context)
 
 tresult SingleComponentEffect::terminate()
 {
+  // Hosts may destroy their handler right after terminate and release the plug-in later
+  // (or never release it before their own teardown), so nothing of theirs is kept past it.
+  if (mComponentHandler)
+  {
+    mComponentHandler->release();
+    mComponentHandler = nullptr;
+  }
   if (mPeer)
   {
     mPeer->release();

@@ -79,8 +79,12 @@ bool Parameter::FromString(const char16* text, ParamValue& normalized) const
 
 ParamValue Parameter::ToPlain(ParamValue normalized) const
 {
-  if (mInfo.stepCount > 0) return std::floor(normalized * (mInfo.stepCount + 1) < mInfo.stepCount ? normalized * (mInfo.stepCount + 1) : mInfo.stepCount);
-  return normalized;
+  // A stepped parameter has stepCount + 1 values, each owning an equal share of 0..1.
+  const int32 steps = mInfo.stepCount;
+  if (steps <= 0) return normalized;
+  if (!(normalized >= 0.0)) normalized = 0.0;
+  const double v = std::floor(normalized * (steps + 1));
+  return v > steps ? steps : v;
 }
 
 ParamValue Parameter::ToNormalized(ParamValue plain) const
@@ -201,7 +205,7 @@ PluginFactory::~PluginFactory()
   if (mHostContext) mHostContext->release();
 }
 
-bool PluginFactory::RegisterClass(const PClassInfo2& info, CreateFunction create)
+bool PluginFactory::AddClass(const PClassInfo2& info, CreateFunction create)
 {
   ClassEntry* entry = new ClassEntry{info, create};
   if (!mClasses.Add(entry))

@@ -160,7 +160,7 @@ public:
   explicit PluginFactory(const PFactoryInfo& info);
   virtual ~PluginFactory();
 
-  bool RegisterClass(const PClassInfo2& info, CreateFunction create);
+  bool AddClass(const PClassInfo2& info, CreateFunction create);
 
   tresult VX_VST3_API queryInterface(const TUID iid, void** obj) override;
   uint32 VX_VST3_API addRef() override { return mRefs.AddRef(); }

@@ -40,7 +40,7 @@ private:
   std::atomic<int> mRefs{1};
 };
 
-class HostApplication : public HostObject<IHostApplication>
+class HostApplication final : public HostObject<IHostApplication>
 {
 public:
   explicit HostApplication(const char* name = "vst3host") : mName(name) {}
@@ -53,7 +53,7 @@ public:
   std::string mName;
 };
 
-class ComponentHandler : public HostObject<IComponentHandler>
+class ComponentHandler final : public HostObject<IComponentHandler>
 {
 public:
   struct Edit { char kind; ParamID id; ParamValue value; };
@@ -80,7 +80,7 @@ public:
   size_t mPos = 0;
 };
 
-class ParamQueue : public HostObject<IParamValueQueue>
+class ParamQueue final : public HostObject<IParamValueQueue>
 {
 public:
   ParamID VX_VST3_API getParameterId() override { return mId; }
@@ -93,7 +93,7 @@ public:
 
 // Parameter changes for one block. Cleared queues are reused, so a steady set of changes
 // stops allocating after the first block.
-class ParamChanges : public HostObject<IParameterChanges>
+class ParamChanges final : public HostObject<IParameterChanges>
 {
 public:
   ParamChanges() = default;
@@ -107,7 +107,7 @@ public:
   size_t mUsed = 0;
 };
 
-class PlugFrame : public HostObject<IPlugFrame>
+class PlugFrame final : public HostObject<IPlugFrame>
 {
 public:
   tresult VX_VST3_API resizeView(IPlugView* view, ViewRect* newSize) override;

@@ -9,11 +9,8 @@ using namespace vst3;
 
 #if defined(_WIN32)
 #define VX_MODULE_EXPORT extern "C" __declspec(dllexport)
-// The Windows module's entry and exit are InitDll and ExitDll; the Linux names stay inside.
-#define VX_LINUX_ENTRY_EXPORT static
 #else
 #define VX_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
-#define VX_LINUX_ENTRY_EXPORT VX_MODULE_EXPORT
 #endif
 
 namespace {
@@ -64,7 +61,7 @@ PluginFactory* MakeFactory()
   CopyField(meter.subCategories, sizeof meter.subCategories, "Fx");
   CopyField(meter.version, sizeof meter.version, "1.0.6");
   CopyField(meter.sdkVersion, sizeof meter.sdkVersion, "VST 3.6.10");
-  factory->RegisterClass(meter, CreateMeter);
+  factory->AddClass(meter, CreateMeter);
   factory->mOnLastRelease = ForgetFactory;
   return factory;
 }
@@ -79,28 +76,40 @@ VX_MODULE_EXPORT IPluginFactory* VX_VST3_API GetPluginFactory()
 }
 
 // Hosts may call the entry and exit more than once; they are counted.
-VX_LINUX_ENTRY_EXPORT bool ModuleEntry(void* sharedLibraryHandle)
+namespace {
+bool EnterModule(void* moduleHandle)
 {
   std::lock_guard<std::mutex> hold(ModuleLock());
-  if (gEntryCount++ == 0) gModuleHandle = sharedLibraryHandle;
+  if (gEntryCount++ == 0) gModuleHandle = moduleHandle;
   return true;
 }
 
-VX_LINUX_ENTRY_EXPORT bool ModuleExit()
+bool LeaveModule()
 {
   std::lock_guard<std::mutex> hold(ModuleLock());
   if (gEntryCount > 0 && --gEntryCount == 0) gModuleHandle = nullptr;
   return true;
 }
+}  // namespace
 
 #if defined(_WIN32)
 VX_MODULE_EXPORT bool InitDll()
 {
-  return ModuleEntry(nullptr);
+  return EnterModule(nullptr);
 }
 
 VX_MODULE_EXPORT bool ExitDll()
 {
-  return ModuleExit();
+  return LeaveModule();
+}
+#else
+VX_MODULE_EXPORT bool ModuleEntry(void* sharedLibraryHandle)
+{
+  return EnterModule(sharedLibraryHandle);
+}
+
+VX_MODULE_EXPORT bool ModuleExit()
+{
+  return LeaveModule();
 }
 #endif

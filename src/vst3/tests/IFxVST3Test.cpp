@@ -171,9 +171,9 @@ protected:
   void TearDown() override
   {
     plug->terminate();
-    EXPECT_EQ(static_cast<IComponent*>(plug)->release(), 0u);
     EXPECT_EQ(host.mRefs, 1);
-    EXPECT_EQ(handler.mRefs, 1);
+    EXPECT_EQ(handler.mRefs, 1) << "terminate lets go of the host's component handler";
+    EXPECT_EQ(static_cast<IComponent*>(plug)->release(), 0u);
   }
   tresult Process(Changes* changes, Events* events = nullptr, ProcessContext* context = nullptr)
   {
