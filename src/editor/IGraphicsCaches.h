@@ -65,8 +65,6 @@ public:
   void Add(Raster_IFont* font, const IText* text);
   int GetSize();
   void Clear();
-  // The storage's lock; drawing with a shared font holds it so that editors on different
-  // threads never set one font's colour and draw with it at the same time.
   Util_Mutex* GetMutex() { return &mMutex; }
 
 private:

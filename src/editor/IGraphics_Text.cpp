@@ -3,11 +3,7 @@
 #include "IGraphicsCaches.h"
 
 #include "Raster_Bitmap.h"
-#include "Raster_Font.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "Raster_Font.h"  // brings the platform's fonts: Win32 GDI, or the text layer elsewhere
 
 #include <cstring>
 
@@ -108,8 +104,8 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* rect, bool measur
 
   // Fonts are shared by every editor of the module, and editors of one module may draw on
   // different threads: setting the colour and drawing with it must not interleave with another
-  // editor doing the same with the same font.
-  Util_MutexLock lock(s_fontCache.GetMutex());
+  // editor doing the same with the same font. The font's own lock keeps the two together.
+  Util_MutexLock lock(font->GetLock());
   font->SetTextColor(text->mColor.ToPixel());
   if (!measure)
   {

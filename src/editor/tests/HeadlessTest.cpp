@@ -197,3 +197,41 @@ TEST(Headless, PromptsAnsweredByTheCaller)
   EXPECT_STREQ(clip.Get(), "12.5");
 }
 }  // namespace
+
+#include "Raster_SnapshotCompare.h"
+
+namespace
+{
+// Draws a results-like text editor and returns its screen written to and read back from PNG.
+Raster_IBitmap* SnapshotOf(const char* text)
+{
+  EditorFixture f(251, 120);
+  f.gui->AttachPanelBackground(&COLOR_WHITE);
+  IText style(13, &COLOR_BLACK, "DejaVu Sans", IText::kStyleBold, IText::kAlignNear);
+  f.gui->AttachControl(new ITextControl(f.plug, IRECT(10, 10, 240, 110), &style, text));
+  f.AttachAndOpen();
+  f.Settle();
+  const std::string path = TempPath("text.png");
+  if (!f.gui->WriteScreenPNG(path.c_str())) return nullptr;
+  Raster_IBitmap* image = Raster_LoadPNG(path.c_str());
+  remove(path.c_str());
+  return image;
+}
+
+// Editor snapshots are compared strictly: the same drawing matches, a lost "%" does not.
+TEST(Headless, SnapshotsComparedStrictly)
+{
+  Raster_IBitmap* golden = SnapshotOf("THD=0.00123 %\nHarmonic2=0.0001");
+  Raster_IBitmap* same = SnapshotOf("THD=0.00123 %\nHarmonic2=0.0001");
+  Raster_IBitmap* lost = SnapshotOf("THD=0.00123 \nHarmonic2=0.0001");
+  ASSERT_TRUE(golden && same && lost);
+  const Raster_SnapshotReport ok = Raster_CompareSnapshot(same, golden);
+  EXPECT_TRUE(ok.match) << ok.reason;
+  EXPECT_EQ(ok.expectedLines, 2);
+  const Raster_SnapshotReport bad = Raster_CompareSnapshot(lost, golden);
+  EXPECT_FALSE(bad.match);
+  delete golden;
+  delete same;
+  delete lost;
+}
+}  // namespace
