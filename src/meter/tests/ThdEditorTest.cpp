@@ -53,7 +53,11 @@ const Expected kLayout[] = {
     {{119, 74, 168, 91}, false},    // frequency display
     {{118, 94, 134, 144}, false},   // Denoising
     {{74, 150, 192, 162}, false},   // Volume fader
+#ifdef _WIN32
+    {{194, 149, 238, 162}, false},  // volume label, right-aligned to Windows' text metrics
+#else
     {{194, 149, 242, 162}, false},  // volume label
+#endif
     {{48, 172, 203, 193}, false},   // Start
     {{48, 196, 278, 228}, false},   // results
     {{48, 172, 203, 193}, true},    // Cancel
