@@ -8,10 +8,24 @@
 #endif
 
 namespace {
+int PlatformMessageBox(void* owner, const char* text, const char* caption, int type)
+{
+#ifdef _WIN32
+  return MessageBoxA((HWND)owner, text, caption, (UINT)type);
+#else
+  (void)owner;
+  (void)type;
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  return 1;  // IDOK
+#endif
+}
+
+std::atomic<IMessageBoxFunc> gMessageBoxFunc{&PlatformMessageBox};
+
 void PlatformNotice(const char* text, const char* caption, ENoticeKind kind)
 {
 #ifdef _WIN32
-  MessageBoxA(nullptr, text, caption, MB_OK | (kind == kNoticeError ? MB_ICONERROR : MB_ICONINFORMATION));
+  ShowUserMessageBox(nullptr, text, caption, MB_OK | (kind == kNoticeError ? MB_ICONERROR : MB_ICONINFORMATION));
 #else
   (void)kind;
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
@@ -29,4 +43,14 @@ void ShowUserNotice(const char* text, const char* caption, ENoticeKind kind)
 IUserNoticeFunc SetUserNoticeFunc(IUserNoticeFunc func)
 {
   return gNoticeFunc.exchange(func ? func : &PlatformNotice, std::memory_order_acq_rel);
+}
+
+int ShowUserMessageBox(void* owner, const char* text, const char* caption, int type)
+{
+  return gMessageBoxFunc.load(std::memory_order_acquire)(owner, text ? text : "", caption ? caption : "", type);
+}
+
+IMessageBoxFunc SetUserMessageBoxFunc(IMessageBoxFunc func)
+{
+  return gMessageBoxFunc.exchange(func ? func : &PlatformMessageBox, std::memory_order_acq_rel);
 }

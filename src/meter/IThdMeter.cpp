@@ -41,6 +41,22 @@ IThdMeter::IThdMeter(const IFxInstanceInfo& instanceInfo)
 
 IThdMeter::~IThdMeter() = default;
 
+#ifdef _WIN32
+bool IThdMeter::DocumentsFolderFromWide(const wchar_t* documents, char* folder, int size)
+{
+  if (!folder || size <= 0) return false;
+  folder[0] = 0;
+  if (!documents || !*documents) return false;
+  // A path the multi-byte code page cannot hold (a user name outside it) leaves no folder at
+  // all: "\\Veldramix THD Meter\\" alone would name a folder at the root of the current drive.
+  char path[1024] = {};
+  const size_t n = std::wcstombs(path, documents, sizeof path - 1);
+  if (n == (size_t)-1 || n == 0 || n >= sizeof path - 1) return false;
+  std::snprintf(folder, (size_t)size, "%s\\%s\\", path, kFolderName);
+  return true;
+}
+#endif
+
 void IThdMeter::InitDocumentsFolder()
 {
   mDocumentsFolder[0] = 0;
@@ -65,15 +81,8 @@ void IThdMeter::InitDocumentsFolder()
   {
     ShowUserNotice("SHGetKnownFolderPath Error1.", "Error", kNoticeError);
   }
-  else
+  else if (DocumentsFolderFromWide(wide, mDocumentsFolder, (int)sizeof mDocumentsFolder))
   {
-    char path[1024] = {};
-    if (std::wcstombs(path, wide, sizeof path - 1) == (size_t)-1) path[0] = 0;
-    path[sizeof path - 1] = 0;
-    Util_StrCopy(mDocumentsFolder, path);
-    Util_StrAppend(mDocumentsFolder, "\\");
-    Util_StrAppend(mDocumentsFolder, kFolderName);
-    Util_StrAppend(mDocumentsFolder, "\\");
     CreateDirectoryA(mDocumentsFolder, nullptr);  // an existing folder is fine
   }
   if (wide) CoTaskMemFree(wide);

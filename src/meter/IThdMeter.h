@@ -290,6 +290,14 @@ protected:
 
 private:
   void InitDocumentsFolder();
+#ifdef _WIN32
+public:
+  // The meter's folder below the Documents folder, "<documents>\\Veldramix THD Meter\\", in the
+  // multi-byte code page. False, with folder empty, when the path does not convert (or fill
+  // the buffer); then nothing is created and no calibration file is searched for.
+  static bool DocumentsFolderFromWide(const wchar_t* documents, char* folder, int size);
+private:
+#endif
   void InitParams();
   // Builds the editor with its controls and attaches it (IThdMeter_Editor.cpp).
   void BuildEditor();

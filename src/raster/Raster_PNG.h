@@ -48,3 +48,12 @@ extern Raster_PNGLoader Raster_pngldr;
 
 // True when the tail of `filename` from its last '.', '/' or '\\' is ".png" in any case.
 bool Raster_HasPNGExtension(const char* filename);
+
+// A PNG image among a Windows module's resources: type "PNG", the name a string or an integer
+// id made with MAKEINTRESOURCE. `module` is the module's HMODULE (null: the program). Null when
+// the resource is missing or holds fewer than 8 bytes, and always null on other platforms.
+Raster_IBitmap* Raster_LoadPNGFromResource(void* module, const char* resourceName, Raster_IBitmap* bmp = nullptr);
+
+// A PNG file among the resources of the main bundle ("Contents/Resources/" + name) on macOS;
+// null on other platforms, whose modules carry no bundle resources.
+Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* bmp = nullptr);

@@ -7,6 +7,12 @@
 
 #include <atomic>
 
+// <windows.h> (which the Windows editor and the mutex bring along) renames RegisterClass to
+// RegisterClassA; the factory's method keeps its own name in every translation unit.
+#ifdef RegisterClass
+#undef RegisterClass
+#endif
+
 namespace vst3 {
 
 // ---- UTF-16 strings -------------------------------------------------------------------------

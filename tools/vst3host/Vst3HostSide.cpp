@@ -2,7 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace vst3host {
 
@@ -129,11 +134,72 @@ tresult PlugFrame::resizeView(IPlugView* view, ViewRect* newSize)
 std::string Module::BinaryPath(const std::string& bundle)
 {
   if (bundle.size() < 5 || bundle.compare(bundle.size() - 5, 5, ".vst3") != 0) return bundle;
-  const size_t slash = bundle.find_last_of('/');
+  const size_t slash = bundle.find_last_of("/\\");
   const std::string name = bundle.substr(slash == std::string::npos ? 0 : slash + 1);
+#if defined(_WIN32)
+  // A bundle folder holds the module under Contents\x86_64-win; a plain .vst3 file is the module.
+  const DWORD attributes = GetFileAttributesA(bundle.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return bundle;
+  return bundle + "\\Contents\\x86_64-win\\" + name;
+#else
   return bundle + "/Contents/x86_64-linux/" + name.substr(0, name.size() - 5) + ".so";
+#endif
 }
 
+#if defined(_WIN32)
+// Windows modules: InitDll after loading, ExitDll before unloading.
+using InitDllProc = bool (*)();
+
+bool Module::Load(const std::string& path, std::string* error)
+{
+  Unload();
+  const std::string binary = BinaryPath(path);
+  HMODULE module = LoadLibraryA(binary.c_str());
+  if (!module)
+  {
+    if (error) *error = "LoadLibrary failed for " + binary + " (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  mHandle = module;
+  auto init = (InitDllProc)(void*)GetProcAddress(module, "InitDll");
+  mExit = (ModuleExitProc)(void*)GetProcAddress(module, "ExitDll");
+  auto getFactory = (GetFactoryProc)(void*)GetProcAddress(module, "GetPluginFactory");
+  if (!getFactory)
+  {
+    if (error) *error = "missing entry point GetPluginFactory";
+    mExit = nullptr;
+    Unload();
+    return false;
+  }
+  if (init && !init())
+  {
+    if (error) *error = "InitDll refused";
+    mExit = nullptr;
+    Unload();
+    return false;
+  }
+  mFactory = getFactory();
+  if (!mFactory)
+  {
+    if (error) *error = "GetPluginFactory returned null";
+    Unload();
+    return false;
+  }
+  return true;
+}
+
+bool Module::Unload()
+{
+  bool ok = true;
+  if (mFactory) mFactory->release();
+  mFactory = nullptr;
+  if (mExit) ok = mExit();
+  mExit = nullptr;
+  if (mHandle) ok = FreeLibrary((HMODULE)mHandle) != FALSE && ok;
+  mHandle = nullptr;
+  return ok;
+}
+#else
 bool Module::Load(const std::string& path, std::string* error)
 {
   Unload();
@@ -182,6 +248,7 @@ bool Module::Unload()
   mHandle = nullptr;
   return ok;
 }
+#endif
 
 bool Instance::Create(IPluginFactory* factory, int classIndex)
 {

@@ -1,0 +1,113 @@
+// A Win32 VST 3 host for one instance of a module, as a DAW runs it: the module loaded with
+// LoadLibrary, component and controller created and connected, audio processed on a thread of
+// its own with the outputs fed back to the inputs (a loop-back cable), and the editor view
+// opened in a real top-level window and driven with posted window messages.
+#pragma once
+
+#include "Vst3HostSide.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vst3host {
+
+class WinHost
+{
+public:
+  static constexpr int kBlock = 512;
+  static constexpr double kRate = 48000.0;
+
+  WinHost();
+  ~WinHost();
+
+  // Loads the module (bundle folder or binary), creates instance 0, initialises and connects
+  // it, sets up 32-bit stereo processing at 48 kHz and starts the audio thread (idle).
+  bool Start(const std::string& bundle, std::string* error);
+  // Stops the audio thread, closes the view, terminates, releases and unloads the module.
+  // Returns whether the module unloaded cleanly.
+  bool Stop();
+
+  // ---- audio thread -----------------------------------------------------------------------------
+  // Has the audio thread process `frames` more frames (in blocks of kBlock), the left and right
+  // outputs of each block becoming the inputs of the next. Returns at once; see AudioDone.
+  void ProcessAsync(long frames);
+  bool AudioDone() const { return mPending.load() == 0; }
+  long FramesProcessed() const { return mProcessed.load(); }
+  // Peak of the left output over the last block processed.
+  float LastOutputPeak() const { return mLastPeak.load(); }
+  // Zero crossings (upward) of the left output since the counter was reset, and the frames
+  // they were counted over.
+  void ResetCrossings();
+  long Crossings() const { return mCrossings.load(); }
+  long CrossingFrames() const { return mCrossingFrames.load(); }
+
+  // ---- view ------------------------------------------------------------------------------------------
+  // Creates the view, attaches it to a new top-level window and finds the editor's child window.
+  bool OpenView(std::string* error);
+  void CloseView();
+  HWND Frame() const { return mFrame; }
+  HWND Editor() const { return mEditor; }
+  IPlugView* View() const { return mView; }
+  // Posts a left click (press and release) at editor coordinates.
+  void Click(int x, int y);
+  // Runs the user-interface thread's messages for the given time.
+  static void Pump(int ms);
+  // The editor window's pixels via BitBlt of its device context, as 0xAARRGGBB (alpha 255).
+  bool Grab(std::vector<unsigned int>* pixels, int* w, int* h);
+
+  IEditController* Controller() const { return mInst.mController; }
+  IComponent* Component() const { return mInst.mComponent; }
+
+  // Message boxes closed by the watcher (their texts), so a test never waits on one.
+  std::vector<std::string> ClosedMessageBoxes();
+
+private:
+  void AudioThread();
+  void ProcessOneBlock(int n);
+  void WatchMessageBoxes();
+
+  Module mModule;
+  Instance mInst;
+  HostApplication mApp{"vst3winhost"};
+  ComponentHandler mHandler;
+  PlugFrame mPlugFrame;
+  IConnectionPoint* mComponentCP = nullptr;
+  IConnectionPoint* mControllerCP = nullptr;
+  bool mSeparateController = false;
+
+  std::thread mAudio;
+  std::mutex mLock;
+  std::condition_variable mWake;
+  std::atomic<long> mPending{0};
+  std::atomic<long> mProcessed{0};
+  std::atomic<bool> mQuit{false};
+  std::atomic<float> mLastPeak{0.0f};
+  std::atomic<long> mCrossings{0}, mCrossingFrames{0};
+  std::vector<float> mIn[2], mOut[2];
+  float mPrevLeft = 0.0f;
+  Block mBlock;
+
+  std::thread mWatcher;
+  std::atomic<bool> mWatching{false};
+  std::mutex mBoxLock;
+  std::vector<std::string> mBoxes;
+
+  IPlugView* mView = nullptr;
+  HWND mFrame = nullptr;
+  HWND mEditor = nullptr;
+};
+
+// Live GDI objects of this process: GetGuiResources on Windows; under Wine, whose
+// GetGuiResources is a stub reporting 0, the entries of the process's GDI handle table.
+DWORD CountGdiObjects();
+
+// "Z:\..." for a Unix path under Wine; other paths unchanged, slashes turned to backslashes.
+std::string WindowsPath(const std::string& path);
+
+}  // namespace vst3host
