@@ -126,9 +126,10 @@ TEST(FontGolden, MissingOrExtraGlyphFailsTheComparison)
     return Render(s, kGlyph);
   };
   const std::string full = results.text;
-  std::string noPercent = full, extra = full, replaced = full;
-  noPercent.erase(noPercent.find('%'), 1);
-  extra.insert(extra.find('%'), "7");
+  const size_t percent = full.find('%');
+  const std::string noPercent = full.substr(0, percent) + full.substr(percent + 1);
+  const std::string extra = full.substr(0, percent) + "7" + full.substr(percent);
+  std::string replaced = full;
   replaced[replaced.find("0.501187") + 2] = '6';  // one digit in the middle of a line
   std::unique_ptr<Raster_IBitmap> golden = Render(results, kGlyph);
 

@@ -2,6 +2,7 @@
 // four bytes, and every way a sequence can be malformed (each such byte stands for itself).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Util_Utf8.h"
@@ -43,7 +44,9 @@ TEST(Utf8, DecodingPolicy)
     uint32_t code = 0xDEADBEEF;
     EXPECT_EQ(Util_DecodeUtf8(c.bytes, c.avail, &code), c.used);
     EXPECT_EQ(code, c.code);
-    EXPECT_EQ(Util_HasMultiByteUtf8(c.bytes, c.avail), c.multiByte);
+    // A counted text must not claim bytes beyond the literal.
+    const int len = std::min(c.avail, (int)std::strlen(c.bytes));
+    EXPECT_EQ(Util_HasMultiByteUtf8(c.bytes, len), c.multiByte);
     if (c.used > 1)
     {
       // Well-formed characters encode back to the same bytes.
