@@ -41,6 +41,7 @@ bool ThdCaptureFile::Open(const std::string& path, int channel, std::string* err
 
 bool ThdCaptureFile::Seek(long long frame)
 {
+  mBufPos = mBufLen = 0;
   return mFile && sf_seek(mFile, frame, SEEK_SET) == frame;
 }
 
@@ -50,19 +51,19 @@ int ThdCaptureFile::Read(float* out, int n)
   int done = 0;
   while (done < n)
   {
-    const int want = n - done < kReadBlock ? n - done : kReadBlock;
-    if (mChannels == 1)
+    // Whole blocks from the file, however small the reads: the host loop asks per block.
+    if (mBufPos == mBufLen)
     {
-      const sf_count_t got = sf_readf_float(mFile, out + done, want);
+      const sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), kReadBlock);
       if (got <= 0) break;
-      done += (int)got;
-      continue;
+      mBufPos = 0;
+      mBufLen = (int)got;
     }
-    const sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), want);
-    if (got <= 0) break;
-    const float* s = mInterleaved.data() + mChannel;
-    for (sf_count_t i = 0; i < got; ++i) out[done + i] = s[i * mChannels];
-    done += (int)got;
+    const int take = n - done < mBufLen - mBufPos ? n - done : mBufLen - mBufPos;
+    const float* s = mInterleaved.data() + (size_t)mBufPos * (size_t)mChannels + (size_t)mChannel;
+    for (int i = 0; i < take; ++i) out[done + i] = s[(size_t)i * (size_t)mChannels];
+    mBufPos += take;
+    done += take;
   }
   return done;
 }

@@ -38,6 +38,7 @@ private:
   double mRate = 0.0;
   long long mFrames = 0;
   std::vector<float> mInterleaved;
+  int mBufPos = 0, mBufLen = 0;  // frames of mInterleaved served, and held
 };
 
 // The channel from a start frame on, optionally resampled by a ratio (output frames per input

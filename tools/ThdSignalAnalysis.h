@@ -1,7 +1,7 @@
 // Signal analysis beside the meter's own engine, for the measurement tool: what it takes to
 // trust a capture (where the tone is, at what frequency, on which clock) and the THD+N figure
-// that measurement peers report next to THD. Everything streams: blocks go in, a few numbers
-// per second are kept, and memory does not depend on the length of the signal.
+// that measurement peers report next to THD. Everything streams: blocks go in, and at most
+// two numbers per second of signal are kept (20 KB for a 20-minute capture).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,8 @@ public:
 
   long long Frames() const { return mFrames; }
   long long NonFinite() const { return mNonFinite; }
+  // Samples at full scale right after another one: the flat tops of a clipped wave (a clean
+  // sine at full scale touches it on one sample of a peak at most).
   long long Clipped() const { return mClipped; }
   // RMS of the loudest block of about 10 ms (linear, full scale 1.0).
   double LoudestBlockRms() const { return mLoudestBlockRms; }

@@ -101,3 +101,50 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
   EXPECT_GE(results.load(), 2);
   EXPECT_TRUE(std::isfinite(meter.GetHarmonicLevel(1)));
 }
+
+// Start pressed on the editor thread just as the audio thread completes a run: whichever
+// side of the completion it lands on, the run it starts measures in full. A Start lost in
+// the hand-over would leave the meter idle a few frames after the press.
+TEST_F(ThdThreadsTsanTest, StartAtTheCompletionIsNeverLost)
+{
+  IThdMeter meter{Info()};
+  meter.HostPrepare(100, 1);  // 1300-frame runs, one frame per block
+  TypeFrequency(meter, "20");
+  std::atomic<bool> stop{false};
+  std::atomic<long long> frames{0};
+
+  std::thread audio([&] {
+    double in0 = 0, in1 = 0, out0 = 0, out1 = 0;
+    double* ins[2] = {&in0, &in1};
+    double* outs[2] = {&out0, &out1};
+    while (!stop.load())
+    {
+      meter.HostProcess(ins, outs, 1);
+      frames.fetch_add(1);
+    }
+  });
+
+  constexpr int kAttempts = 60;
+  int shortRuns = 0;
+  meter.from_GUI(kParamStart);
+  for (int attempt = 0; attempt < kAttempts; ++attempt)
+  {
+    // Wait for the last frames of the run, then press Start while the audio thread may be
+    // inside the completion.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (meter.IsMeasuring() && meter.GetSampleCount() < 1299 - attempt % 3 &&
+           std::chrono::steady_clock::now() < until)
+    {
+    }
+    (void)meter.PumpEditorMessage();
+    const long long pressedAt = frames.load();
+    meter.from_GUI(kParamStart);
+    while (meter.IsMeasuring() && std::chrono::steady_clock::now() < until) (void)meter.PumpEditorMessage();
+    // A kept Start measures for a whole run (1300 frames) after the press.
+    if (frames.load() - pressedAt < 1290) ++shortRuns;
+    meter.from_GUI(kParamStart);
+  }
+  stop.store(true);
+  audio.join();
+  EXPECT_EQ(shortRuns, 0) << "Starts lost in the hand-over at the completion";
+}
