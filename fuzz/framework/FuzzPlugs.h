@@ -3,6 +3,8 @@
 // state reader is the one hosts actually call. Plus the checks every input must pass.
 #pragma once
 
+#include "FuzzCommon.h"
+
 #include "IFxTestBinding.h"
 #include "IThdMeter.h"
 #include "Util_ByteOrder.h"
@@ -52,16 +54,6 @@ public:
   FuzzMeter() : IThdMeter(FuzzMeterInfo()) {}
   double Volume() const { return mVolume; }
 };
-
-#define FUZZ_CHECK(cond)                                                     \
-  do                                                                         \
-  {                                                                          \
-    if (!(cond))                                                             \
-    {                                                                        \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                          \
-    }                                                                        \
-  } while (0)
 
 inline void CheckParamsInRange(const IFxBase& plug)
 {

@@ -4,6 +4,8 @@
 // point creates them.
 #pragma once
 
+#include "FuzzCommon.h"
+
 #include "IThdMeter.h"
 #include "Vst2Host.h"
 #include "Vst2TestPlug.h"
@@ -14,16 +16,6 @@
 #ifndef _WIN32
 #include <unistd.h>
 #endif
-
-#define FUZZ_CHECK(cond)                                                              \
-  do                                                                                  \
-  {                                                                                   \
-    if (!(cond))                                                                      \
-    {                                                                                 \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
 
 inline AEffect* VSTCALLBACK FuzzMeterEntry(audioMasterCallback host)
 {
@@ -44,11 +36,3 @@ inline AEffect* VSTCALLBACK FuzzTestPlugEntry(audioMasterCallback host)
   return Vst2TestEntry(host);
 }
 
-// The meter looks for its documents folder under HOME; keep the fuzzer out of the user's.
-inline void UsePrivateHome()
-{
-#ifndef _WIN32
-  static char home[] = "/tmp/vx_fuzz_home_XXXXXX";
-  if (mkdtemp(home)) setenv("HOME", home, 1);
-#endif
-}

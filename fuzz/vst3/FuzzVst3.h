@@ -2,6 +2,8 @@
 // the checks every input must pass.
 #pragma once
 
+#include "FuzzCommon.h"
+
 #include "IThdMeter.h"
 #include "Vst3HostSide.h"
 
@@ -10,23 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
-
-#define FUZZ_CHECK(cond)                                                              \
-  do                                                                                  \
-  {                                                                                   \
-    if (!(cond))                                                                      \
-    {                                                                                 \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
-
-// The meter reads and creates its documents folder under HOME; keep that away from the user's.
-inline void UsePrivateHome()
-{
-  static char dir[] = "/tmp/vx_fuzz_vst3_XXXXXX";
-  if (mkdtemp(dir)) setenv("HOME", dir, 1);
-}
 
 // A new meter, initialised as a host does; the caller releases it.
 inline IThdMeter* NewMeter(vst3::FUnknown* host)
