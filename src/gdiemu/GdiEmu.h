@@ -144,6 +144,11 @@ BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm);
 // buf; returns false for a null or unknown font.
 bool GdiEmu_GetFontFamilyName(HFONT font, char* buf, int bufSize);
 
+// Frees what the text layer keeps for the life of the module: fonts nobody deleted, faces,
+// the FreeType library and the lock. Only for the module's unload, after every other user is
+// gone (a host may load and unload a plug-in module many times in one process).
+void GdiEmu_ReleaseModuleState();
+
 // Forgets every rendered glyph of every face (faces and fonts stay valid). For measuring
 // first-draw costs; nothing else needs it.
 void GdiEmu_FlushGlyphCaches();

@@ -71,19 +71,22 @@ struct Caches
   std::map<std::tuple<std::string, int, long, long>, std::unique_ptr<GdiEmu_FaceSize>> sizes;
 };
 
-// Never destroyed: fonts may still be deleted (and contexts drawn into) by other static
-// destructors at exit, and the faces must outlive them.
+// Not a static object: fonts may still be deleted (and contexts drawn into) by other static
+// destructors at exit, and the faces must outlive them. GdiEmu_ReleaseModuleState frees them
+// when the module that holds them is unloaded.
+Caches* g_caches = nullptr;
+
 Caches& TheCaches()
 {
-  static Caches* caches = new Caches;
-  return *caches;
+  if (!g_caches) g_caches = new Caches;
+  return *g_caches;
 }
 
 FT_Library Library()
 {
   Caches& c = TheCaches();
   if (c.library || c.libraryFailed) return c.library;
-  // Never freed, like the caches.
+  // Lives with the module, like the caches.
   static FT_MemoryRec_ memory = {nullptr, CountedAlloc, CountedFree, CountedRealloc};
   if (FT_New_Library(&memory, &c.library) || !c.library)
   {
@@ -190,12 +193,44 @@ void CopyBitmap(const FT_Bitmap& bm, GdiEmu_Glyph* g)
 
 }  // namespace
 
+namespace {
+
+// Not a static object: static destructors elsewhere (module-wide font caches) still delete
+// fonts at exit. Made on first use (from the module's start-up, on one thread) and freed by
+// GdiEmu_ReleaseModuleState.
+Util_Mutex*& FontLockSlot()
+{
+  static Util_Mutex* lock = new Util_Mutex;
+  return lock;
+}
+
+}  // namespace
+
 Util_Mutex& GdiEmu_FontLock()
 {
-  // Never destroyed: static destructors elsewhere (module-wide font caches) still delete
-  // fonts at exit.
-  static Util_Mutex* lock = new Util_Mutex;
+  Util_Mutex*& lock = FontLockSlot();
+  if (!lock) lock = new Util_Mutex;
   return *lock;
+}
+
+void GdiEmu_ReleaseFaceCaches()
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  if (!g_caches) return;
+  for (auto& s : g_caches->sizes)
+    if (s.second && s.second->face) FT_Done_Face(s.second->face);
+  g_caches->sizes.clear();
+  g_caches->matches.clear();
+  if (g_caches->library) FT_Done_Library(g_caches->library);
+  delete g_caches;
+  g_caches = nullptr;
+}
+
+void GdiEmu_ReleaseFontLock()
+{
+  Util_Mutex*& lock = FontLockSlot();
+  delete lock;
+  lock = nullptr;
 }
 
 const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic)

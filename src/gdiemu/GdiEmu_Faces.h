@@ -71,6 +71,11 @@ GdiEmu_FaceCacheStats GdiEmu_GetFaceCacheStats();
 
 Util_Mutex& GdiEmu_FontLock();
 
+// Closes every face and the FreeType library, and frees the caches (for the module's unload,
+// once no font is left); then the lock itself. The next use starts afresh.
+void GdiEmu_ReleaseFaceCaches();
+void GdiEmu_ReleaseFontLock();
+
 // Looks a face up (once per distinct request); null when not even fontconfig's default
 // match can be opened.
 const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic);

@@ -15,10 +15,13 @@
 namespace {
 
 // Every live font, so that a stale or foreign handle is refused instead of dereferenced.
+// Not a static object, for the same reason as the face caches; freed with them.
+std::unordered_set<GdiEmu_Object*>* g_liveFonts = nullptr;
+
 std::unordered_set<GdiEmu_Object*>& LiveFonts()
 {
-  static auto* fonts = new std::unordered_set<GdiEmu_Object*>;
-  return *fonts;
+  if (!g_liveFonts) g_liveFonts = new std::unordered_set<GdiEmu_Object*>;
+  return *g_liveFonts;
 }
 
 bool IsLive(GdiEmu_Object* obj) { return obj && LiveFonts().count(obj) != 0; }
@@ -193,3 +196,19 @@ bool GdiEmu_GetFontFamilyName(HFONT font, char* buf, int bufSize)
   return true;
 }
 #endif
+
+void GdiEmu_ReleaseModuleState()
+{
+  {
+    Util_MutexLock lock(GdiEmu_FontLock());
+    if (g_liveFonts)
+    {
+      // Fonts nobody deleted: their faces go with the caches below.
+      for (GdiEmu_Object* font : *g_liveFonts) delete font;
+      delete g_liveFonts;
+      g_liveFonts = nullptr;
+    }
+  }
+  GdiEmu_ReleaseFaceCaches();
+  GdiEmu_ReleaseFontLock();
+}

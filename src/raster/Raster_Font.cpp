@@ -25,11 +25,18 @@ int s_tempbitmap_refcnt = 0;
 
 // Editors normally draw on one thread, but two plug-in instances may each create and draw
 // fonts on their own; the shared scratch bitmaps and the count are therefore locked (glyph
-// compositing itself touches only the font's own tables). Never destroyed, so fonts held by
-// static caches can still be destroyed at exit.
-Util_Mutex& TempLock()
+// compositing itself touches only the font's own tables). Not a static object, so fonts held
+// by static caches can still be destroyed at exit; Raster_ReleaseModuleState frees it.
+Util_Mutex*& TempLockSlot()
 {
   static Util_Mutex* lock = new Util_Mutex;
+  return lock;
+}
+
+Util_Mutex& TempLock()
+{
+  Util_Mutex*& lock = TempLockSlot();
+  if (!lock) lock = new Util_Mutex;
   return *lock;
 }
 
@@ -698,4 +705,22 @@ bool Raster_CachedFont::DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos
     Raster_DispatchGlyphCombine(op, [&]<class C>() { GlyphRenderer::Normal<C>::Render(span, color, w); });
   }
   return true;
+}
+
+void Raster_ReleaseModuleState()
+{
+  {
+    Util_MutexLock lock(TempLock());
+    delete s_tempbitmap;
+    s_tempbitmap = nullptr;
+    delete s_nativerender_tempbitmap;
+    s_nativerender_tempbitmap = nullptr;
+    s_tempbitmap_refcnt = 0;
+  }
+  Util_Mutex*& lock = TempLockSlot();
+  delete lock;
+  lock = nullptr;
+#ifndef _WIN32
+  GdiEmu_ReleaseModuleState();
+#endif
 }

@@ -50,6 +50,11 @@ enum
 // holds 16-bit codes only). Stores the code and returns the number of bytes used (1 to 4).
 int Raster_DecodeUTF8(const char* s, int avail, int* code);
 
+// Frees what the cached fonts and the text layer keep for the life of the module (scratch
+// bitmaps, locks, faces). For a plug-in module's unload, after every font is gone: a host may
+// load and unload the module many times in one process.
+void Raster_ReleaseModuleState();
+
 // Abstract font. The order of the virtual operations is part of the binary interface.
 class Raster_IFont
 {
