@@ -108,7 +108,11 @@ step_asan() {
 
 step_tsan() {
   bash scripts/build.sh tsan || { detail="build failed"; return 1; }
-  if ! ctest --test-dir "$VX_BUILD_ROOT/tsan" -N -R tsan | grep -qE '^ *Test *#'; then
+  # The list is read whole before grep looks at it: grep -q stops at the first match, and under
+  # pipefail the SIGPIPE ctest would get then reads as "no tests".
+  local listed
+  listed=$(ctest --test-dir "$VX_BUILD_ROOT/tsan" -N -R tsan)
+  if ! grep -qE '^ *Test *#' <<<"$listed"; then
     detail="no test named *tsan* yet"; return 2
   fi
   TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
