@@ -53,13 +53,22 @@ struct Host : Fake<IHostApplication>
 
 struct Handler : Fake<IComponentHandler>
 {
-  tresult VX_VST3_API beginEdit(ParamID id) override { log += "b" + std::to_string(id); return kResultOk; }
+  // Appended piece by piece: mingw's g++ 12 at -O2 warns falsely (-Wrestrict) about
+  // "literal" + std::string.
+  tresult VX_VST3_API beginEdit(ParamID id) override { Note('b', std::to_string(id)); return kResultOk; }
   tresult VX_VST3_API performEdit(ParamID id, ParamValue v) override
   {
-    log += "p" + std::to_string(id) + "=" + std::to_string(v);
+    Note('p', std::to_string(id));
+    log += '=';
+    log += std::to_string(v);
     return kResultOk;
   }
-  tresult VX_VST3_API endEdit(ParamID id) override { log += "e" + std::to_string(id); return kResultOk; }
+  tresult VX_VST3_API endEdit(ParamID id) override { Note('e', std::to_string(id)); return kResultOk; }
+  void Note(char what, const std::string& id)
+  {
+    log += what;
+    log += id;
+  }
   tresult VX_VST3_API restartComponent(int32 flags) override { restarts.push_back(flags); return kResultOk; }
   std::string log;
   std::vector<int32> restarts;
