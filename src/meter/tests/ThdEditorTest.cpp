@@ -304,6 +304,11 @@ TEST_F(ThdEditorTest, RadioTogglesReachTheParameters)
 
 TEST_F(ThdEditorTest, HelpOpensTheHelpPage)
 {
+#if defined(_WIN32)
+  // The Windows meter hands the address to ShellExecuteA itself, whatever editor it has; a
+  // click here would start a browser.
+  GTEST_SKIP() << "Windows opens the help page with ShellExecuteA";
+#endif
   MakeMeter();
   ThdEditorDriver d(*mMeter, 8000, 8000);
   d.Click(P::kHelp);
