@@ -53,6 +53,7 @@ WinHost::WinHost()
   {
     mIn[c].assign(kBlock, 0.0f);
     mOut[c].assign(kBlock, 0.0f);
+    mCable[c].assign(kBlock, 0.0f);
   }
 }
 
@@ -179,8 +180,10 @@ void WinHost::AudioThread()
 
 void WinHost::ProcessOneBlock(int n)
 {
-  // The loop-back cable: what left the outputs last block comes back on the inputs.
-  for (int c = 0; c < 2; ++c) std::memcpy(mIn[c].data(), mOut[c].data(), sizeof(float) * kBlock);
+  // The loop-back cable: each input sample is the output sample of kBlock samples before (the
+  // cable's slot still holds it until this block's output replaces it below).
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; i < n; ++i) mIn[c][i] = mCable[c][(mCablePos + i) % kBlock];
   float* ins[2] = {mIn[0].data(), mIn[1].data()};
   float* outs[2] = {mOut[0].data(), mOut[1].data()};
   mBlock.SetUp32(ins, 2, outs, 2, n);
@@ -197,6 +200,9 @@ void WinHost::ProcessOneBlock(int n)
     if (mPrevLeft < 0.0f && v >= 0.0f) ++crossings;
     mPrevLeft = v;
   }
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; i < n; ++i) mCable[c][(mCablePos + i) % kBlock] = mOut[c][i];
+  mCablePos = (mCablePos + n) % kBlock;
   for (int i = n; i < kBlock; ++i) mOut[0][i] = mOut[1][i] = 0.0f;
   mLastPeak = peak;
   mCrossings += crossings;

@@ -90,6 +90,11 @@ private:
   std::atomic<float> mLastPeak{0.0f};
   std::atomic<long> mCrossings{0}, mCrossingFrames{0};
   std::vector<float> mIn[2], mOut[2];
+  // The loop-back cable: the output stream delayed by exactly kBlock samples, whatever the
+  // lengths of the blocks (a copy of the last block would change the delay with every shorter
+  // block and put clicks into the tone).
+  std::vector<float> mCable[2];
+  int mCablePos = 0;
   float mPrevLeft = 0.0f;
   Block mBlock;
 
