@@ -32,7 +32,7 @@ W=$(mktemp -d /tmp/vx-ardour-vst2.XXXXXX)
 trap 'rm -rf "$W"' EXIT
 export HOME=$W/home  # Ardour's configuration and scan cache, and the meter's documents folder
 mkdir -p "$HOME/.config/ardour7/scripts" "$HOME/.config/ardour7/export" "$W/lxvst"
-cp "$HERE/vst2_player.lua" "$HOME/.config/ardour7/scripts/"
+cp "$HERE/ardour_player.lua" "$HOME/.config/ardour7/scripts/"
 cp "$HERE/vst2-float.format" "$HERE/vst2-float.preset" "$HOME/.config/ardour7/export/"
 cp "$SO" "$W/lxvst/VeldramixMeter.so"
 # Ardour trusts a scan cache entry only when the module is older than the cache file.

@@ -4,7 +4,7 @@
 -- create: new session, a stereo bus playing <in.wav> into the meter, Volume set, export, save.
 -- reload: load the saved session, check the meter and its Volume, export, save again (so the
 -- session holds what the meter's state calls return after the reload).
--- Needs the "VxVst3Player" DSP script and the "VST3 Test Float WAV" export preset in the
+-- Needs the "VxTestPlayer" DSP script and the "VST3 Test Float WAV" export preset in the
 -- private $HOME, and VST3_PATH with the scanned bundle. Exit 0 on success, 1 with a FAIL line.
 io.stdout:setvbuf ("no")
 
@@ -84,8 +84,8 @@ if mode == "create" then
 	local n_samples = tonumber (io.popen ("soxi -s '" .. inwav .. "'"):read ("*l"))
 	local r = s:new_audio_route (2, 2, nil, 1, "Meter", ARDOUR.PresentationInfo.Flag.AudioBus,
 	                             ARDOUR.PresentationInfo.max_order):front ()
-	local player = ARDOUR.LuaAPI.new_luaproc (s, "VxVst3Player")
-	check (not player:isnil (), "VxVst3Player DSP script not installed")
+	local player = ARDOUR.LuaAPI.new_luaproc (s, "VxTestPlayer")
+	check (not player:isnil (), "VxTestPlayer DSP script not installed")
 	check (r:add_processor_by_index (player, 0, nil, true) == 0, "add player")
 	local fx = ARDOUR.LuaAPI.new_plugin (s, PLUGIN, ARDOUR.PluginType.VST3, "")
 	check (not fx:isnil (), "plugin not found: " .. PLUGIN)

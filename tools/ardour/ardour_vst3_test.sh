@@ -23,7 +23,7 @@ W=$(mktemp -d /tmp/vx-ardour-vst3.XXXXXX)
 trap 'rm -rf "$W"' EXIT
 export HOME=$W/home  # Ardour's configuration and scan cache stay private
 mkdir -p "$HOME/.config/ardour7/scripts" "$HOME/.config/ardour7/export" "$W/vst3"
-cp "$HERE/ardour_vst3_player.lua" "$HOME/.config/ardour7/scripts/"
+cp "$HERE/ardour_player.lua" "$HOME/.config/ardour7/scripts/"
 cp "$HERE/ardour_vst3_float.format" "$HERE/ardour_vst3_float.preset" "$HOME/.config/ardour7/export/"
 cp -r "$BUNDLE" "$W/vst3/"
 # A scan cache counts only when the module is strictly older than the cache file.

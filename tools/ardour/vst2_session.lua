@@ -37,7 +37,7 @@ local function find_plugin (route)
 	while true do
 		local p = route:nth_plugin (i)
 		if p:isnil () then return nil end
-		if p:name () ~= "VST2TestPlayer" then return p end
+		if p:name () ~= "VxTestPlayer" then return p end
 		i = i + 1
 	end
 end
@@ -78,12 +78,12 @@ if mode == "create" then
 	local params = parse_params (7)
 	local s = create_session (dir, name, 48000)
 	check (s, "create_session failed (does " .. dir .. " already exist?)")
-	check (os.execute ("cp '" .. inwav .. "' '" .. dir .. "/test_input.wav'"), "copy input")
+	check (os.execute ("cp '" .. inwav .. "' '" .. dir .. "/vx_input.wav'"), "copy input")
 
 	local r = s:new_audio_route (2, 2, nil, 1, "Meter", ARDOUR.PresentationInfo.Flag.AudioBus,
 	                             ARDOUR.PresentationInfo.max_order):front ()
-	local player = ARDOUR.LuaAPI.new_luaproc (s, "VST2TestPlayer")
-	check (not player:isnil (), "VST2TestPlayer DSP script not installed")
+	local player = ARDOUR.LuaAPI.new_luaproc (s, "VxTestPlayer")
+	check (not player:isnil (), "VxTestPlayer DSP script not installed")
 	check (r:add_processor_by_index (player, 0, nil, true) == 0, "add player")
 
 	local fx = ARDOUR.LuaAPI.new_plugin (s, pname, ARDOUR.PluginType.LXVST, "")
@@ -122,7 +122,7 @@ else
 		print ("PARAM reloaded", p[1], v)
 		check (math.abs (v - p[2]) < 1e-4, "parameter " .. p[1] .. " not restored: " .. v .. " ~= " .. p[2])
 	end
-	export (s, outwav, samples_of (dir .. "/test_input.wav"))
+	export (s, outwav, samples_of (dir .. "/vx_input.wav"))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
 	close_session ()
 	print ("OK reload")

@@ -1,6 +1,6 @@
 ardour {
 	["type"]    = "dsp",
-	name        = "VxVst3Player",
+	name        = "VxTestPlayer",
 	category    = "Utility",
 	license     = "MIT",
 	author      = "veldramix.com tests",
