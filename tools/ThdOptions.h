@@ -8,6 +8,16 @@
 #include <vector>
 
 enum class EThdMode { kSimulate, kWriteTone, kAnalyse };
+enum class EThdSweep { kNone, kFrequency, kLevel };
+
+// --sweep-freq FROM:TO:POINTS or --sweep-level FROM:TO:STEP.
+struct ThdSweepSettings
+{
+  EThdSweep mKind = EThdSweep::kNone;
+  double mFrom = 0.0, mTo = 0.0;
+  int mPoints = 0;        // frequency sweeps
+  double mStepDb = 0.0;   // level sweeps
+};
 
 struct ThdOptions
 {
@@ -30,12 +40,19 @@ struct ThdOptions
   std::string mToneFile, mCapture;
   double mStartSeconds = -1.0;  // negative: the tone's own start
   bool mDriftCorrect = false, mForce = false;
+  // Sweeps.
+  ThdSweepSettings mSweep;
+  int mJobs = 0;             // worker threads; 0: one per core
+  std::string mCsv, mPlot;   // --csv FILE, --plot FILE.png
   // Output.
   bool mJson = false, mQuiet = false;
   std::string mSnapshot;     // PNG of the editor after the run
   std::string mSnapshotDir;  // a PNG of the editor per progress message
   // Not on the command line: tests give the meter a private documents folder.
   std::string mDocumentsFolder;
+  // Not on the command line: the part of a capture one step of a stepped sweep occupies
+  // (frames; mCaptureTo < 0: to the end). Everything about the capture is read inside it.
+  long long mCaptureFrom = 0, mCaptureTo = -1;
 };
 
 struct ThdParsed

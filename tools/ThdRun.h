@@ -46,6 +46,11 @@ struct ThdHarmonic
   long long mHz = 0;
   bool mMeasured = false;
   double mLevel = 0.0;  // peak amplitude, full scale 1.0
+  // Phase of the harmonic's sine at the fundamental's positive zero crossing, in degrees
+  // (-180, 180]; the fundamental's own is 0. Valid only where the harmonic stands clear of
+  // the noise and rounding.
+  bool mPhaseValid = false;
+  double mPhaseDeg = 0.0;
 };
 
 struct ThdResult
