@@ -10,71 +10,39 @@ set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUNDLE=$(realpath "$1")
 
-if ! command -v ardour7-lua >/dev/null || ! command -v sox >/dev/null || [ ! -x /usr/lib/ardour7/ardour-vst3-scanner ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: Ardour 7 and sox are needed (scripts/setup.sh installs them)"
-    exit 1
-  fi
-  echo "SKIP: Ardour 7 or sox not installed"
-  exit 77
-fi
-
-W=$(mktemp -d /tmp/vx-ardour-vst3.XXXXXX)
-trap 'rm -rf "$W"' EXIT
-export HOME=$W/home  # Ardour's configuration and scan cache stay private
-mkdir -p "$HOME/.config/ardour7/scripts" "$HOME/.config/ardour7/export" "$W/vst3"
-cp "$HERE/ardour_player.lua" "$HOME/.config/ardour7/scripts/"
-cp "$HERE/ardour_vst3_float.format" "$HERE/ardour_vst3_float.preset" "$HOME/.config/ardour7/export/"
+VX_ARDOUR_DIR=$HERE
+. "$HERE/ardour_common.sh"
+vx_ardour_require ardour-vst3-scanner
+vx_ardour_workspace vst3
+mkdir -p "$W/vst3"
 cp -r "$BUNDLE" "$W/vst3/"
 # A scan cache counts only when the module is strictly older than the cache file.
 find "$W/vst3" -type f -exec touch -d 2000-01-01 {} +
 export VST3_PATH=$W/vst3
 
-# Ardour 7.3's headless export now and then dies inside its own export graph teardown (seen
-# here as "double free or corruption" in ExportGraphBuilder::reset, with this plug-in and with
-# Ardour's own LV2 plug-ins alike). A step that dies by a signal is run again, at most three
-# times; a step that reports a failure, or crashes every time, fails the test.
-# ardour_step <log> <command that resets the session before each attempt> <lua arguments...>
-ardour_step() {
-  local log=$1 reset=$2 attempt rc
-  shift 2
-  for attempt in 1 2 3; do
-    eval "$reset"
-    timeout 300 ardour7-lua "$HERE/ardour_vst3_session.lua" "$@" >"$log" 2>&1
-    rc=$?
-    [ $rc -ge 128 ] && [ $rc != 255 ] || return $rc
-    echo "note: Ardour died by signal $((rc - 128)) (attempt $attempt): $(grep -E 'free|corrupt|malloc' "$log" | head -1)"
-  done
-  return $rc
-}
-
-fail() { echo "FAIL: $*"; for f in "$W"/*.log; do echo "---- $f"; tail -20 "$f"; done; exit 1; }
-
 # The scanner exits 0 even when it fails: judge by its cache file.
 LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 /usr/lib/ardour7/ardour-vst3-scanner -f "$W/vst3/$(basename "$BUNDLE")" \
   >"$W/scan.log" 2>&1
 cache=$(ls "$HOME/.cache/ardour7/vst/"*.v3i 2>/dev/null | head -1)
-[ -n "$cache" ] || fail "no VST 3 scan cache written"
-grep -q 'name="Veldramix THD Meter"' "$cache" || fail "scan cache does not list the meter"
-grep -q 'F2AEE70D00DE4F4E56656C645448444D' "$cache" || fail "scan cache lacks the class id"
+[ -n "$cache" ] || vx_fail "no VST 3 scan cache written"
+grep -q 'name="Veldramix THD Meter"' "$cache" || vx_fail "scan cache does not list the meter"
+grep -q 'F2AEE70D00DE4F4E56656C645448444D' "$cache" || vx_fail "scan cache lacks the class id"
 echo "ok   scanned: $(basename "$cache")"
 
 sox -n -r 48000 -c 2 -b 32 -e floating-point "$W/in.wav" synth 2 sine 1000 vol 0.5
-peak() { sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/{print $3}'; }
-frames() { soxi -s "$1" 2>/dev/null; }
 
 S=$W/session
-ardour_step "$W/create.log" 'rm -rf "$S"' create "$S" vx "$W/in.wav" "$W/out1.wav" 0.25 || fail "create session"
-grep -q '^OK create' "$W/create.log" || fail "create session did not finish"
+vx_ardour_step "$W/create.log" 'rm -rf "$S"' create VST3 "$S" vx "$W/in.wav" "$W/out1.wav" Volume=0.25 || vx_fail "create session"
+grep -q '^OK create' "$W/create.log" || vx_fail "create session did not finish"
 grep '^PLUGIN\|^PARAM' "$W/create.log"
 # Not measuring, the meter writes silence: a silent export shows the tone went through it.
-[ "$(frames "$W/out1.wav")" = "$(frames "$W/in.wav")" ] || fail "export length"
-[ "$(peak "$W/out1.wav")" = "0.000000" ] || fail "export not silent: peak $(peak "$W/out1.wav")"
+[ "$(vx_frames "$W/out1.wav")" = "$(vx_frames "$W/in.wav")" ] || vx_fail "export length"
+[ "$(vx_peak "$W/out1.wav")" = "0.000000" ] || vx_fail "export not silent: peak $(vx_peak "$W/out1.wav")"
 echo "ok   session created, exported through the meter (silent while not measuring), saved"
 
 # The saved chunk: "VST3", version, class id (32 characters), list offset, then the component
 # state (88 bytes, the frequency first) and the controller state (the same plus 4 bytes).
-python3 - "$S/vx.ardour" 1234.0 <<'PY' || fail "plug-in state not found in the session"
+python3 - "$S/vx.ardour" 1234.0 <<'PY' || vx_fail "plug-in state not found in the session"
 import base64, re, struct, sys
 path, freq = sys.argv[1], float(sys.argv[2])
 text = open(path).read()
@@ -89,13 +57,13 @@ PY
 echo "ok   frequency in the saved plug-in state set to 1234 Hz"
 
 cp "$S/vx.ardour" "$W/vx.ardour.tampered"
-ardour_step "$W/reload.log" 'cp "$W/vx.ardour.tampered" "$S/vx.ardour"' reload "$S" vx "$W/out2.wav" 0.25 || fail "reload session"
-grep -q '^OK reload' "$W/reload.log" || fail "reload did not finish"
+vx_ardour_step "$W/reload.log" 'cp "$W/vx.ardour.tampered" "$S/vx.ardour"' reload "$S" vx "$W/out2.wav" Volume=0.25 || vx_fail "reload session"
+grep -q '^OK reload' "$W/reload.log" || vx_fail "reload did not finish"
 grep '^PARAM' "$W/reload.log"
-[ "$(peak "$W/out2.wav")" = "0.000000" ] || fail "export after reload not silent"
+[ "$(vx_peak "$W/out2.wav")" = "0.000000" ] || vx_fail "export after reload not silent"
 
 # Saved again after the reload: the state now comes from the reloaded meter's own calls.
-python3 - "$S/vx.ardour" <<'PY' || fail "frequency lost across save and reload"
+python3 - "$S/vx.ardour" <<'PY' || vx_fail "frequency lost across save and reload"
 import base64, re, struct, sys
 text = open(sys.argv[1]).read()
 m = re.search(r'<Processor[^>]*name="Veldramix THD Meter".*?<chunk>([^<]*)</chunk>', text, re.S)

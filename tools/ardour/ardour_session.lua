@@ -1,11 +1,15 @@
--- Drives a headless Ardour 7 session around the VST 3 meter.
---   ardour7-lua ardour_vst3_session.lua create <sessdir> <name> <in.wav> <out.wav> <volume>
---   ardour7-lua ardour_vst3_session.lua reload <sessdir> <name> <out.wav> <volume>
--- create: new session, a stereo bus playing <in.wav> into the meter, Volume set, export, save.
--- reload: load the saved session, check the meter and its Volume, export, save again (so the
--- session holds what the meter's state calls return after the reload).
--- Needs the "VxTestPlayer" DSP script and the "VST3 Test Float WAV" export preset in the
--- private $HOME, and VST3_PATH with the scanned bundle. Exit 0 on success, 1 with a FAIL line.
+-- Drives a headless Ardour 7 session around the meter, in either plug-in format.
+--   ardour7-lua ardour_session.lua create <VST3|LXVST> <sessdir> <name> <in.wav> <out.wav> <param=value>...
+--   ardour7-lua ardour_session.lua reload <sessdir> <name> <out.wav> <param=value>...
+-- param: a parameter's label ("Volume") or its input index as the Lua API counts; values
+-- are normalised.
+-- create: new session, a stereo bus playing <in.wav> into the meter, the parameters set,
+-- export, save. reload: load the saved session, check the meter and that the parameters read
+-- back as given, export, save again (so the session holds what the meter's state calls return
+-- after the reload).
+-- Needs the "VxTestPlayer" DSP script and the "Test Float WAV" export preset in the private
+-- $HOME, and VST3_PATH or LXVST_PATH with the scanned module. Exit 0 with "OK <mode>" on
+-- success, 1 with a FAIL line.
 io.stdout:setvbuf ("no")
 
 local PRESET = "6a7c3e21-0b5d-4f3e-9d71-3c0a11d00002"
@@ -36,8 +40,13 @@ local function export (s, outwav, n_samples)
 	check (ex:run_export (), "export failed")
 end
 
--- The index (as the Lua API counts) of the input parameter labelled name.
+local function samples_of (wav)
+	return tonumber (io.popen ("soxi -s '" .. wav .. "'"):read ("*l"))
+end
+
+-- The index (as the Lua API counts) of the input parameter named by a label or an index.
 local function param_index (proc, name)
+	if name:match ("^%d+$") then return tonumber (name) end
 	local pl = proc:to_insert ():plugin (0)
 	local idx = 0
 	for i = 0, pl:parameter_count () - 1 do
@@ -48,13 +57,32 @@ local function param_index (proc, name)
 			idx = idx + 1
 		end
 	end
-	return nil
+	die ("no parameter " .. name)
+end
+
+-- "name=value" arguments from arg[first] on, resolved against the plug-in.
+local function parse_params (proc, first)
+	local t = {}
+	for i = first, #arg do
+		local name, val = arg[i]:match ("^([%w ]+)=([-%d.e]+)$")
+		check (name and tonumber (val), "bad parameter argument " .. arg[i])
+		t[#t + 1] = { name = name, index = param_index (proc, name), value = tonumber (val) }
+	end
+	return t
 end
 
 local function param (proc, idx)
 	local v, t = ARDOUR.LuaAPI.get_processor_param (proc, idx, true)
 	check (t[3], "get_processor_param failed")
 	return v
+end
+
+local function expect_params (proc, params, what)
+	for _, p in ipairs (params) do
+		local v = param (proc, p.index)
+		print ("PARAM " .. p.name .. " " .. what, v)
+		check (math.abs (v - p.value) < 1e-5, "parameter " .. p.name .. " not " .. what .. ": " .. v .. " ~= " .. p.value)
+	end
 end
 
 local function find_meter (route)
@@ -70,40 +98,41 @@ end
 local function report (proc)
 	local pi = proc:to_insert ()
 	local pl = pi:plugin (0)
-	print (string.format ("PLUGIN name=%s type=%s maker=%s n_params=%d in=%d out=%d", pl:name (),
-		ARDOUR.PluginType.name (pi:type ()), pl:maker (), pl:parameter_count (),
+	print (string.format ("PLUGIN name=%s type=%s unique_id=%s maker=%s n_params=%d in=%d out=%d", pl:name (),
+		ARDOUR.PluginType.name (pi:type ()), pl:unique_id (), pl:maker (), pl:parameter_count (),
 		pi:natural_input_streams ():n_audio (), pi:natural_output_streams ():n_audio ()))
 end
 
 if mode == "create" then
-	local dir, name, inwav, outwav, volume = arg[2], arg[3], arg[4], arg[5], tonumber (arg[6])
-	check (volume, "missing args")
+	local format, dir, name, inwav, outwav = arg[2], arg[3], arg[4], arg[5], arg[6]
+	check (outwav, "missing args")
+	check (format == "VST3" or format == "LXVST", "format must be VST3 or LXVST, not " .. format)
 	local s = create_session (dir, name, 48000)
 	check (s, "create_session failed (does " .. dir .. " already exist?)")
 	check (os.execute ("cp '" .. inwav .. "' '" .. dir .. "/vx_input.wav'"), "copy input")
-	local n_samples = tonumber (io.popen ("soxi -s '" .. inwav .. "'"):read ("*l"))
 	local r = s:new_audio_route (2, 2, nil, 1, "Meter", ARDOUR.PresentationInfo.Flag.AudioBus,
 	                             ARDOUR.PresentationInfo.max_order):front ()
 	local player = ARDOUR.LuaAPI.new_luaproc (s, "VxTestPlayer")
 	check (not player:isnil (), "VxTestPlayer DSP script not installed")
 	check (r:add_processor_by_index (player, 0, nil, true) == 0, "add player")
-	local fx = ARDOUR.LuaAPI.new_plugin (s, PLUGIN, ARDOUR.PluginType.VST3, "")
-	check (not fx:isnil (), "plugin not found: " .. PLUGIN)
+	local fx = ARDOUR.LuaAPI.new_plugin (s, PLUGIN, ARDOUR.PluginType[format], "")
+	check (not fx:isnil (), "plugin not found: " .. format .. " " .. PLUGIN)
 	check (r:add_processor_by_index (fx, 1, nil, true) == 0, "add plugin (I/O configuration refused?)")
 	report (fx)
-	local vi = param_index (fx, "Volume")
-	check (vi, "no Volume parameter")
-	print ("PARAM Volume default", param (fx, vi))
-	check (ARDOUR.LuaAPI.set_processor_param (fx, vi, volume), "set_processor_param failed")
+	local params = parse_params (fx, 7)
+	for _, p in ipairs (params) do
+		print ("PARAM " .. p.name .. " default", param (fx, p.index))
+		check (ARDOUR.LuaAPI.set_processor_param (fx, p.index, p.value), "set_processor_param failed")
+	end
 	ARDOUR.LuaAPI.usleep (100000)
-	print ("PARAM Volume set", param (fx, vi))
-	export (s, outwav, n_samples)
+	expect_params (fx, params, "set")
+	export (s, outwav, samples_of (inwav))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
 	close_session ()
 	print ("OK create")
 else
-	local dir, name, outwav, volume = arg[2], arg[3], arg[4], tonumber (arg[5])
-	check (volume, "missing args")
+	local dir, name, outwav = arg[2], arg[3], arg[4]
+	check (outwav, "missing args")
 	local s = load_session (dir, name)
 	check (s, "load_session failed")
 	check (s:unknown_processors ():empty (), "session has unknown (missing) processors")
@@ -112,11 +141,8 @@ else
 	local fx = find_meter (r)
 	check (fx, "meter missing after reload")
 	report (fx)
-	local v = param (fx, param_index (fx, "Volume"))
-	print ("PARAM Volume reloaded", v)
-	check (math.abs (v - volume) < 1e-5, "Volume not restored: " .. v .. " ~= " .. volume)
-	local n_samples = tonumber (io.popen ("soxi -s '" .. dir .. "/vx_input.wav'"):read ("*l"))
-	export (s, outwav, n_samples)
+	expect_params (fx, parse_params (fx, 5), "restored")
+	export (s, outwav, samples_of (dir .. "/vx_input.wav"))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
 	close_session ()
 	print ("OK reload")
