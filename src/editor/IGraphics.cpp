@@ -172,6 +172,9 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
   {
     IControl* c = mControls.Get(i);
     if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(value);
+    // Few controls have auxiliary parameters; the count is inline, the search is not. Hosts
+    // call this from the audio thread for every automated parameter.
+    if (c->NAuxParams() == 0) continue;
     const int auxIdx = c->AuxParamIdx(paramIdx);
     if (auxIdx >= 0) c->SetAuxParamValueFromPlug(auxIdx, value);
   }

@@ -138,7 +138,10 @@ double IParam::GetNonNormalized(double normalizedValue) const
 
 void IParam::SetNormalized(double normalizedValue)
 {
-  double value = mMin + (mMax - mMin) * std::pow(normalizedValue, mShape);
+  // Most parameters are linear; pow(x, 1) is x exactly, so skipping it changes no value and
+  // keeps host automation cheap on the audio thread.
+  const double shaped = mShape == 1.0 ? normalizedValue : std::pow(normalizedValue, mShape);
+  double value = mMin + (mMax - mMin) * shaped;
   if (mType != kTypeDouble) value = std::floor(value / mStep + 0.5) * mStep;
   // Only the upper bound is enforced on this path; a NaN from the host stays out by
   // falling back to the lower bound rather than travelling on into integer conversions.

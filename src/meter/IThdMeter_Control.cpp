@@ -35,11 +35,13 @@ void IThdMeter::Reset()
 
 void IThdMeter::OnParamChange(int paramIdx)
 {
-  Util_MutexLock lock(mMutex);
   // Only Denoising follows its parameter from every side; Output, Input and Volume follow
-  // the editor's controls (from_GUI) and the saved state, not host automation.
-  if (paramIdx == kParamDenoising)
-    mDenoising.store(SnapDenoising(GetParam(kParamDenoising)->Value()), std::memory_order_relaxed);
+  // the editor's controls (from_GUI) and the saved state, not host automation. The others
+  // therefore take no lock: the binding calls this for every automated parameter, on the
+  // audio thread.
+  if (paramIdx != kParamDenoising) return;
+  Util_MutexLock lock(mMutex);
+  mDenoising.store(SnapDenoising(GetParam(kParamDenoising)->Value()), std::memory_order_relaxed);
 }
 
 // ---- editor actions (editor thread) ----------------------------------------------------------
