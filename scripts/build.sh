@@ -3,7 +3,8 @@
 #
 #   bash scripts/build.sh CONFIG [--configure-only] [cmake --build options, e.g. --target util_tests]
 #
-#   native   g++, RelWithDebInfo, unit tests and tools
+#   native   g++, RelWithDebInfo, unit tests, tools and the benchmark programs (built, so that
+#            they keep compiling; their figures come from the bench configuration)
 #   asan     g++, AddressSanitizer + UndefinedBehaviorSanitizer, unit tests
 #   tsan     g++, ThreadSanitizer; builds only the tests whose name contains "tsan"
 #   windows  mingw-w64 cross build for Windows x64 (needs scripts/setup.sh first), Release
@@ -30,7 +31,7 @@ cxx=${CXX:-g++}
 args=(-G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
 case $config in
   native)
-    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_BUILD_TESTS=ON) ;;
+    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_BUILD_TESTS=ON -DVX_BUILD_BENCH=ON) ;;
   asan)
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DVX_SANITIZE=address,undefined" -DVX_BUILD_TESTS=ON) ;;
   tsan)
