@@ -80,7 +80,11 @@ constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
 
 void JudgePhases(IThdMeter& meter, ThdResult& r)
 {
-  const double h1 = r.mHarmonics[0].mLevel;
+  // Levels as they came back, before any calibration: the noise is measured that way too.
+  double raw[IThdMeter::kHarmonics];
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+    raw[k - 1] = r.mHarmonics[k - 1].mLevel * meter.GetCalibrationFactor(k);
+  const double h1 = raw[0];
   if (!r.mHarmonics[0].mMeasured || !(h1 > 0.0) || !std::isfinite(h1)) return;
   double spread = 0.0;
   const ThdNoiseResult& n = r.mThdN;
@@ -90,7 +94,7 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
     for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
     {
       const ThdHarmonic& h = r.mHarmonics[k - 1];
-      if (h.mMeasured && h.mHz >= 2.0 * n.bandLowHz && h.mHz <= 0.75 * n.bandHighHz) noise2 -= 0.5 * h.mLevel * h.mLevel;
+      if (h.mMeasured && h.mHz >= 2.0 * n.bandLowHz && h.mHz <= 0.75 * n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
     }
     const double band = n.bandHighHz - n.bandLowHz;
     const double K = r.mOptions.mDenoising;
@@ -99,8 +103,9 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
   for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
   {
     ThdHarmonic& h = r.mHarmonics[k - 1];
-    if (!h.mMeasured || !std::isfinite(h.mLevel) || !(h.mLevel > kRoundingFloor * h1)) continue;
-    const double wander = k == 1 ? spread / h1 : std::hypot(spread / h.mLevel, k * spread / h1);
+    const double level = raw[k - 1];
+    if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
+    const double wander = k == 1 ? spread / h1 : std::hypot(spread / level, k * spread / h1);
     if (!(wander <= kMaxPhaseSpread)) continue;
     h.mPhaseValid = true;
     h.mPhaseDeg = meter.GetHarmonicPhase(k);

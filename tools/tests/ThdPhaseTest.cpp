@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -289,4 +290,42 @@ TEST_F(ThdPhaseTest, NothingMeasuredNoPhase)
   ThdResult s;
   ASSERT_EQ(ThdRunMeasurement(silent, s, nullptr, &error), 0) << error;
   for (const ThdHarmonic& h : s.mHarmonics) EXPECT_FALSE(h.mPhaseValid) << h.mK;
+}
+
+// A calibration corrects levels, not phases: the chain's response at each harmonic divides its
+// level by a real factor. Which phases are told is judged on the levels as they came back, so
+// a calibration that lifts H5 by 40 dB does not make its phase trustworthy under the noise.
+TEST_F(ThdPhaseTest, CalibrationLeavesPhasesAlone)
+{
+  const std::string file = mFolder + "/response.txt";
+  {
+    std::ofstream out(file);
+    out << "20 0\n1000 0\n2000 3\n3000 -6\n4000 0\n5000 -40\n20000 0\n";
+  }
+  ThdResult plain, calibrated;
+  for (ThdResult* r : {&plain, &calibrated})
+  {
+    ThdOptions o = Options(mFolder, kLoops[0], -6.0);
+    o.mDevice.mModel = EThdDeviceModel::kPolynomial;
+    const double coeffs[4] = {0.05, 0.02, 0.01, 0.005};
+    for (int i = 0; i < 4; ++i) o.mDevice.mPoly[i] = coeffs[i];
+    o.mDevice.mNoise = true;
+    o.mDevice.mNoiseDbfs = -66.0;
+    if (r == &calibrated)
+    {
+      o.mNoCalibration = false;
+      o.mCalibration = file;
+    }
+    std::string error;
+    ASSERT_EQ(ThdRunMeasurement(o, *r, nullptr, &error), 0) << error;
+  }
+  ASSERT_FALSE(calibrated.mCalibrationName.empty());
+  EXPECT_GT(calibrated.mHarmonics[4].mLevel, 10.0 * plain.mHarmonics[4].mLevel);
+  for (int k = 1; k <= 5; ++k)
+  {
+    const ThdHarmonic &p = plain.mHarmonics[k - 1], &c = calibrated.mHarmonics[k - 1];
+    EXPECT_EQ(c.mPhaseValid, p.mPhaseValid) << "H" << k;
+    if (p.mPhaseValid) { EXPECT_EQ(c.mPhaseDeg, p.mPhaseDeg) << "H" << k; }
+  }
+  EXPECT_FALSE(calibrated.mHarmonics[4].mPhaseValid);
 }
