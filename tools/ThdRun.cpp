@@ -68,7 +68,7 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
 // A harmonic's phase is told only where the harmonic stands clear of what else lands in its
 // correlation sums:
 //  - rounding: anything below a millionth of the fundamental (-120 dB) is taken for the
-//    arithmetic's own residue (float buffers leave harmonics near -150 dB of a tone);
+//    arithmetic's own residue (float buffers leave harmonics 150 dB and more below the tone);
 //  - noise, where the THD+N analysis knows it: white noise of RMS sigma over a band of B Hz
 //    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
 //    which turns the harmonic's phase by about spread / level radians, and the fundamental's
