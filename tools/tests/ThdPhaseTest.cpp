@@ -1,7 +1,7 @@
 // Harmonic phases through the whole tool: memoryless devices whose phases follow from their
 // formulas, measured with latency in the loop, at several frequencies and with both buffer
-// kinds; phases that are not there (no harmonic, noise) are not reported; the text and JSON
-// reports show what was measured.
+// kinds, and in recordings whose tone starts anywhere; phases that are not there (no
+// harmonic, noise) are not reported; the text and JSON reports show what was measured.
 //
 // The reference: the phase of harmonic k is that of its sine at the fundamental's positive
 // zero crossing. For x = a sin t the powers expand to
@@ -23,12 +23,14 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 using ThdPhaseTest = ThdTestFolder;
@@ -328,4 +330,47 @@ TEST_F(ThdPhaseTest, CalibrationLeavesPhasesAlone)
     if (p.mPhaseValid) { EXPECT_EQ(c.mPhaseDeg, p.mPhaseDeg) << "H" << k; }
   }
   EXPECT_FALSE(calibrated.mHarmonics[4].mPhaseValid);
+}
+
+// A recording: the tone starts wherever the recorder caught it, at any phase, after any
+// silence; the phases are the device's all the same. Here y = x + 0.05 x^2 + 0.02 x^3 of a
+// tone at -6 dB (H2 at -90 deg, H3 at 180) starting at several phases and offsets.
+TEST_F(ThdPhaseTest, RecordingsReadTheSamePhasesWhereverTheToneStarts)
+{
+  const int R = 48000;
+  const double a = std::pow(10.0, -6.0 / 20.0), w = 2.0 * 3.141592653589793 * 1000.0 / R;
+  const double expected[5] = {0, -90, 180, kNone, kNone};
+  const struct { double leadSeconds; double startPhase; } cases[] = {{0.5, 0.0}, {0.37, 1.234}, {1.0001, -2.9}};
+  int count = 0;
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(testing::Message() << "lead " << c.leadSeconds << " s, phase " << c.startPhase);
+    const long long lead = (long long)std::llround(c.leadSeconds * R), n = 14LL * R;
+    std::vector<float> y((size_t)(lead + n + R / 2), 0.0f);
+    for (long long i = 0; i < n; ++i)
+    {
+      const double x = a * std::sin(w * (double)i + c.startPhase);
+      y[(size_t)(lead + i)] = (float)(x + 0.05 * x * x + 0.02 * x * x * x);
+    }
+    const std::string path = mFolder + "/take" + std::to_string(count++) + ".wav";
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(sf_writef_float(f, y.data(), (sf_count_t)y.size()), (sf_count_t)y.size());
+    ASSERT_EQ(sf_close(f), 0);
+
+    ThdOptions o;
+    o.mMode = EThdMode::kAnalyse;
+    o.mCapture = path;
+    o.mFreqText = "1000";
+    o.mNoCalibration = true;
+    o.mDocumentsFolder = mFolder;
+    ThdResult r;
+    std::string error;
+    ASSERT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 0) << error;
+    ExpectPhases(r, expected, 0.05);
+  }
 }
