@@ -84,7 +84,8 @@ std::string ThdJsonReport(const ThdResult& r, int status)
                            {"frequency_hz", h.mHz},
                            {"measured", h.mMeasured},
                            {"level", h.mMeasured ? Number(h.mLevel) : Json(nullptr)},
-                           {"dbfs", h.mMeasured ? Db(h.mLevel) : Json(nullptr)}});
+                           {"dbfs", h.mMeasured ? Db(h.mLevel) : Json(nullptr)},
+                           {"phase_deg", h.mPhaseValid ? Number(h.mPhaseDeg) : Json(nullptr)}});
     j["harmonics"] = harmonics;
     j["thd_harmonics"] = r.mThdIncludes;
     j["thd_percent"] = r.mThdValid ? Number(r.mThdPercent) : Json(nullptr);

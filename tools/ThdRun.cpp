@@ -65,6 +65,53 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
   return 0;
 }
 
+// A harmonic's phase is told only where the harmonic stands clear of what else lands in its
+// correlation sums:
+//  - rounding: anything below a millionth of the fundamental (-120 dB) is taken for the
+//    arithmetic's own residue (float buffers leave harmonics 150 dB and more below the tone);
+//  - noise, where the THD+N analysis knows it: white noise of RMS sigma over a band of B Hz
+//    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
+//    which turns the harmonic's phase by about spread / level radians, and the fundamental's
+//    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
+// The noise is what the THD+N residual holds beside the measured harmonics; harmonics near the
+// band's edge, which its filter attenuates, stay counted as noise, so the estimate errs high.
+constexpr double kRoundingFloor = 1e-6;
+constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
+
+void JudgePhases(IThdMeter& meter, ThdResult& r)
+{
+  // Levels as they came back, before any calibration: the noise is measured that way too.
+  double raw[IThdMeter::kHarmonics];
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+    raw[k - 1] = r.mHarmonics[k - 1].mLevel * meter.GetCalibrationFactor(k);
+  const double h1 = raw[0];
+  if (!r.mHarmonics[0].mMeasured || !(h1 > 0.0) || !std::isfinite(h1)) return;
+  double spread = 0.0;
+  const ThdNoiseResult& n = r.mThdN;
+  if (n.valid)
+  {
+    double noise2 = n.residualRms * n.residualRms;
+    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
+    {
+      const ThdHarmonic& h = r.mHarmonics[k - 1];
+      if (h.mMeasured && h.mHz >= 2.0 * n.bandLowHz && h.mHz <= 0.75 * n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
+    }
+    const double band = n.bandHighHz - n.bandLowHz;
+    const double K = r.mOptions.mDenoising;
+    if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
+  }
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+  {
+    ThdHarmonic& h = r.mHarmonics[k - 1];
+    const double level = raw[k - 1];
+    if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
+    const double wander = k == 1 ? spread / h1 : std::hypot(spread / level, k * spread / h1);
+    if (!(wander <= kMaxPhaseSpread)) continue;
+    h.mPhaseValid = true;
+    h.mPhaseDeg = meter.GetHarmonicPhase(k);
+  }
+}
+
 void GatherResults(IThdMeter& meter, ThdResult& r)
 {
   const double f = meter.GetFrequency();
@@ -77,6 +124,7 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
     h.mLevel = meter.GetHarmonicLevel(k);
     if (k > 1 && h.mMeasured) r.mThdIncludes.push_back(k);
   }
+  JudgePhases(meter, r);
   const double h1 = r.mHarmonics[0].mLevel;
   const double thd = meter.GetTHD();
   if (!r.mHarmonics[0].mMeasured)

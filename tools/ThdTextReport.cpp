@@ -20,6 +20,17 @@ std::string HzText(double hz)
 }
 
 const char* Side(int channel) { return channel ? "right" : "left"; }
+
+// The phase column: tenths of a degree in (-180, 180], so that a phase a hair short of -180
+// reads 180.0 and one a hair below 0 reads 0.0.
+std::string PhaseText(const ThdHarmonic& h)
+{
+  if (!h.mPhaseValid) return "     -";
+  double tenths = std::round(h.mPhaseDeg * 10.0);
+  if (tenths <= -1800.0) tenths += 3600.0;
+  if (tenths == 0.0) tenths = 0.0;  // no "-0.0"
+  return Fmt("%6.1f\xc2\xb0", tenths / 10.0);
+}
 }  // namespace
 
 std::string ThdBandText(double lowHz, double highHz) { return HzText(lowHz) + " - " + HzText(highHz); }
@@ -114,16 +125,16 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
   if (!r.mMeasured) return;
 
   std::fprintf(out, "\n%s\n\n", r.mResultsText.c_str());
-  std::fprintf(out, "Harmonic levels:\n");
+  std::fprintf(out, "Harmonic levels and phases (at the fundamental's positive zero crossing; - too weak to tell):\n");
   for (const ThdHarmonic& h : r.mHarmonics)
   {
     if (!h.mMeasured)
       std::fprintf(out, "  H%d %6lld Hz   not measured (%s)\n", h.mK, h.mHz,
                    h.mHz > IThdMeter::kMaxHarmonicHz ? "above 20000 Hz" : "at or above half the sample rate");
     else if (h.mLevel > 0.0)
-      std::fprintf(out, "  H%d %6lld Hz  %9.3f dBFS\n", h.mK, h.mHz, ToDb(h.mLevel));
+      std::fprintf(out, "  H%d %6lld Hz  %9.3f dBFS  %s\n", h.mK, h.mHz, ToDb(h.mLevel), PhaseText(h).c_str());
     else
-      std::fprintf(out, "  H%d %6lld Hz       -inf dBFS\n", h.mK, h.mHz);
+      std::fprintf(out, "  H%d %6lld Hz       -inf dBFS       -\n", h.mK, h.mHz);
   }
   const std::string which = ThdThdHarmonicsText(r.mThdIncludes);
   if (r.mThdValid)

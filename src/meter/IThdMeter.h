@@ -146,6 +146,12 @@ public:
   double GetProgressLevel() const { return mProgressLevel.load(std::memory_order_relaxed); }
   // Results of the last completed run (valid once its results message was taken).
   double GetHarmonicLevel(int k) const;
+  // Phase of harmonic k's sine at the fundamental's positive zero crossing, in degrees
+  // (-180, 180]: for a returning x = sum A_k sin(k w t + p_k) it is p_k - k p_1, which no delay
+  // of the loop changes (a delay d moves p_k by -k w d). The fundamental's own is 0. Only
+  // meaningful where harmonic k and the fundamental came back clear of noise and rounding;
+  // the caller judges that from the levels.
+  double GetHarmonicPhase(int k) const;
   double GetTHD() const { return mTHD.load(std::memory_order_relaxed); }
   // The progress or results text as the editor shows it, and the other editor texts.
   const char* GetMessageText() const { return mMessageText; }
@@ -268,6 +274,10 @@ protected:
   std::atomic<double> mMeasureSeconds{12.0};
   std::atomic<double> mProgressLevel{0.0};
   std::atomic<double> mHarmonicLevel[kHarmonics] = {};
+  // The completed run's correlation sums, from which GetHarmonicPhase works out the phases:
+  // two stores per harmonic here, the arctangents on the reader's thread.
+  std::atomic<double> mResultSumCos[kHarmonics] = {};
+  std::atomic<double> mResultSumSin[kHarmonics] = {};
   std::atomic<double> mTHD{0.0};
   // The one-slot message box to the editor thread: the last posted value until taken.
   std::atomic<double> mMessageSlot{0.0};

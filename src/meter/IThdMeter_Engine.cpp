@@ -51,6 +51,23 @@ double IThdMeter::GetHarmonicLevel(int k) const
   return k >= 1 && k <= kHarmonics ? mHarmonicLevel[k - 1].load(std::memory_order_relaxed) : 0.0;
 }
 
+double IThdMeter::GetHarmonicPhase(int k) const
+{
+  if (k < 2 || k > kHarmonics) return 0.0;
+  // The oscillators run sin(k w n) and cos(k w n) from the run's frame 0 (re-anchored each
+  // second, which with whole hertz is the same wave), so for A sin(k w n + p) the sine sum
+  // reads A cos p and the cosine sum A sin p, each times half the frames summed.
+  const double p1 = std::atan2(mResultSumCos[0].load(std::memory_order_relaxed),
+                               mResultSumSin[0].load(std::memory_order_relaxed));
+  const double pk = std::atan2(mResultSumCos[k - 1].load(std::memory_order_relaxed),
+                               mResultSumSin[k - 1].load(std::memory_order_relaxed));
+  constexpr double kTwoPi = 6.283185307179586;
+  double deg = std::remainder(pk - k * p1, kTwoPi) * (180.0 / 3.141592653589793);
+  if (deg <= -180.0) deg += 360.0;
+  if (deg > 180.0) deg -= 360.0;
+  return deg;
+}
+
 void IThdMeter::PostEditorMessage(double value)
 {
   // The slot holds the message for an editor-less pump; an attached editor gets it in its
@@ -96,10 +113,12 @@ void IThdMeter::CompleteMeasurement(double rate)
   {
     h[k] = 2.0 * std::sqrt(mSumCos[k] * mSumCos[k] + mSumSin[k] * mSumSin[k]) / rate / K / mRunFactor[k];
     mHarmonicLevel[k].store(h[k], std::memory_order_relaxed);
+    mResultSumCos[k].store(mSumCos[k], std::memory_order_relaxed);
+    mResultSumSin[k].store(mSumSin[k], std::memory_order_relaxed);
   }
   mTHD.store(100.0 * std::sqrt(h[1] * h[1] + h[2] * h[2] + h[3] * h[3] + h[4] * h[4]) / h[0],
              std::memory_order_relaxed);
-  PostEditorMessage(kMessageResults);  // publishes the levels above
+  PostEditorMessage(kMessageResults);  // publishes the levels and sums above
   EndRun();
 }
 

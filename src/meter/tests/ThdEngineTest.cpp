@@ -373,6 +373,11 @@ TEST_F(ThdEngineTest, VectorAndPlainPathsAreBitIdentical)
     }
     const double tx = vec.GetTHD(), ty = plain.GetTHD();
     EXPECT_EQ(0, std::memcmp(&tx, &ty, sizeof tx));
+    for (int k = 1; k <= 5; ++k)
+    {
+      const double x = vec.GetHarmonicPhase(k), y = plain.GetHarmonicPhase(k);
+      EXPECT_EQ(0, std::memcmp(&x, &y, sizeof x)) << "phase " << k << ": " << x << " vs " << y;
+    }
   }
 }
 
@@ -421,6 +426,55 @@ TEST_F(ThdEngineTest, HarmonicsAtOrAboveHalfTheRateAreNotMeasured)
         EXPECT_GT(meter.GetHarmonicLevel(h), 1e-4) << k.rate << " " << k.freq << " H" << h;
       else
         EXPECT_EQ(meter.GetHarmonicLevel(h), 0.0) << k.rate << " " << k.freq << " H" << h;
+    }
+  }
+}
+
+namespace {
+// Distance of two angles in degrees, whichever way round the circle.
+double AngleApart(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+}  // namespace
+
+// The phases are referred to the fundamental's positive zero crossing, so neither the loop's
+// delay nor the block size moves them. y = x + 0.05 x^2 + 0.02 x^3 - 0.01 x^4 - 0.005 x^5 of
+// x = a sin t at -6 dB (a^2 = 0.25): the even terms give -(c2 a^2 + c4 a^4)/2 cos 2t (c2 wins:
+// -cos 2t, -90 deg) and c4 a^4/8 cos 4t (c4 < 0: -cos 4t, -90 deg); the odd ones
+// -(c3 a^3/4 + 5 c5 a^5/16) sin 3t (c3 wins: -sin 3t, 180 deg) and c5 a^5/16 sin 5t (180 deg).
+// Inverting the chain turns the fundamental by 180 deg: seen from its zero crossing the even
+// harmonics turn over and the odd ones stay.
+TEST_F(ThdEngineTest, HarmonicPhaseIgnoresLoopDelayAndBlockSize)
+{
+  const double c[6] = {0, 1, 0.05, 0.02, -0.01, -0.005};
+  const double upright[6] = {0, 0, -90, 180, -90, 180};
+  const double inverted[6] = {0, 0, 90, 180, 90, 180};
+  const struct { const char* freq; double rate; int block; int delay; double sign; } cases[] = {
+    {"1000", 48000, 512, 0, 1},   {"1000", 48000, 37, 1, 1},     {"1000", 48000, 1, 113, 1},
+    {"1000", 48000, 4096, 4801, 1}, {"997", 44100, 333, 0, 1},   {"997", 44100, 64, 12345, 1},
+    {"1000", 48000, 512, 7, -1},  {"997", 44100, 100, 0, -1},
+  };
+  for (const auto& cs : cases)
+  {
+    SCOPED_TRACE(testing::Message() << cs.freq << " Hz, block " << cs.block << ", delay " << cs.delay << ", sign "
+                                    << cs.sign);
+    IThdMeter meter{Info()};
+    ThdTestLoop loop(meter, cs.rate, cs.block);
+    std::vector<double> line((size_t)cs.delay + 1, 0.0);
+    size_t pos = 0;
+    const auto poly = Poly(c);
+    loop.mDevice = [&](double x) {
+      line[pos] = cs.sign * poly(x);
+      pos = (pos + 1) % line.size();
+      return line[pos];
+    };
+    SetUpRun(meter, cs.freq, -6.0);
+    meter.from_GUI(kParamStart);
+    ASSERT_TRUE(loop.RunToResults(15 * (long long)cs.rate));
+    const double* expected = cs.sign > 0 ? upright : inverted;
+    for (int k = 1; k <= 5; ++k)
+    {
+      const double phase = meter.GetHarmonicPhase(k);
+      EXPECT_TRUE(phase > -180.0 && phase <= 180.0) << phase;
+      EXPECT_LT(AngleApart(phase, expected[k]), 1e-6) << "H" << k << " at " << phase;
     }
   }
 }

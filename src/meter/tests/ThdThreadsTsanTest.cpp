@@ -24,6 +24,7 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
   TypeFrequency(meter, "50");
   std::atomic<bool> stop{false};
   std::atomic<long> blocks{0}, results{0}, progress{0};
+  std::atomic<bool> phaseOutOfRange{false};
 
   std::thread audio([&] {
     std::vector<double> in0(kBlock), in1(kBlock), out0(kBlock), out1(kBlock);
@@ -45,7 +46,13 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
     while (!stop.load())
     {
       const double msg = meter.PumpEditorMessage();
-      if (msg == kMessageResults) results.fetch_add(1);
+      if (msg == kMessageResults)
+      {
+        results.fetch_add(1);
+        // The phases come from sums published with the levels.
+        for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+          if (!(std::fabs(meter.GetHarmonicPhase(k)) <= 180.0)) phaseOutOfRange.store(true);
+      }
       if (msg == kMessageProgress) progress.fetch_add(1);
       if (!meter.IsMeasuring()) meter.from_GUI(kParamStart);
       switch (step++ % 50)
@@ -100,6 +107,7 @@ TEST_F(ThdThreadsTsanTest, AudioEditorAndHostThreads)
   // far faster than real time here. Only results are sure to be seen.
   EXPECT_GE(results.load(), 2);
   EXPECT_TRUE(std::isfinite(meter.GetHarmonicLevel(1)));
+  EXPECT_FALSE(phaseOutOfRange.load());
 }
 
 // Start pressed on the editor thread just as the audio thread completes a run: whichever
