@@ -147,6 +147,7 @@ std::string Format(const char* format, double v)
 std::string FrequencyLabel(double hz)
 {
   const double a = std::fabs(hz);
+  if (a >= 1e9 || (a > 0.0 && a < 1e-3)) return Format("1e%.0f", std::log10(a));  // only decades get this far
   if (a >= 1e6) return Format("%gM", hz / 1e6);
   if (a >= 1e3) return Format("%gk", hz / 1e3);
   return Format("%g", hz);
@@ -188,12 +189,12 @@ double Nice125(double v, bool up)
   if (up)
   {
     for (double s : steps)
-      if (s >= m * (1.0 - 1e-9)) return s * decade;
+      if (s >= m * (1.0 - 1e-6)) return s * decade;
     return 10.0 * decade;
   }
   double best = 1.0;
   for (double s : steps)
-    if (s <= m * (1.0 + 1e-9)) best = s;
+    if (s <= m * (1.0 + 1e-6)) best = s;
   return best * decade;
 }
 
@@ -229,7 +230,7 @@ XAxis MakeXAxis(const ThdPlotData& data)
   if (a.mLog)
   {
     if (lo > hi) lo = std::log10(20.0), hi = std::log10(20000.0);
-    if (hi - lo < 1e-9) lo -= 0.30103, hi += 0.30103;  // a single frequency: an octave each side
+    if (hi - lo < 1e-9) lo -= std::log10(2.0), hi += std::log10(2.0);  // a single frequency: an octave each side
     a.mLo = Nice125(std::pow(10.0, lo), false);
     a.mHi = Nice125(std::pow(10.0, hi), true);
     if (a.mHi <= a.mLo * (1.0 + 1e-9)) a.mHi = Nice125(a.mLo * 1.5, true);
@@ -255,14 +256,22 @@ struct YAxis
 YAxis MakeYAxis(const ThdPlotData& data)
 {
   YAxis a;
-  double lo = HUGE_VAL, hi = -HUGE_VAL;
+  // Absurd values (a broken measurement) do not squash the others: they are drawn off the
+  // scale. Only when nothing else is there do they set it, at the limits.
+  double lo = HUGE_VAL, hi = -HUGE_VAL, clampedLo = HUGE_VAL, clampedHi = -HUGE_VAL;
   for (const ThdPlotSeries& s : data.mSeries)
     for (double y : s.mY)
       if (std::isfinite(y))
       {
-        lo = std::min(lo, std::clamp(y, kMinDb, kMaxDb));
-        hi = std::max(hi, std::clamp(y, kMinDb, kMaxDb));
+        if (y >= kMinDb && y <= kMaxDb)
+        {
+          lo = std::min(lo, y);
+          hi = std::max(hi, y);
+        }
+        clampedLo = std::min(clampedLo, std::clamp(y, kMinDb, kMaxDb));
+        clampedHi = std::max(clampedHi, std::clamp(y, kMinDb, kMaxDb));
       }
+  if (lo > hi) lo = clampedLo, hi = clampedHi;
   if (lo > hi) return a;
   lo -= 1.0;
   hi += 1.0;
@@ -359,7 +368,8 @@ void WideLine(Raster_IBitmap& bm, Point a, Point b, float width, uint32_t colour
   }
 }
 
-// Draws a dashed line, carrying the dash phase from one segment to the next.
+// Draws a dashed line, carrying the dash pattern from one segment to the next. Lengths are
+// counted down per dash (never as a phase added to a position), so no rounding can stall it.
 class Dasher
 {
 public:
@@ -367,27 +377,36 @@ public:
   void Line(Raster_IBitmap& bm, Point a, Point b, float width, uint32_t colour)
   {
     const double len = std::hypot(b.x - a.x, b.y - a.y);
-    if (len <= 0.0) return;
-    double pos = 0.0;
-    while (pos < len)
+    if (!(len > 0.0) || !std::isfinite(len)) return;
+    double done = 0.0;
+    for (;;)
     {
-      const bool on = mPhase < kOn;
-      const double left = on ? kOn - mPhase : kOn + kOff - mPhase;
-      const double end = std::min(len, pos + left);
-      if (on)
+      const double step = std::min(mLeft, len - done);
+      if (mOn)
       {
-        const Point p = {a.x + (b.x - a.x) * pos / len, a.y + (b.y - a.y) * pos / len};
-        const Point q = {a.x + (b.x - a.x) * end / len, a.y + (b.y - a.y) * end / len};
+        const Point p = {a.x + (b.x - a.x) * done / len, a.y + (b.y - a.y) * done / len};
+        const Point q = {a.x + (b.x - a.x) * (done + step) / len, a.y + (b.y - a.y) * (done + step) / len};
         WideLine(bm, p, q, width, colour);
       }
-      mPhase = std::fmod(mPhase + (end - pos), kOn + kOff);
-      pos = end;
+      if (step >= len - done)
+      {
+        mLeft -= step;
+        if (mLeft <= 1e-6) Toggle();
+        return;
+      }
+      done += step;
+      Toggle();
     }
   }
-  void Reset() { mPhase = 0.0; }
 
 private:
-  double mPhase = 0.0;
+  void Toggle()
+  {
+    mOn = !mOn;
+    mLeft = mOn ? kOn : kOff;
+  }
+  bool mOn = true;
+  double mLeft = kOn;
 };
 
 void PolygonMarker(Raster_IBitmap& bm, const double* xs, const double* ys, int n, uint32_t colour)
@@ -590,8 +609,9 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
 
   // The series: lines clipped to the plot area, broken where a value is missing; a marker at
   // every point inside it.
-  bool anyPoint = false;
-  for (size_t si = 0; si < data.mSeries.size(); ++si)
+  // Drawn last to first: the first series (THD) lies on top of the others.
+  bool anyInk = false;
+  for (size_t si = data.mSeries.size(); si-- > 0;)
   {
     const ThdPlotSeries& s = data.mSeries[si];
     const SeriesStyle& st = legend[si].style;
@@ -612,6 +632,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
         Point a = prev, b = p;
         if (ClipSegment(a, b, box.l, box.t, box.r, box.b))
         {
+          anyInk = true;
           if (st.mDashed)
             dash.Line(bm, a, b, st.mWidth, st.mColour);
           else
@@ -627,7 +648,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       const Point p = {X(data.mX[i]), Y(s.mY[i])};
       if (p.x < box.l - 0.5 || p.x > box.r + 0.5 || p.y < box.t - 0.5 || p.y > box.b + 0.5) continue;
       Marker(bm, st.mMarker, p.x, p.y, st.mColour);
-      anyPoint = true;
+      anyInk = true;
     }
   }
 
@@ -635,7 +656,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   Raster_DrawRect(&bm, box.l, box.t, box.W(), box.H(), kFrame, 1.0f, 0);
   if (bare) return;
 
-  if (!anyPoint)
+  if (!anyInk)
     f.axis.Draw(bm, "No data", box.l, box.t, box.r, box.b, DT_CENTER | DT_VCENTER, kSoftText);
 
   // Left axis: dB.
@@ -646,14 +667,16 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     f.small.Draw(bm, l.second, 0, y - lineH / 2, box.l - 8, y - lineH / 2 + lineH, DT_RIGHT, kText);
   }
   // Right axis: the same heights in percent, one label per decade of ratio.
-  int lastPctY = 1 << 30;
+  // On a tall range every second (or n-th) decade is labelled, evenly.
+  const double decadePixels = 20.0 * ph / (ya.mHi - ya.mLo);
+  const int stride = std::max(1, (int)std::ceil((lineH + 4) / std::max(decadePixels, 1e-3)));
   for (const auto& l : pctLabels)
   {
     const int y = (int)std::lround(Y(l.first));
-    Raster_Line(&bm, box.r, y, box.r + 4, y, kFrame, 1.0f, 0, false);
-    if (std::abs(y - lastPctY) < lineH + 2) continue;
-    f.small.Draw(bm, l.second, box.r + 8, y - lineH / 2, W, y - lineH / 2 + lineH, DT_LEFT, kText);
-    lastPctY = y;
+    const int e20 = (int)std::lround(l.first / 20.0);
+    const bool labelled = e20 % stride == 0;
+    Raster_Line(&bm, box.r, y, box.r + (labelled ? 4 : 2), y, kFrame, 1.0f, 0, false);
+    if (labelled) f.small.Draw(bm, l.second, box.r + 8, y - lineH / 2, W, y - lineH / 2 + lineH, DT_LEFT, kText);
   }
   // Bottom axis: labels left to right, each only where it does not touch the previous one.
   int lastRight = -(1 << 30);
