@@ -253,30 +253,42 @@ struct YAxis
 
 // Gridlines every 10 dB for narrow ranges, every 20 dB (or a multiple of it) for wide ones,
 // with a little room above and below the data.
-YAxis MakeYAxis(const ThdPlotData& data)
+// The range of the values to show, in dB. Absurd values (a broken measurement) do not
+// squash the others: they are drawn off the scale. Only when nothing else is there do they
+// set it, at the limits. False when there is no finite value at all.
+bool DataRangeDb(const ThdPlotData& data, double* lo, double* hi)
 {
-  YAxis a;
-  // Absurd values (a broken measurement) do not squash the others: they are drawn off the
-  // scale. Only when nothing else is there do they set it, at the limits.
-  double lo = HUGE_VAL, hi = -HUGE_VAL, clampedLo = HUGE_VAL, clampedHi = -HUGE_VAL;
+  double l = HUGE_VAL, h = -HUGE_VAL, clampedL = HUGE_VAL, clampedH = -HUGE_VAL;
   for (const ThdPlotSeries& s : data.mSeries)
     for (double y : s.mY)
       if (std::isfinite(y))
       {
         if (y >= kMinDb && y <= kMaxDb)
         {
-          lo = std::min(lo, y);
-          hi = std::max(hi, y);
+          l = std::min(l, y);
+          h = std::max(h, y);
         }
-        clampedLo = std::min(clampedLo, std::clamp(y, kMinDb, kMaxDb));
-        clampedHi = std::max(clampedHi, std::clamp(y, kMinDb, kMaxDb));
+        clampedL = std::min(clampedL, std::clamp(y, kMinDb, kMaxDb));
+        clampedH = std::max(clampedH, std::clamp(y, kMinDb, kMaxDb));
       }
-  if (lo > hi) lo = clampedLo, hi = clampedHi;
-  if (lo > hi) return a;
+  if (l > h) l = clampedL, h = clampedH;
+  if (l > h) return false;
+  *lo = l;
+  *hi = h;
+  return true;
+}
+
+// Gridlines every 10 dB for narrow ranges, every 20 dB (or a multiple of it) for wide ones or
+// short plots (minStep), with a little room above and below the data.
+YAxis MakeYAxis(const ThdPlotData& data, double minStep)
+{
+  YAxis a;
+  double lo = -119.0, hi = -1.0;  // no data: the usual range of distortion
+  DataRangeDb(data, &lo, &hi);
   lo -= 1.0;
   hi += 1.0;
   const double span = hi - lo;
-  a.mStep = span <= 90.0 ? 10.0 : 20.0 * std::ceil(span / 200.0);
+  a.mStep = std::max(span <= 90.0 ? 10.0 : 20.0 * std::ceil(span / 200.0), minStep);
   a.mLo = std::floor(lo / a.mStep) * a.mStep;
   a.mHi = std::ceil(hi / a.mStep) * a.mStep;
   if (a.mHi - a.mLo < 2 * a.mStep) a.mLo = a.mHi - 2 * a.mStep;
@@ -473,9 +485,11 @@ struct LegendEntry
 {
   std::string name;
   SeriesStyle style;
-  int width;  // sample + name
+  bool sample = true;  // false: a note ("+3 more") without a line
+  int width = 0;       // sample and name
 };
 
+constexpr int kPad = 10;
 constexpr int kSampleLength = 30;
 constexpr int kSampleGap = 6;
 constexpr int kEntryGap = 22;
@@ -492,6 +506,118 @@ void DrawSample(Raster_IBitmap& bm, const SeriesStyle& st, int x, int y)
   Marker(bm, st.mMarker, x + kSampleLength / 2.0, y, st.mColour);
 }
 
+// Where everything goes: title on top, legend rows under it (outside the plot area, so they
+// never cover a curve), the plot area with the dB labels left, percent labels right and the
+// x labels below it.
+struct Layout
+{
+  Box box;
+  bool bare = false;  // too small for any text: the plot area fills the bitmap
+  std::string title;
+  PlotFont* titleFont = nullptr;
+  std::unique_ptr<PlotFont> smallerTitle;
+  std::vector<LegendEntry> legend;     // one per series, in the series' order
+  std::vector<std::vector<int>> rows;  // legend entries shown, row by row
+  int legendTop = 0, legendRowH = 0;
+  std::vector<std::pair<double, std::string>> yLabels;
+  std::vector<std::pair<double, std::string>> pctLabels;
+};
+
+void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H, Layout& lay)
+{
+  const int lineH = std::max(f.small.LineHeight(), 1), axisH = std::max(f.axis.LineHeight(), 1);
+  lay.yLabels.clear();
+  for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep) lay.yLabels.push_back({v, Format("%.0f", v == 0.0 ? 0.0 : v)});
+  lay.pctLabels.clear();
+  for (int e20 = (int)std::ceil(ya.mLo / 20.0 - 1e-9); e20 * 20.0 <= ya.mHi + 1e-9; ++e20)
+    lay.pctLabels.push_back({e20 * 20.0, PercentLabel(e20 + 2)});
+  int yLabelW = 0, pctLabelW = 0;
+  for (const auto& l : lay.yLabels) yLabelW = std::max(yLabelW, f.small.Width(l.second));
+  for (const auto& l : lay.pctLabels) pctLabelW = std::max(pctLabelW, f.small.Width(l.second));
+
+  Box& box = lay.box;
+  box.l = kPad + axisH + 8 + yLabelW + 8;
+  box.r = W - 1 - (kPad + axisH + 8 + pctLabelW + 8);
+  int top = 8;
+  lay.titleFont = &f.title;
+  lay.title.clear();
+  if (!data.mTitle.empty())
+  {
+    // Shrink a long title a little, then cut it with an ellipsis: it never runs off the page.
+    const int avail = W - 2 * kPad;
+    for (int size = 16; size >= 13 && lay.titleFont->Width(data.mTitle) > avail; --size)
+    {
+      lay.smallerTitle = std::make_unique<PlotFont>(size, true);
+      lay.titleFont = lay.smallerTitle.get();
+    }
+    lay.title = Elide(*lay.titleFont, data.mTitle, avail);
+    top += std::max(lay.titleFont->LineHeight(), 1) + 6;
+  }
+
+  // Legend entries; a name longer than a third of the plot width is cut.
+  const int avail = std::max(box.W(), 1);
+  lay.legend.clear();
+  int others = 0;
+  for (const ThdPlotSeries& s : data.mSeries)
+  {
+    const bool known = s.mName == "THD" || s.mName == "THD+N" || s.mName == "H2" || s.mName == "H3" || s.mName == "H4" ||
+                       s.mName == "H5";
+    LegendEntry e{Elide(f.small, s.mName, std::max(avail / 3, 40)), StyleFor(s.mName, known ? 0 : others++)};
+    e.width = kSampleLength + kSampleGap + f.small.Width(e.name);
+    lay.legend.push_back(e);
+  }
+  // Rows of entries, each centred over the plot area; at most a fifth of the height, the rest
+  // summed up as "+N more".
+  lay.legendRowH = std::max(lineH, 12) + 4;
+  const int maxRows = std::max(1, H / 5 / lay.legendRowH);
+  lay.rows.clear();
+  int used = 0;
+  for (int i = 0; i < (int)lay.legend.size(); ++i)
+  {
+    const int need = (lay.rows.empty() || lay.rows.back().empty() ? 0 : kEntryGap) + lay.legend[i].width;
+    if (lay.rows.empty() || (used + need > avail && !lay.rows.back().empty()))
+    {
+      if ((int)lay.rows.size() == maxRows)
+      {
+        // No room for this one: the last row ends with how many are left out, giving up
+        // entries of its own until that note fits.
+        const int series = (int)data.mSeries.size();
+        std::vector<int>& last = lay.rows.back();
+        LegendEntry note{"", {}, false};
+        for (;;)
+        {
+          int shown = 0, lastW = 0;
+          for (const auto& r : lay.rows) shown += (int)r.size();
+          for (int k : last) lastW += lay.legend[k].width + kEntryGap;
+          note.name = Format("+%.0f more", (double)(series - shown));
+          note.width = f.small.Width(note.name);
+          if (last.size() <= 1 || lastW + note.width <= avail) break;
+          last.pop_back();
+        }
+        lay.legend.push_back(note);
+        last.push_back((int)lay.legend.size() - 1);
+        break;
+      }
+      lay.rows.push_back({});
+      used = 0;
+    }
+    used += lay.rows.back().empty() ? lay.legend[i].width : need;
+    lay.rows.back().push_back(i);
+  }
+  lay.legendTop = top;
+  top += (int)lay.rows.size() * lay.legendRowH + (lay.rows.empty() ? 0 : 6);
+  box.t = top + 4;
+  box.b = H - 1 - (kPad + axisH + 8 + lineH + 4);
+
+  lay.bare = box.W() < 40 || box.H() < 30;
+  if (lay.bare)
+  {
+    box = {std::min(2, W - 1), std::min(2, H - 1), std::max(W - 3, 0), std::max(H - 3, 0)};
+    lay.rows.clear();
+    lay.title.clear();
+  }
+}
+
 }  // namespace
 
 void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
@@ -500,88 +626,19 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   if (W <= 0 || H <= 0 || !bm.getBits()) return;
   Raster_Clear(&bm, kPage);
 
-  const XAxis xa = MakeXAxis(data);
-  const YAxis ya = MakeYAxis(data);
   Fonts f;
-  const int lineH = std::max(f.small.LineHeight(), 1);
-  const int pad = 10;
-
-  // Labels that decide the margins.
-  std::vector<std::pair<double, std::string>> yLabels;
-  for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep) yLabels.push_back({v, Format("%.0f", v == 0.0 ? 0.0 : v)});
-  std::vector<std::pair<double, std::string>> pctLabels;
-  for (int e20 = (int)std::ceil(ya.mLo / 20.0 - 1e-9); e20 * 20.0 <= ya.mHi + 1e-9; ++e20)
-    pctLabels.push_back({e20 * 20.0, PercentLabel(e20 + 2)});
-  int yLabelW = 0, pctLabelW = 0;
-  for (const auto& l : yLabels) yLabelW = std::max(yLabelW, f.small.Width(l.second));
-  for (const auto& l : pctLabels) pctLabelW = std::max(pctLabelW, f.small.Width(l.second));
-
-  const std::string yTitle = data.mYLabel;
-  const std::string pctTitle = "% of the fundamental";
-  const int axisH = std::max(f.axis.LineHeight(), 1);
-
-  // The legend: one entry per series, in rows above the plot area.
-  std::vector<LegendEntry> legend;
-  int others = 0;
-  for (const ThdPlotSeries& s : data.mSeries)
+  const int lineH = std::max(f.small.LineHeight(), 1), axisH = std::max(f.axis.LineHeight(), 1);
+  const XAxis xa = MakeXAxis(data);
+  // A short plot takes wider dB steps, so that its labels never touch.
+  YAxis ya;
+  Layout lay;
+  for (const double minStep : {10.0, 20.0, 40.0, 60.0, 100.0, 200.0, 400.0, 600.0})
   {
-    const bool known = s.mName == "THD" || s.mName == "THD+N" || s.mName == "H2" || s.mName == "H3" || s.mName == "H4" ||
-                       s.mName == "H5";
-    LegendEntry e{s.mName, StyleFor(s.mName, known ? 0 : others++), 0};
-    e.width = kSampleLength + kSampleGap + f.small.Width(s.mName);
-    legend.push_back(e);
+    ya = MakeYAxis(data, minStep);
+    MakeLayout(data, ya, f, W, H, lay);
+    if (lay.bare || lay.box.H() * ya.mStep / (ya.mHi - ya.mLo) >= lineH + 6) break;
   }
-
-  Box box;
-  box.l = pad + axisH + 8 + yLabelW + 8;
-  box.r = W - 1 - (pad + axisH + 8 + pctLabelW + 8);
-  int top = 8;
-  std::string title;
-  PlotFont* titleFont = &f.title;
-  std::unique_ptr<PlotFont> smallerTitle;
-  if (!data.mTitle.empty())
-  {
-    // Shrink a long title a little, then cut it with an ellipsis: it never runs off the page.
-    const int avail = W - 2 * pad;
-    for (int size = 16; size >= 13 && titleFont->Width(data.mTitle) > avail; --size)
-    {
-      smallerTitle = std::make_unique<PlotFont>(size, true);
-      titleFont = smallerTitle.get();
-    }
-    title = Elide(*titleFont, data.mTitle, avail);
-    top += std::max(titleFont->LineHeight(), 1) + 6;
-  }
-  // Rows of legend entries, each row centred over the plot area.
-  std::vector<std::vector<int>> rows;
-  {
-    const int avail = std::max(box.W(), 1);
-    int used = 0;
-    for (int i = 0; i < (int)legend.size(); ++i)
-    {
-      const int need = (rows.empty() || rows.back().empty() ? 0 : kEntryGap) + legend[i].width;
-      if (rows.empty() || (used + need > avail && !rows.back().empty()))
-      {
-        rows.push_back({});
-        used = 0;
-      }
-      used += rows.back().empty() ? legend[i].width : need;
-      rows.back().push_back(i);
-    }
-  }
-  const int legendTop = top;
-  const int legendRowH = std::max(lineH, 12) + 4;
-  top += (int)rows.size() * legendRowH + (rows.empty() ? 0 : 6);
-  box.t = top + 4;
-  box.b = H - 1 - (pad + axisH + 6 + lineH + 4);
-
-  const bool bare = box.W() < 40 || box.H() < 30;
-  if (bare)
-  {
-    // Too small for labels: the plot area fills the bitmap.
-    box = {std::min(2, W - 1), std::min(2, H - 1), std::max(W - 3, 0), std::max(H - 3, 0)};
-    rows.clear();
-    title.clear();
-  }
+  const Box& box = lay.box;
   const double pw = box.W(), ph = box.H();
   auto X = [&](double x) { return box.l + xa.Fraction(x) * pw; };
   auto Y = [&](double db) { return box.b - ya.Fraction(std::clamp(db, -1e12, 1e12)) * ph; };
@@ -590,7 +647,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   const std::vector<Tick> xt = XTicks(xa);
   for (int pass = 0; pass < 2; ++pass)
     for (const Tick& t : xt)
-      if (t.mMajor == (pass == 1) || (!xa.mLog && pass == 1))
+      if (t.mMajor == (pass == 1))
       {
         const int x = (int)std::lround(X(t.mValue));
         if (x > box.l && x < box.r) Raster_Line(&bm, x, box.t + 1, x, box.b - 1, t.mMajor ? kGridMajor : kGridMinor, 1.0f, 0, false);
@@ -601,20 +658,19 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       const int y = (int)std::lround(Y(v));
       if (y > box.t && y < box.b) Raster_Line(&bm, box.l + 1, y, box.r - 1, y, kGridMinor, 1.0f, 0, false);
     }
-  for (const auto& l : yLabels)
+  for (const auto& l : lay.yLabels)
   {
     const int y = (int)std::lround(Y(l.first));
     if (y > box.t && y < box.b) Raster_Line(&bm, box.l + 1, y, box.r - 1, y, kGridMajor, 1.0f, 0, false);
   }
 
   // The series: lines clipped to the plot area, broken where a value is missing; a marker at
-  // every point inside it.
-  // Drawn last to first: the first series (THD) lies on top of the others.
+  // every point inside it. Drawn last to first: the first series (THD) lies on top.
   bool anyInk = false;
   for (size_t si = data.mSeries.size(); si-- > 0;)
   {
     const ThdPlotSeries& s = data.mSeries[si];
-    const SeriesStyle& st = legend[si].style;
+    const SeriesStyle& st = lay.legend[si].style;
     const size_t n = std::min(s.mY.size(), data.mX.size());
     Dasher dash;
     bool have = false;
@@ -654,23 +710,22 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
 
   // The frame over the curves' ends, and ticks outside it.
   Raster_DrawRect(&bm, box.l, box.t, box.W(), box.H(), kFrame, 1.0f, 0);
-  if (bare) return;
+  if (lay.bare) return;
 
-  if (!anyInk)
-    f.axis.Draw(bm, "No data", box.l, box.t, box.r, box.b, DT_CENTER | DT_VCENTER, kSoftText);
+  if (!anyInk) f.axis.Draw(bm, "No data", box.l, box.t, box.r, box.b, DT_CENTER | DT_VCENTER, kSoftText);
 
   // Left axis: dB.
-  for (const auto& l : yLabels)
+  for (const auto& l : lay.yLabels)
   {
     const int y = (int)std::lround(Y(l.first));
     Raster_Line(&bm, box.l - 4, y, box.l, y, kFrame, 1.0f, 0, false);
     f.small.Draw(bm, l.second, 0, y - lineH / 2, box.l - 8, y - lineH / 2 + lineH, DT_RIGHT, kText);
   }
-  // Right axis: the same heights in percent, one label per decade of ratio.
-  // On a tall range every second (or n-th) decade is labelled, evenly.
+  // Right axis: the same heights in percent, one label per decade of ratio; on a tall range
+  // every second (or n-th) decade, evenly.
   const double decadePixels = 20.0 * ph / (ya.mHi - ya.mLo);
   const int stride = std::max(1, (int)std::ceil((lineH + 4) / std::max(decadePixels, 1e-3)));
-  for (const auto& l : pctLabels)
+  for (const auto& l : lay.pctLabels)
   {
     const int y = (int)std::lround(Y(l.first));
     const int e20 = (int)std::lround(l.first / 20.0);
@@ -679,6 +734,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     if (labelled) f.small.Draw(bm, l.second, box.r + 8, y - lineH / 2, W, y - lineH / 2 + lineH, DT_LEFT, kText);
   }
   // Bottom axis: labels left to right, each only where it does not touch the previous one.
+  const int xLabelTop = box.b + 8;
   int lastRight = -(1 << 30);
   for (const Tick& t : xt)
   {
@@ -689,31 +745,35 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     const int w = f.small.Width(text);
     const int l = x - w / 2;
     if (l < lastRight + 8 || l < 0 || l + w > W) continue;
-    f.small.Draw(bm, text, l, box.b + 6, l + w + 1, box.b + 6 + lineH, DT_LEFT, kText);
+    f.small.Draw(bm, text, l, xLabelTop, l + w + 1, xLabelTop + lineH, DT_LEFT, kText);
     lastRight = l + w;
   }
 
   // Axis titles.
-  const int xTitleTop = box.b + 6 + lineH + 4;
-  f.axis.Draw(bm, Elide(f.axis, data.mXLabel, W - 2 * pad), box.l, xTitleTop, box.r, xTitleTop + axisH, DT_CENTER, kText);
-  f.axisUp.Draw(bm, Elide(f.axis, yTitle, box.H()), pad, box.t, pad + axisH, box.b, DT_VCENTER, kText);
-  f.axisUp.Draw(bm, Elide(f.axis, pctTitle, box.H()), W - 1 - pad - axisH, box.t, W - 1 - pad, box.b, DT_VCENTER, kText);
+  const int xTitleTop = xLabelTop + lineH + 4;
+  f.axis.Draw(bm, Elide(f.axis, data.mXLabel, W - 2 * kPad), box.l, xTitleTop, box.r, xTitleTop + axisH, DT_CENTER, kText);
+  f.axisUp.Draw(bm, Elide(f.axis, data.mYLabel, box.H()), kPad, box.t, kPad + axisH, box.b, DT_VCENTER, kText);
+  f.axisUp.Draw(bm, Elide(f.axis, "% of the fundamental", box.H()), W - 1 - kPad - axisH, box.t, W - 1 - kPad, box.b,
+                DT_VCENTER, kText);
 
   // Title and legend.
-  if (!title.empty()) titleFont->Draw(bm, title, pad, 8, W - pad, 8 + titleFont->LineHeight(), DT_CENTER, kText);
-  for (size_t r = 0; r < rows.size(); ++r)
+  if (!lay.title.empty())
+    lay.titleFont->Draw(bm, lay.title, kPad, 8, W - kPad, 8 + lay.titleFont->LineHeight(), DT_CENTER, kText);
+  for (size_t r = 0; r < lay.rows.size(); ++r)
   {
     int width = 0;
-    for (int i : rows[r]) width += legend[i].width;
-    width += kEntryGap * ((int)rows[r].size() - 1);
+    for (int i : lay.rows[r]) width += lay.legend[i].width;
+    width += kEntryGap * ((int)lay.rows[r].size() - 1);
     int x = box.l + (box.W() - width) / 2;
-    const int y = legendTop + (int)r * legendRowH;
-    for (int i : rows[r])
+    const int y = lay.legendTop + (int)r * lay.legendRowH;
+    for (int i : lay.rows[r])
     {
-      DrawSample(bm, legend[i].style, x, y + legendRowH / 2 - 1);
-      f.small.Draw(bm, legend[i].name, x + kSampleLength + kSampleGap, y + (legendRowH - lineH) / 2 - 1,
-                   x + legend[i].width + 1, y + legendRowH, DT_LEFT, kText);
-      x += legend[i].width + kEntryGap;
+      const LegendEntry& e = lay.legend[i];
+      const int textX = e.sample ? x + kSampleLength + kSampleGap : x;
+      if (e.sample) DrawSample(bm, e.style, x, y + lay.legendRowH / 2 - 1);
+      f.small.Draw(bm, e.name, textX, y + (lay.legendRowH - lineH) / 2 - 1, x + e.width + 1, y + lay.legendRowH, DT_LEFT,
+                   e.sample ? kText : kSoftText);
+      x += e.width + kEntryGap;
     }
   }
 }
