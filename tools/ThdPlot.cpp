@@ -54,8 +54,9 @@ struct SeriesStyle
 
 // THD stands out (thick, dark), THD+N is the grey dashed companion, the harmonics take
 // distinct hues; other names take the remaining colours in turn.
-SeriesStyle StyleFor(const std::string& name, int otherIndex)
+SeriesStyle StyleFor(const std::string& name, int otherIndex, bool* known)
 {
+  *known = true;
   if (name == "THD") return {0xFF1A1F2B, 2.6f, false, EMarker::kCircle};
   if (name == "THD+N") return {0xFF8A8A8A, 1.8f, true, EMarker::kSquare};
   if (name == "H2") return {0xFF1F6FC5, 1.6f, false, EMarker::kTriangleUp};
@@ -66,6 +67,7 @@ SeriesStyle StyleFor(const std::string& name, int otherIndex)
       {0xFFE08A00, 1.6f, false, EMarker::kCircle},  {0xFF138D90, 1.6f, false, EMarker::kSquare},
       {0xFF8C564B, 1.6f, false, EMarker::kDiamond}, {0xFFD6449B, 1.6f, false, EMarker::kTriangleUp},
   };
+  *known = false;
   return others[otherIndex % 4];
 }
 
@@ -76,7 +78,8 @@ class PlotFont
 public:
   PlotFont(int size, bool bold, int flags = 0)
   {
-    HFONT hf = CreateFont(std::max(size, 2), 0, 0, 0, bold ? 700 : 400, 0, 0, 0, 0, 0, 0, ANTIALIASED_QUALITY, 0, kFace);
+    HFONT hf =
+        CreateFont(std::max(size, 2), 0, 0, 0, bold ? 700 : 400, 0, 0, 0, 0, 0, 0, ANTIALIASED_QUALITY, 0, kFace);
     if (hf)
     {
       mFont.SetFromHFont(hf, flags | kRasterFont_OwnsFont);
@@ -90,7 +93,8 @@ public:
   void Measure(const std::string& text, int* w, int* h)
   {
     RECT r = {0, 0, 0, 0};
-    if (mOk && !text.empty()) mFont.DrawText(nullptr, text.c_str(), (int)text.size(), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    if (mOk && !text.empty())
+      mFont.DrawText(nullptr, text.c_str(), (int)text.size(), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     *w = r.right - r.left;
     *h = r.bottom - r.top;
   }
@@ -104,7 +108,8 @@ public:
   {
     if (!mOk || text.empty()) return;
     RECT rc = {l, t, r, b};
-    mFont.DrawTextInColor(&bm, text.c_str(), (int)text.size(), &rc, format | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP, colour);
+    const UINT flags = format | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP;
+    mFont.DrawTextInColor(&bm, text.c_str(), (int)text.size(), &rc, flags, colour);
   }
 
 private:
@@ -223,7 +228,8 @@ XAxis MakeXAxis(const ThdPlotData& data)
   for (double x : data.mX)
     if (a.Valid(x))
     {
-      const double v = a.mLog ? std::clamp(std::log10(x), kMinLogX, kMaxLogX) : std::clamp(x, -kMaxLinearX, kMaxLinearX);
+      const double v =
+          a.mLog ? std::clamp(std::log10(x), kMinLogX, kMaxLogX) : std::clamp(x, -kMaxLinearX, kMaxLinearX);
       lo = std::min(lo, v);
       hi = std::max(hi, v);
     }
@@ -375,8 +381,8 @@ void WideLine(Raster_IBitmap& bm, Point a, Point b, float width, uint32_t colour
   for (int i = 0; i < strands; ++i)
   {
     const double o = (i - (strands - 1) / 2.0) * spacing;
-    Raster_FLine(&bm, (float)(a.x + o * nx), (float)(a.y + o * ny), (float)(b.x + o * nx), (float)(b.y + o * ny), colour, 1.0f,
-                 0, true);
+    const float ox = (float)(o * nx), oy = (float)(o * ny);
+    Raster_FLine(&bm, (float)a.x + ox, (float)a.y + oy, (float)b.x + ox, (float)b.y + oy, colour, 1.0f, 0, true);
   }
 }
 
@@ -431,7 +437,10 @@ void PolygonMarker(Raster_IBitmap& bm, const double* xs, const double* ys, int n
   }
   Raster_FillConvexPolygon(&bm, ix, iy, n, colour, 1.0f, 0);
   for (int i = 0; i < n; ++i)
-    Raster_FLine(&bm, (float)xs[i], (float)ys[i], (float)xs[(i + 1) % n], (float)ys[(i + 1) % n], colour, 1.0f, 0, true);
+  {
+    const int j = (i + 1) % n;
+    Raster_FLine(&bm, (float)xs[i], (float)ys[i], (float)xs[j], (float)ys[j], colour, 1.0f, 0, true);
+  }
 }
 
 void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
@@ -527,7 +536,8 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
 {
   const int lineH = std::max(f.small.LineHeight(), 1), axisH = std::max(f.axis.LineHeight(), 1);
   lay.yLabels.clear();
-  for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep) lay.yLabels.push_back({v, Format("%.0f", v == 0.0 ? 0.0 : v)});
+  for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep)
+    lay.yLabels.push_back({v, Format("%.0f", v == 0.0 ? 0.0 : v)});  // no "-0"
   lay.pctLabels.clear();
   for (int e20 = (int)std::ceil(ya.mLo / 20.0 - 1e-9); e20 * 20.0 <= ya.mHi + 1e-9; ++e20)
     lay.pctLabels.push_back({e20 * 20.0, PercentLabel(e20 + 2)});
@@ -560,9 +570,10 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
   int others = 0;
   for (const ThdPlotSeries& s : data.mSeries)
   {
-    const bool known = s.mName == "THD" || s.mName == "THD+N" || s.mName == "H2" || s.mName == "H3" || s.mName == "H4" ||
-                       s.mName == "H5";
-    LegendEntry e{Elide(f.small, s.mName, std::max(avail / 3, 40)), StyleFor(s.mName, known ? 0 : others++)};
+    bool known = true;
+    const SeriesStyle style = StyleFor(s.mName, others, &known);
+    others += !known;
+    LegendEntry e{Elide(f.small, s.mName, std::max(avail / 3, 40)), style};
     e.width = kSampleLength + kSampleGap + f.small.Width(e.name);
     lay.legend.push_back(e);
   }
@@ -650,7 +661,8 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       if (t.mMajor == (pass == 1))
       {
         const int x = (int)std::lround(X(t.mValue));
-        if (x > box.l && x < box.r) Raster_Line(&bm, x, box.t + 1, x, box.b - 1, t.mMajor ? kGridMajor : kGridMinor, 1.0f, 0, false);
+        if (x > box.l && x < box.r)
+          Raster_Line(&bm, x, box.t + 1, x, box.b - 1, t.mMajor ? kGridMajor : kGridMinor, 1.0f, 0, false);
       }
   if (ya.mStep > 10.0)  // a faint line between the labelled ones
     for (double v = ya.mLo + ya.mStep / 2; v < ya.mHi; v += ya.mStep)
@@ -751,7 +763,8 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
 
   // Axis titles.
   const int xTitleTop = xLabelTop + lineH + 4;
-  f.axis.Draw(bm, Elide(f.axis, data.mXLabel, W - 2 * kPad), box.l, xTitleTop, box.r, xTitleTop + axisH, DT_CENTER, kText);
+  f.axis.Draw(bm, Elide(f.axis, data.mXLabel, W - 2 * kPad), box.l, xTitleTop, box.r, xTitleTop + axisH, DT_CENTER,
+              kText);
   f.axisUp.Draw(bm, Elide(f.axis, data.mYLabel, box.H()), kPad, box.t, kPad + axisH, box.b, DT_VCENTER, kText);
   f.axisUp.Draw(bm, Elide(f.axis, "% of the fundamental", box.H()), W - 1 - kPad - axisH, box.t, W - 1 - kPad, box.b,
                 DT_VCENTER, kText);
