@@ -784,8 +784,8 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       const LegendEntry& e = lay.legend[i];
       const int textX = e.sample ? x + kSampleLength + kSampleGap : x;
       if (e.sample) DrawSample(bm, e.style, x, y + lay.legendRowH / 2 - 1);
-      f.small.Draw(bm, e.name, textX, y + (lay.legendRowH - lineH) / 2 - 1, x + e.width + 1, y + lay.legendRowH, DT_LEFT,
-                   e.sample ? kText : kSoftText);
+      const int textY = y + (lay.legendRowH - lineH) / 2 - 1;
+      f.small.Draw(bm, e.name, textX, textY, x + e.width + 1, y + lay.legendRowH, DT_LEFT, e.sample ? kText : kSoftText);
       x += e.width + kEntryGap;
     }
   }

@@ -208,6 +208,7 @@ TEST(ThdPlot, AwkwardDataStillDraws)
       {"huge frequencies", true, {1e-200, 1e300}, {{-60, -70}}},
       {"huge levels", false, {-1e300, 1e300}, {{-60, -70}}},
       {"tiny ratios", true, {100, 1000}, {{-1e6, -1e6 + 0.001}}},
+      {"forty series", true, {100, 1000}, std::vector<std::vector<double>>(40, {-60, -70})},
   };
   for (const Case& c : cases)
   {
@@ -219,7 +220,8 @@ TEST(ThdPlot, AwkwardDataStillDraws)
     d.mYLabel = "dB relative to the fundamental";
     d.mX = c.x;
     const char* names[] = {"THD", "THD+N"};
-    for (size_t i = 0; i < c.ys.size(); ++i) d.mSeries.push_back({names[i % 2], c.ys[i]});
+    for (size_t i = 0; i < c.ys.size(); ++i)
+      d.mSeries.push_back({i < 2 ? names[i] : "Series " + std::to_string(i), c.ys[i]});
     auto bm = Draw(d);
     EXPECT_GT(PlotAreaInk(*bm), 20);
     // Other sizes, down to none at all, only must not fail.
