@@ -427,20 +427,47 @@ private:
   double mLeft = kOn;
 };
 
+// A small convex polygon with 4 x 4 samples per pixel (pixel (x, y) covers x +- 0.5): the
+// markers' slanted edges come out smooth without an outline that would fatten them.
 void PolygonMarker(Raster_IBitmap& bm, const double* xs, const double* ys, int n, uint32_t colour)
 {
-  int ix[4], iy[4];
-  for (int i = 0; i < n; ++i)
-  {
-    ix[i] = (int)std::lround(xs[i]);
-    iy[i] = (int)std::lround(ys[i]);
-  }
-  Raster_FillConvexPolygon(&bm, ix, iy, n, colour, 1.0f, 0);
+  double area = 0.0, x0 = xs[0], x1 = xs[0], y0 = ys[0], y1 = ys[0];
   for (int i = 0; i < n; ++i)
   {
     const int j = (i + 1) % n;
-    Raster_FLine(&bm, (float)xs[i], (float)ys[i], (float)xs[j], (float)ys[j], colour, 1.0f, 0, true);
+    area += xs[i] * ys[j] - xs[j] * ys[i];
+    x0 = std::min(x0, xs[i]);
+    x1 = std::max(x1, xs[i]);
+    y0 = std::min(y0, ys[i]);
+    y1 = std::max(y1, ys[i]);
   }
+  const double turn = area < 0.0 ? -1.0 : 1.0;
+  for (int py = (int)std::floor(y0); py <= (int)std::ceil(y1); ++py)
+    for (int px = (int)std::floor(x0); px <= (int)std::ceil(x1); ++px)
+    {
+      int inside = 0;
+      for (int sy = 0; sy < 4; ++sy)
+        for (int sx = 0; sx < 4; ++sx)
+        {
+          const double qx = px - 0.5 + (sx + 0.5) / 4.0, qy = py - 0.5 + (sy + 0.5) / 4.0;
+          bool in = true;
+          for (int i = 0; i < n && in; ++i)
+          {
+            const int j = (i + 1) % n;
+            in = turn * ((xs[j] - xs[i]) * (qy - ys[i]) - (ys[j] - ys[i]) * (qx - xs[i])) >= 0.0;
+          }
+          inside += in;
+        }
+      if (!inside) continue;
+      const uint32_t under = Raster_GetPixel(&bm, px, py);
+      uint32_t mixed = 0xFF000000;
+      for (int shift = 0; shift < 24; shift += 8)
+      {
+        const int d = (int)((under >> shift) & 0xFF), c = (int)((colour >> shift) & 0xFF);
+        mixed |= (uint32_t)((d * (16 - inside) + c * inside + 8) / 16) << shift;
+      }
+      Raster_PutPixel(&bm, px, py, mixed, 1.0f, 0);
+    }
 }
 
 void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
@@ -457,19 +484,19 @@ void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
       break;
     case EMarker::kTriangleUp:
     {
-      const double xs[3] = {x, x + 4.5, x - 4.5}, ys[3] = {y - 4.5, y + 3.5, y + 3.5};
+      const double xs[3] = {x, x + 5.0, x - 5.0}, ys[3] = {y - 5.0, y + 4.0, y + 4.0};
       PolygonMarker(bm, xs, ys, 3, colour);
       break;
     }
     case EMarker::kTriangleDown:
     {
-      const double xs[3] = {x - 4.5, x + 4.5, x}, ys[3] = {y - 3.5, y - 3.5, y + 4.5};
+      const double xs[3] = {x - 5.0, x + 5.0, x}, ys[3] = {y - 4.0, y - 4.0, y + 5.0};
       PolygonMarker(bm, xs, ys, 3, colour);
       break;
     }
     case EMarker::kDiamond:
     {
-      const double xs[4] = {x, x + 4.5, x, x - 4.5}, ys[4] = {y - 4.5, y, y + 4.5, y};
+      const double xs[4] = {x, x + 5.0, x, x - 5.0}, ys[4] = {y - 5.0, y, y + 5.0, y};
       PolygonMarker(bm, xs, ys, 4, colour);
       break;
     }
