@@ -57,7 +57,7 @@ struct SeriesStyle
 SeriesStyle StyleFor(const std::string& name, int otherIndex, bool* known)
 {
   *known = true;
-  if (name == "THD") return {0xFF1A1F2B, 2.6f, false, EMarker::kCircle};
+  if (name == "THD") return {0xFF1A1F2B, 3.0f, false, EMarker::kCircle};
   if (name == "THD+N") return {0xFF8A8A8A, 1.8f, true, EMarker::kSquare};
   if (name == "H2") return {0xFF1F6FC5, 1.6f, false, EMarker::kTriangleUp};
   if (name == "H3") return {0xFFD0312D, 1.6f, false, EMarker::kDiamond};
@@ -244,7 +244,7 @@ XAxis MakeXAxis(const ThdPlotData& data)
   }
   if (lo > hi) lo = 0.0, hi = 1.0;
   if (hi - lo < 1e-9 * std::max(1.0, std::fabs(lo))) lo -= 1.0, hi += 1.0;
-  a.mStep = Nice125((hi - lo) / 8.0, true);
+  a.mStep = Nice125((hi - lo) / 10.0, true);
   a.mLo = std::floor(lo / a.mStep + 1e-9) * a.mStep;
   a.mHi = std::ceil(hi / a.mStep - 1e-9) * a.mStep;
   if (a.mHi <= a.mLo) a.mHi = a.mLo + a.mStep;
@@ -704,9 +704,10 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   }
 
   // The series: lines clipped to the plot area, broken where a value is missing; a marker at
-  // every point inside it. Drawn last to first: the first series (THD) lies on top.
+  // every point inside it. In order: where a thinner curve coincides with the thick THD line
+  // (a device whose distortion is all H3) it runs visibly along it instead of vanishing under it.
   bool anyInk = false;
-  for (size_t si = data.mSeries.size(); si-- > 0;)
+  for (size_t si = 0; si < data.mSeries.size(); ++si)
   {
     const ThdPlotSeries& s = data.mSeries[si];
     const SeriesStyle& st = lay.legend[si].style;
