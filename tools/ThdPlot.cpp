@@ -1,8 +1,7 @@
 #include "ThdPlot.h"
 
 #include "Raster.h"
-
-#include <png.h>
+#include "Raster_PNGWrite.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -819,77 +818,6 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   }
 }
 
-namespace {
-
-struct PngWriter
-{
-  FILE* fp = nullptr;
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~PngWriter()
-  {
-    if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-    if (fp) fclose(fp);
-  }
-};
-
-void SilentPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void SilentPngWarning(png_structp, png_const_charp) {}
-
-// Writes the bitmap as an 8-bit RGB PNG (the plot is opaque).
-bool WriteRgbPng(Raster_IBitmap& bm, const std::string& path, std::string* error)
-{
-  const int w = bm.getWidth(), h = bm.getHeight();
-  std::vector<png_byte> row((size_t)w * 3);
-  PngWriter f;
-  f.fp = std::fopen(path.c_str(), "wb");
-  if (!f.fp)
-  {
-    if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  f.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentPngError, SilentPngWarning);
-  if (f.png) f.info = png_create_info_struct(f.png);
-  if (!f.png || !f.info)
-  {
-    if (error) *error = "cannot write " + path + ": out of memory";
-    return false;
-  }
-  if (setjmp(png_jmpbuf(f.png)))
-  {
-    if (error) *error = "cannot write " + path + ": the PNG encoder failed";
-    return false;
-  }
-  png_init_io(f.png, f.fp);
-  png_set_IHDR(f.png, f.info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(f.png, f.info);
-  for (int y = 0; y < h; ++y)
-  {
-    png_byte* out = row.data();
-    for (int x = 0; x < w; ++x)
-    {
-      const uint32_t p = Raster_GetPixel(&bm, x, y);
-      out[3 * x + 0] = (png_byte)((p >> 16) & 0xFF);
-      out[3 * x + 1] = (png_byte)((p >> 8) & 0xFF);
-      out[3 * x + 2] = (png_byte)(p & 0xFF);
-    }
-    png_write_row(f.png, out);
-  }
-  png_write_end(f.png, nullptr);
-  const bool flushed = std::fflush(f.fp) == 0 && !std::ferror(f.fp);
-  const int closed = std::fclose(f.fp);
-  f.fp = nullptr;
-  if (!flushed || closed != 0)
-  {
-    if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool ThdWritePlot(const ThdPlotData& data, const std::string& path, std::string* error)
 {
   if (path.empty())
@@ -904,5 +832,10 @@ bool ThdWritePlot(const ThdPlotData& data, const std::string& path, std::string*
     return false;
   }
   ThdDrawPlot(data, bm);
-  return WriteRgbPng(bm, path, error);
+  Raster_PNGWriteOptions rgb;
+  rgb.mAlpha = false;  // the plot is opaque
+  errno = 0;
+  if (Raster_WritePNG(&bm, path.c_str(), rgb)) return true;
+  if (error) *error = "cannot write " + path + ": " + (errno ? std::strerror(errno) : "the PNG encoder failed");
+  return false;
 }

@@ -6,6 +6,7 @@
 #include "Raster_Combine.h"
 #include "Raster_Fill.h"
 #include "Raster_PNG.h"
+#include "Raster_PNGWrite.h"
 #include "Raster_Rect.h"
 #include "Raster_Font.h"
 #include "Raster_Vector.h"

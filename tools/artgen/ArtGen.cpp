@@ -1,12 +1,10 @@
 #include "ArtGen.h"
 
-#include <png.h>
+#include "Raster.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#include "Raster.h"
 
 namespace {
 
@@ -418,40 +416,6 @@ std::unique_ptr<Raster_MemBitmap> DrawCalBadge(bool* ok)
   return bm;
 }
 
-void WriteToVector(png_structp png, png_bytep data, size_t n)
-{
-  auto* out = (std::vector<uint8_t>*)png_get_io_ptr(png);
-  out->insert(out->end(), data, data + n);
-}
-
-void NoFlush(png_structp) {}
-
-// libpng's error path jumps back here; no object with a destructor lives in this frame.
-bool WritePNG(std::vector<uint8_t>* out, int w, int h, png_bytep* rows)
-{
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!info)
-  {
-    png_destroy_write_struct(&png, nullptr);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png)))
-  {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_set_write_fn(png, out, WriteToVector, NoFlush);
-  png_set_compression_level(png, 9);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_write_image(png, rows);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
 }  // namespace
 
 const std::vector<ArtImage>& ArtGen_Images()
@@ -485,23 +449,10 @@ std::unique_ptr<Raster_MemBitmap> ArtGen_Draw(int id)
 
 std::vector<uint8_t> ArtGen_EncodePNG(Raster_IBitmap* bmp)
 {
+  // The strongest compression: the files are committed and built into every module.
+  Raster_PNGWriteOptions options;
+  options.mCompression = 9;
   std::vector<uint8_t> out;
-  if (!bmp || !bmp->getBits() || bmp->getWidth() <= 0 || bmp->getHeight() <= 0) return out;
-  const int w = bmp->getWidth(), h = bmp->getHeight();
-  std::vector<uint8_t> rgba((size_t)w * h * 4);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-    {
-      const uint32_t px = bmp->getBits()[(size_t)y * bmp->getRowSpan() + x];
-      uint8_t* o = &rgba[((size_t)y * w + x) * 4];
-      o[0] = (uint8_t)(px >> 16);
-      o[1] = (uint8_t)(px >> 8);
-      o[2] = (uint8_t)px;
-      o[3] = (uint8_t)(px >> 24);
-    }
-  std::vector<png_bytep> rows(h);
-  for (int y = 0; y < h; ++y) rows[y] = &rgba[(size_t)y * w * 4];
-
-  if (!WritePNG(&out, w, h, rows.data())) out.clear();
+  Raster_EncodePNG(bmp, &out, options);
   return out;
 }

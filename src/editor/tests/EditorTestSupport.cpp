@@ -4,7 +4,7 @@
 #include "Raster_Fill.h"
 #include "Util_ByteOrder.h"
 
-#include <png.h>
+#include "Raster_PNGWrite.h"
 
 #include <mutex>
 
@@ -47,46 +47,10 @@ Raster_IBitmap* MakeFramesBitmap(int w, int h, int n, bool horizontal)
   return bm;
 }
 
-namespace
-{
-void WriteToVector(png_structp png, png_bytep data, png_size_t len)
-{
-  auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + len);
-}
-void NoFlush(png_structp) {}
-}  // namespace
-
 std::vector<unsigned char> EncodePNG(Raster_IBitmap* bitmap)
 {
   std::vector<unsigned char> out;
-  const int w = bitmap->getWidth(), h = bitmap->getHeight();
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  std::vector<png_byte> row((size_t)w * 4);
-  if (setjmp(png_jmpbuf(png)))
-  {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, WriteToVector, NoFlush);
-  png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y)
-  {
-    for (int x = 0; x < w; ++x)
-    {
-      const uint32_t p = Raster_GetPixel(bitmap, x, y);
-      row[4 * x] = (png_byte)(p >> 16);
-      row[4 * x + 1] = (png_byte)(p >> 8);
-      row[4 * x + 2] = (png_byte)p;
-      row[4 * x + 3] = (png_byte)(p >> 24);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
+  Raster_EncodePNG(bitmap, &out);
   return out;
 }
 

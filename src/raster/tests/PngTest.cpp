@@ -1,8 +1,10 @@
 // PNG decoding: every colour type and bit depth lands as 0xAARRGGBB words with straight alpha,
-// bad input gives null without touching the caller's bitmap, and the loader record checks names.
+// bad input gives null without touching the caller's bitmap, and the loader record checks names;
+// encoding writes what decoding reads back, and every failure to write is reported.
 #include "PngFixture.h"
 #include "Raster_Bitmap.h"
 #include "Raster_PNG.h"
+#include "Raster_PNGWrite.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -469,4 +471,73 @@ TEST(PngLoader, RecordLoadsThroughTheChain)
   ExpectImage(f, unchecked.get());
   remove(upper.c_str());
   remove(other.c_str());
+}
+
+// ---- encoding ---------------------------------------------------------------------------------
+
+namespace
+{
+// A small picture with every byte of the words in play: alpha, and distinct colour channels.
+std::unique_ptr<Raster_MemBitmap> Gradient(int w, int h)
+{
+  auto bm = std::make_unique<Raster_MemBitmap>(w, h, 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      bm->getBits()[(size_t)y * bm->getRowSpan() + x] =
+        (uint32_t)(255 - 9 * y) << 24 | (uint32_t)(x * 13) << 16 | (uint32_t)(y * 17) << 8 | (uint32_t)(x + y);
+  return bm;
+}
+}  // namespace
+
+TEST(PngEncode, RoundTripsEveryByteAndDropsAlphaOnlyWhenAsked)
+{
+  auto src = Gradient(13, 7);
+  std::vector<unsigned char> rgba, rgb;
+  ASSERT_TRUE(Raster_EncodePNG(src.get(), &rgba));
+  Raster_PNGWriteOptions opaque;
+  opaque.mAlpha = false;
+  opaque.mCompression = 9;
+  ASSERT_TRUE(Raster_EncodePNG(src.get(), &rgb, opaque));
+  auto a = Load(rgba), b = Load(rgb);
+  ASSERT_TRUE(a && b);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 13; ++x)
+    {
+      const uint32_t p = PixelAt(src.get(), x, y);
+      EXPECT_EQ(PixelAt(a.get(), x, y), p) << x << "," << y;
+      EXPECT_EQ(PixelAt(b.get(), x, y), p | 0xFF000000u) << x << "," << y;
+    }
+
+  // A bottom-up bitmap is written top row first, as it looks.
+  FlippedBitmap flipped(13, 7);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 13; ++x) flipped.getBits()[(size_t)(6 - y) * flipped.getRowSpan() + x] = PixelAt(src.get(), x, y);
+  std::vector<unsigned char> fromFlipped;
+  ASSERT_TRUE(Raster_EncodePNG(&flipped, &fromFlipped));
+  EXPECT_EQ(fromFlipped, rgba);
+}
+
+TEST(PngEncode, FailuresSayFalseAndLeaveNothingBehind)
+{
+  auto src = Gradient(4, 4);
+  Raster_MemBitmap empty(0, 0, 4);
+  std::vector<unsigned char> out = {1, 2, 3};
+  EXPECT_FALSE(Raster_EncodePNG(&empty, &out));
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(Raster_EncodePNG(nullptr, &out));
+  EXPECT_FALSE(Raster_EncodePNG(src.get(), nullptr));
+
+  EXPECT_FALSE(Raster_WritePNG(src.get(), nullptr));
+  EXPECT_FALSE(Raster_WritePNG(&empty, TempPath("empty.png").c_str()));
+  EXPECT_FALSE(Raster_WritePNG(src.get(), "/nonexistent-dir/x.png"));
+#ifdef __linux__
+  // The device takes no bytes: the write, the flush or the close must report it.
+  EXPECT_FALSE(Raster_WritePNG(src.get(), "/dev/full"));
+#endif
+  const std::string path = TempPath("written.png");
+  ASSERT_TRUE(Raster_WritePNG(src.get(), path.c_str()));
+  std::unique_ptr<Raster_IBitmap> back(Raster_LoadPNG(path.c_str()));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(PixelAt(back.get(), 3, 2), PixelAt(src.get(), 3, 2));
+  std::remove(path.c_str());
 }

@@ -7,8 +7,7 @@
 #include "Raster_Bitmap.h"
 #include "Raster_Blit.h"
 #include "Raster_Fill.h"
-
-#include <png.h>
+#include "Raster_PNGWrite.h"
 
 #include <cstdio>
 #include <cstring>
@@ -79,58 +78,7 @@ Raster_IBitmap* IGraphicsHeadless::GetScreen()
   return mScreen;
 }
 
-namespace
-{
-struct PngFile
-{
-  FILE* fp = nullptr;
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~PngFile()
-  {
-    if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-    if (fp) fclose(fp);
-  }
-};
-}  // namespace
-
-bool IGraphicsHeadless::WriteScreenPNG(const char* path)
-{
-  Raster_IBitmap* screen = GetScreen();
-  const int w = screen->getWidth(), h = screen->getHeight();
-  if (!path || w <= 0 || h <= 0 || !screen->getBits()) return false;
-  // One RGBA row at a time, converted from the raster library's BGRA words.
-  Util_TypedBuf<png_byte> row;
-  if (!row.Resize(w * 4)) return false;
-
-  PngFile f;
-  f.fp = fopen(path, "wb");
-  if (!f.fp) return false;
-  f.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!f.png) return false;
-  f.info = png_create_info_struct(f.png);
-  if (!f.info) return false;
-  if (setjmp(png_jmpbuf(f.png))) return false;
-  png_init_io(f.png, f.fp);
-  png_set_IHDR(f.png, f.info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(f.png, f.info);
-  for (int y = 0; y < h; ++y)
-  {
-    png_byte* out = row.Get();
-    for (int x = 0; x < w; ++x)
-    {
-      const uint32_t p = Raster_GetPixel(screen, x, y);
-      out[4 * x + 0] = (png_byte)((p >> 16) & 0xFF);
-      out[4 * x + 1] = (png_byte)((p >> 8) & 0xFF);
-      out[4 * x + 2] = (png_byte)(p & 0xFF);
-      out[4 * x + 3] = (png_byte)(p >> 24);
-    }
-    png_write_row(f.png, out);
-  }
-  png_write_end(f.png, nullptr);
-  return fflush(f.fp) == 0 && !ferror(f.fp);
-}
+bool IGraphicsHeadless::WriteScreenPNG(const char* path) { return Raster_WritePNG(GetScreen(), path); }
 
 // ---- input ----------------------------------------------------------------------------------------
 

@@ -5,13 +5,14 @@
 
 #include "Raster_Bitmap.h"
 #include "Raster_PNG.h"
+#include "Raster_PNGWrite.h"
 #include "Raster_SnapshotCompare.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 using namespace vst3host;
@@ -36,37 +37,12 @@ std::string GoldenPath(const char* name)
   return SourceDir() + "\\tools\\vst3host\\tests\\golden\\win\\" + name + ".png";
 }
 
-bool WritePNG(const std::string& path, const std::vector<unsigned int>& pixels, int w, int h)
+// The window's pictures are opaque: RGB files.
+bool WritePNG(const std::string& path, Raster_IBitmap* bitmap)
 {
-  FILE* fp = std::fopen(path.c_str(), "wb");
-  if (!fp) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok && setjmp(png_jmpbuf(png))) ok = false;
-  else if (ok)
-  {
-    png_init_io(png, fp);
-    png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row((size_t)w * 3);
-    for (int y = 0; y < h; ++y)
-    {
-      for (int x = 0; x < w; ++x)
-      {
-        const unsigned int p = pixels[(size_t)y * w + x];
-        row[3 * x] = (png_byte)(p >> 16);
-        row[3 * x + 1] = (png_byte)(p >> 8);
-        row[3 * x + 2] = (png_byte)p;
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-  }
-  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-  std::fclose(fp);
-  return ok;
+  Raster_PNGWriteOptions rgb;
+  rgb.mAlpha = false;
+  return Raster_WritePNG(bitmap, path.c_str(), rgb);
 }
 
 class Vst3WinViewTest : public ::testing::Test
@@ -97,20 +73,20 @@ protected:
     std::vector<unsigned int> pixels;
     int w = 0, h = 0;
     ASSERT_TRUE(mHost.Grab(&pixels, &w, &h));
+    Raster_MemBitmap actual(w, h, 4);
+    for (int y = 0; y < h; ++y)
+      std::memcpy(actual.getBits() + (size_t)y * actual.getRowSpan(), pixels.data() + (size_t)y * w, sizeof(unsigned int) * w);
     const std::string golden = GoldenPath(name);
     if (std::getenv("VX_RECORD_GOLDENS"))
     {
-      EXPECT_TRUE(WritePNG(golden, pixels, w, h)) << golden;
+      EXPECT_TRUE(WritePNG(golden, &actual)) << golden;
       return;
     }
     std::unique_ptr<Raster_IBitmap> expected(Raster_LoadPNG(golden.c_str()));
     ASSERT_TRUE(expected) << "no golden " << golden << " (record with VX_RECORD_GOLDENS=1)";
-    Raster_MemBitmap actual(w, h, 4);
-    for (int y = 0; y < h; ++y)
-      std::memcpy(actual.getBits() + (size_t)y * actual.getRowSpan(), pixels.data() + (size_t)y * w, sizeof(unsigned int) * w);
     const Raster_SnapshotReport report = Raster_CompareSnapshot(&actual, expected.get());
     EXPECT_TRUE(report.match) << name << ": " << report.reason;
-    if (!report.match) WritePNG(name + std::string(".actual.png"), pixels, w, h);
+    if (!report.match) WritePNG(name + std::string(".actual.png"), &actual);
   }
 
   WinHost mHost;
