@@ -173,7 +173,7 @@ std::string LinearLabel(double v, double step)
 std::string PercentLabel(int exponent)  // percent = 10^exponent
 {
   if (exponent >= 0 && exponent <= 6) return Format("%.0f %%", std::pow(10.0, exponent));
-  if (exponent < 0 && exponent >= -5)
+  if (exponent < 0 && exponent >= -7)  // down to -180 dB, where measurements end
   {
     char format[16];
     std::snprintf(format, sizeof format, "%%.%df %%%%", -exponent);
