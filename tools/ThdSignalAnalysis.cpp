@@ -168,7 +168,7 @@ void ThdDominantFrequency(const std::vector<float>& x, double sampleRate, double
 // ---- pass 2 -------------------------------------------------------------------------------------
 
 ThdToneTracker::ThdToneTracker(double sampleRate, double peak, double hz, double estimateHz)
-  : mRate(sampleRate), mHz(hz), mThreshold(0.1 * peak), mSecondLen(SecondLength(sampleRate))
+  : mRate(sampleRate), mHz(hz), mThreshold(kStartShare * peak), mSecondLen(SecondLength(sampleRate))
 {
   const double step = 2.0 * kPi * hz / sampleRate;
   mStepC = std::cos(step);
