@@ -136,7 +136,8 @@ long long FindOnset(const Envelope& env, long long from, long long to, double th
   {
     if (!(env.mRms[(size_t)b] > thr)) continue;
     const long long end = std::min(n, b + kSustainBlocks);
-    if (end - b < kMinSustainBlocks && end < n) continue;
+    // Too little left to be a step's tone.
+    if (end - b < kMinSustainBlocks) break;
     long long above = 0;
     for (long long k = b; k < end; ++k) above += env.mRms[(size_t)k] > thr;
     if ((double)above >= kSustainShare * (double)(end - b)) return b;
@@ -262,7 +263,7 @@ int ThdWriteSteppedTone(const ThdOptions& options, const std::vector<ThdSweepSte
   if (!writer.Open(options.mToneFile, 2, rate, error)) return 1;
   const long long lead = std::llround(kThdSteppedLeadSeconds * rate), gap = std::llround(kThdSteppedGapSeconds * rate);
   long long at = 0;
-  std::string ignored;
+  std::string closeError;
   if (!WriteSilence(writer, lead))
   {
     writer.Close(error);
@@ -280,9 +281,11 @@ int ThdWriteSteppedTone(const ThdOptions& options, const std::vector<ThdSweepSte
     point.mStatus = ThdRunMeasurement(o, point.mResult, nullptr, &point.mError, &writer);
     if (point.mStatus != 0)
     {
-      if (!writer.Close(&ignored)) point.mError = ignored;
+      // A failed write says why once the file is closed.
+      if (!writer.Close(&closeError) && point.mStatus == 1) point.mError = closeError;
       *error = StepName(i, steps[i]) + ": " + point.mError;
-      return 1;
+      // A calibration the run refuses is the user's to mend (2), as for a single run.
+      return point.mStatus == 2 ? 2 : 1;
     }
     at += point.mResult.mToneFrames;
     result.mPoints.push_back(std::move(point));
@@ -365,7 +368,7 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
       o.mCaptureTo = spans[i].mTo;
       std::string why;
       p.mStatus = ThdRunMeasurement(o, p.mResult, nullptr, &why);
-      if (p.mStatus == 1) p.mError = StepName(i, steps[i]) + ": " + why;
+      if (p.mStatus != 0 && p.mStatus != 3) p.mError = StepName(i, steps[i]) + ": " + why;
       p.mStepStart = spans[i].mFrom + (p.mResult.mCapture.mTrack.found ? p.mResult.mCapture.mStartFrame : 0);
       if (progress)
       {
@@ -381,6 +384,13 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   for (std::thread& t : threads) t.join();
   if (progress) progress->End();
 
+  // A calibration the runs refuse spoils every step alike: the user's to mend (2).
+  for (const ThdSweepPoint& p : result.mPoints)
+    if (p.mStatus == 2)
+    {
+      *error = p.mError;
+      return 2;
+    }
   for (const ThdSweepPoint& p : result.mPoints)
     if (p.mStatus != 0) return 3;
   return 0;

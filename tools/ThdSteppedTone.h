@@ -15,13 +15,14 @@ inline constexpr double kThdSteppedLeadSeconds = 0.5;
 inline constexpr double kThdSteppedGapSeconds = 1.0;
 
 // Writes the stepped sequence of the sweep to options.mToneFile; fills the points' steps
-// and where each step starts in the file. Returns 0, or 1 with a one-line reason in error.
+// and where each step starts in the file. Returns 0, or 1 with a one-line reason in error
+// (2 when the calibration is refused, as for a single run).
 int ThdWriteSteppedTone(const ThdOptions& options, const std::vector<ThdSweepStep>& steps, ThdSweepResult& result,
                         std::string* error);
 
 // Finds the steps in the capture options.mCapture and measures each; returns 0, 1 (with a
 // reason in error: the file cannot be read, or none of its steps can be found) or 3 (a check
 // failed on some step and --force was not given, or a step was not found: that point's
-// status is 1 and its mError says why).
+// status is 1 and its mError says why); 2 when the calibration is refused.
 int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSweepStep>& steps,
                              ThdSweepResult& result, ThdSweepProgress* progress, std::string* error);

@@ -249,6 +249,22 @@ TEST_F(ThdSteppedTest, WrittenSequenceIsTheMetersOwnToneStepByStep)
   EXPECT_TRUE(std::all_of(left.begin(), left.begin() + lead, [](float v) { return v == 0.0f; }));
 }
 
+// Files that cannot be written or read: status 1 with the file named.
+TEST_F(ThdSteppedTest, UnusableFilesAreRefused)
+{
+  const std::vector<ThdSweepStep> steps = {{1000, -10.0}};
+  ThdOptions o = Options();
+  o.mToneFile = mFolder + "/no/such/folder/steps.wav";
+  ThdSweepResult result;
+  std::string error;
+  EXPECT_EQ(ThdWriteSteppedTone(o, steps, result, &error), 1);
+  EXPECT_NE(error.find("cannot write '" + o.mToneFile + "'"), std::string::npos) << error;
+  o.mCapture = mFolder + "/missing.wav";
+  error.clear();
+  EXPECT_EQ(ThdAnalyseSteppedCapture(o, steps, result, nullptr, &error), 1);
+  EXPECT_NE(error.find("cannot read '" + o.mCapture + "'"), std::string::npos) << error;
+}
+
 // THE test of the hardware path: a frequency sweep through a polynomial device with gain,
 // latency, leading silence and noise, recorded through a 44.1 kHz round trip, reads every
 // point as the simulated sweep does; every step is found where the chain put it.
