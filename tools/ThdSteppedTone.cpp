@@ -27,6 +27,12 @@ constexpr int kSustainBlocks = 50;
 constexpr double kSustainShare = 0.8;
 constexpr int kMinSustainBlocks = 5;
 constexpr int kDropBlocks = 30;
+// Quieter than this, a block is digital silence, not the recording's noise.
+constexpr double kDigitalSilenceDbfs = -140.0;
+// A step's edges: where its envelope crosses this share of its level.
+constexpr double kStepEdgeShare = 0.1;
+// Its level is taken from its first second, well clear of the edges.
+constexpr double kLevelFromSeconds = 0.2, kLevelToSeconds = 1.2;
 
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* fmt, ...)
@@ -110,21 +116,48 @@ bool ReadEnvelope(const ThdOptions& o, Envelope* env, std::string* error)
 }
 
 // The threshold a step's tone must cross: kAboveFloorDb over the quietest 100 ms, and never
-// below what counts as silence.
+// below what counts as silence. Digital silence (a recorder padding its start with zeros) is
+// no floor: the chain's own noise in the gaps may lie far above it.
 double Threshold(const Envelope& env)
 {
+  const double dead = std::pow(10.0, kDigitalSilenceDbfs / 20.0) / std::sqrt(2.0);
   const long long n = env.Blocks(), len = std::min<long long>(n, kFloorBlocks);
   double floor = std::numeric_limits<double>::infinity(), sum = 0.0;
+  long long deadBlocks = 0;
   for (long long b = 0; b < n; ++b)
   {
-    sum += (double)env.mRms[(size_t)b] * env.mRms[(size_t)b];
-    if (b >= len) sum -= (double)env.mRms[(size_t)(b - len)] * env.mRms[(size_t)(b - len)];
-    if (b >= len - 1) floor = std::min(floor, std::sqrt(std::max(0.0, sum) / (double)len));
+    const double v = env.mRms[(size_t)b];
+    sum += v * v;
+    deadBlocks += v < dead;
+    if (b >= len)
+    {
+      const double old = env.mRms[(size_t)(b - len)];
+      sum -= old * old;
+      deadBlocks -= old < dead;
+    }
+    if (b >= len - 1 && deadBlocks == 0) floor = std::min(floor, std::sqrt(std::max(0.0, sum) / (double)len));
   }
   if (!std::isfinite(floor)) floor = 0.0;
   const double silence = std::pow(10.0, kSilenceDbfs / 20.0) / std::sqrt(2.0);
   return std::max(floor * std::pow(10.0, kAboveFloorDb / 20.0), silence);
 }
+
+// The level of a stretch of the envelope: its median block (a click or a dropout does not
+// move it).
+double LevelOf(const Envelope& env, long long from, long long to)
+{
+  from = std::max(0LL, from);
+  to = std::min(env.Blocks(), to);
+  if (to <= from) return 0.0;
+  std::vector<float> v(env.mRms.begin() + from, env.mRms.begin() + to);
+  std::nth_element(v.begin(), v.begin() + (long long)v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// A step starts and ends where its own envelope crosses a tenth of its level (as the capture
+// checks find a tone's start), or the recording's threshold if that is higher: a loud step's
+// edges then stand clear of noise in the gaps that lies above the quietest 100 ms.
+double StepThreshold(double level, double thr) { return std::max(thr, kStepEdgeShare * level); }
 
 // The first block in [from, to) where the envelope rises above thr and mostly stays; -1.
 long long FindOnset(const Envelope& env, long long from, long long to, double thr)
@@ -194,6 +227,7 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
     StepSpan& s = spans[i];
     long long onset = -1, end = -1;
     bool ended = false;
+    const long long levelFrom = blocks(kLevelFromSeconds), levelTo = blocks(kLevelToSeconds);
     if (i == 0)
     {
       // The first run that lasts about a step, or one that the recording's start or end
@@ -202,7 +236,10 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
       {
         onset = FindOnset(env, from, n, thr);
         if (onset < 0) break;
-        end = FindEnd(env, onset, onset + stepBlocks + gapBlocks / 2, thr, &ended);
+        const double stepThr = StepThreshold(LevelOf(env, onset + levelFrom, onset + levelTo), thr);
+        const long long edge = FindOnset(env, onset, onset + levelFrom + 1, stepThr);
+        if (edge >= 0) onset = edge;
+        end = FindEnd(env, onset, onset + stepBlocks + gapBlocks / 2, stepThr, &ended);
         if (end - onset >= stepBlocks - gapBlocks / 2 || onset == 0 || end >= n) break;
         from = end;
         onset = -1;
@@ -212,17 +249,19 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
     else
     {
       const long long lo = predicted - gapBlocks * 45 / 100, hi = predicted + gapBlocks * 45 / 100;
+      // Its level: just past the latest start the search allows, the step's tone is playing.
+      const double stepThr = StepThreshold(LevelOf(env, hi + levelFrom, hi + levelTo), thr);
       if (lo >= n)
         s.mWhy = Format("the recording ends at %.2f s, before this step (expected from %.2f s on): record the whole "
                         "sequence", seconds, predicted * perBlock);
       else
       {
-        onset = FindOnset(env, lo, hi, thr);
+        onset = FindOnset(env, lo, hi, stepThr);
         if (onset < 0)
           s.mWhy = Format("no tone starts between %.2f s and %.2f s, where this step should: check that the whole "
                           "sequence was played and recorded", std::max(0LL, lo) * perBlock, std::min(n, hi) * perBlock);
         else
-          end = FindEnd(env, onset, onset + stepBlocks + gapBlocks / 2, thr, &ended);
+          end = FindEnd(env, onset, onset + stepBlocks + gapBlocks / 2, stepThr, &ended);
       }
     }
     if (onset < 0)

@@ -378,6 +378,23 @@ TEST_F(ThdSteppedTest, DamagedRecordingsLoseOnlyTheDamagedSteps)
     EXPECT_NE(got.mPoints[1].mError.find("no tone starts between"), std::string::npos) << got.mPoints[1].mError;
   }
 
+  // A noisy chain (-80 dBFS) recorded after a stretch of digital silence: the zeros are no
+  // noise floor, and every step is found where the chain put it.
+  {
+    Chain noisy = chain;
+    noisy.mDevice.mNoiseDbfs = -80.0;
+    std::vector<float> padded = Play(tone, noisy);
+    std::fill(padded.begin(), padded.begin() + kRate / 2, 0.0f);
+    ThdSweepResult got;
+    std::string error;
+    EXPECT_EQ(Analyse(padded, steps, &got, &error), 0) << error;
+    for (size_t i = 0; i < steps.size(); ++i)
+    {
+      EXPECT_EQ(got.mPoints[i].mStatus, 0) << i << ": " << got.mPoints[i].mError;
+      EXPECT_NEAR((double)got.mPoints[i].mStepStart, (double)ExpectedStart(written.mPoints[i], noisy), 4.0 + kRate / 1000) << i;
+    }
+  }
+
   // No tone at all: silence, or the chain's noise only.
   {
     ThdSweepResult got;
