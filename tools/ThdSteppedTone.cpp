@@ -116,26 +116,22 @@ bool ReadEnvelope(const ThdOptions& o, Envelope* env, std::string* error)
 }
 
 // The threshold a step's tone must cross: kAboveFloorDb over the quietest 100 ms, and never
-// below what counts as silence. Digital silence (a recorder padding its start with zeros) is
-// no floor: the chain's own noise in the gaps may lie far above it.
+// below what counts as silence. Digital silence before the first sound and after the last (a
+// recorder padding its start with zeros) is no floor: the chain's own noise in the gaps may
+// lie far above it. Within the recording it is (a chain that is digital throughout).
 double Threshold(const Envelope& env)
 {
   const double dead = std::pow(10.0, kDigitalSilenceDbfs / 20.0) / std::sqrt(2.0);
-  const long long n = env.Blocks(), len = std::min<long long>(n, kFloorBlocks);
+  long long first = 0, last = env.Blocks();
+  while (first < last && env.mRms[(size_t)first] < dead) ++first;
+  while (last > first && env.mRms[(size_t)(last - 1)] < dead) --last;
+  const long long len = std::min<long long>(last - first, kFloorBlocks);
   double floor = std::numeric_limits<double>::infinity(), sum = 0.0;
-  long long deadBlocks = 0;
-  for (long long b = 0; b < n; ++b)
+  for (long long b = first; b < last; ++b)
   {
-    const double v = env.mRms[(size_t)b];
-    sum += v * v;
-    deadBlocks += v < dead;
-    if (b >= len)
-    {
-      const double old = env.mRms[(size_t)(b - len)];
-      sum -= old * old;
-      deadBlocks -= old < dead;
-    }
-    if (b >= len - 1 && deadBlocks == 0) floor = std::min(floor, std::sqrt(std::max(0.0, sum) / (double)len));
+    sum += (double)env.mRms[(size_t)b] * env.mRms[(size_t)b];
+    if (b - first >= len) sum -= (double)env.mRms[(size_t)(b - len)] * env.mRms[(size_t)(b - len)];
+    if (b - first >= len - 1) floor = std::min(floor, std::sqrt(std::max(0.0, sum) / (double)len));
   }
   if (!std::isfinite(floor)) floor = 0.0;
   const double silence = std::pow(10.0, kSilenceDbfs / 20.0) / std::sqrt(2.0);
