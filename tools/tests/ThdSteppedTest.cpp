@@ -49,16 +49,31 @@ bool WriteMono(const std::string& path, const std::vector<float>& x, int rate)
 }
 
 // libsoxr's very-high-quality resampler, as a converter pair or a recorder on its own clock.
+// Fed in blocks as a stream is: handed a whole minute at once, the resampler's buffer grows
+// by reallocation, which under AddressSanitizer copies it every time.
 std::vector<float> Resample(const std::vector<float>& x, double from, double to)
 {
-  std::vector<float> y((size_t)std::ceil((double)x.size() * to / from) + 16);
-  size_t done = 0;
+  soxr_error_t err = nullptr;
   const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
   const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
-  const soxr_error_t err = soxr_oneshot(from, to, 1, x.data(), x.size(), nullptr, y.data(), y.size(), &done, &io, &q, nullptr);
-  if (err) return {};
-  y.resize(done);
-  return y;
+  soxr_t resampler = soxr_create(from, to, 1, &err, &io, &q, nullptr);
+  if (!resampler || err) return {};
+  std::vector<float> y;
+  y.reserve((size_t)std::ceil((double)x.size() * to / from) + 16);
+  std::vector<float> out(8192);
+  for (size_t at = 0;;)
+  {
+    const size_t n = std::min<size_t>(4096, x.size() - at);
+    size_t used = 0, made = 0;
+    // At the end, a null input asks for what the resampler still holds.
+    err = soxr_process(resampler, n ? x.data() + at : nullptr, n, &used, out.data(), out.size(), &made);
+    if (err) break;
+    at += used;
+    y.insert(y.end(), out.begin(), out.begin() + (long)made);
+    if (n == 0 && made == 0) break;
+  }
+  soxr_delete(resampler);
+  return err ? std::vector<float>() : y;
 }
 
 // What stands between the tone file and the recording.
