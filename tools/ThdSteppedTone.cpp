@@ -59,6 +59,8 @@ ThdOptions StepOptions(const ThdOptions& sweep, const ThdSweepStep& step, EThdMo
   o.mFreqText = std::to_string(step.mHz);
   o.mVolumeDb = step.mVolumeDb;
   // Pictures and a start of the user's are the single run's; in a sweep each step is found.
+  o.mCsv.clear();
+  o.mPlot.clear();
   o.mSnapshot.clear();
   o.mSnapshotDir.clear();
   o.mStartSeconds = -1.0;

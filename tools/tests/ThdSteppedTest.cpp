@@ -143,16 +143,23 @@ protected:
     return o.mToneFile;
   }
 
+  // Writes a recording to a file of its own; empty when it cannot.
+  std::string Record(const std::vector<float>& recording)
+  {
+    const std::string path = mFolder + "/take" + std::to_string(mFiles++) + ".wav";
+    return WriteMono(path, recording, kRate) ? path : std::string();
+  }
+
   // Analyses a recording; tweak changes the options first.
   int Analyse(const std::vector<float>& recording, const std::vector<ThdSweepStep>& steps, ThdSweepResult* result,
               std::string* error, std::function<void(ThdOptions&)> tweak = {})
   {
     ThdOptions o = Options();
     o.mMode = EThdMode::kAnalyse;
-    o.mCapture = mFolder + "/take" + std::to_string(mFiles++) + ".wav";
-    if (!WriteMono(o.mCapture, recording, kRate))
+    o.mCapture = Record(recording);
+    if (o.mCapture.empty())
     {
-      *error = "cannot write " + o.mCapture;
+      *error = "cannot write the recording";
       return -1;
     }
     if (tweak) tweak(o);
@@ -176,13 +183,24 @@ protected:
   // above the noise and within the round trip's passband, and the THD.
   void ExpectLikeSimulation(const ThdSweepResult& got, const ThdDeviceSettings& device)
   {
-    for (const ThdSweepPoint& p : got.mPoints)
+    std::vector<ThdResult> sims;
+    for (const ThdSweepPoint& p : got.mPoints) sims.push_back(Simulate(p.mStep, device));
+    ExpectLike(got, sims);
+  }
+
+  void ExpectLike(const ThdSweepResult& got, const std::vector<ThdResult>& sims)
+  {
+    ASSERT_EQ(got.mPoints.size(), sims.size());
+    for (size_t i = 0; i < sims.size(); ++i)
     {
+      const ThdSweepPoint& p = got.mPoints[i];
+      const ThdResult& sim = sims[i];
       const std::string name = std::to_string(p.mStep.mHz) + " Hz " + std::to_string(p.mStep.mVolumeDb) + " dB";
       ASSERT_EQ(p.mStatus, 0) << name << ": " << p.mError
                               << (p.mResult.mCapture.mFailed.empty() ? "" : p.mResult.mCapture.mFailed[0].mMessage);
       ASSERT_TRUE(p.mResult.mMeasured) << name;
-      const ThdResult sim = Simulate(p.mStep, device);
+      ASSERT_EQ(sim.mFrequency, p.mResult.mFrequency) << name;
+      ASSERT_EQ(sim.mAmplitude, p.mResult.mAmplitude) << name;
       int compared = 0;
       for (int k = 0; k < IThdMeter::kHarmonics; ++k)
       {
@@ -280,30 +298,55 @@ TEST_F(ThdSteppedTest, UnusableFilesAreRefused)
   EXPECT_NE(error.find("cannot read '" + o.mCapture + "'"), std::string::npos) << error;
 }
 
-// THE test of the hardware path: a frequency sweep through a polynomial device with gain,
-// latency, leading silence and noise, recorded through a 44.1 kHz round trip, reads every
-// point as the simulated sweep does; every step is found where the chain put it.
+// THE test of the hardware path, as thdmeasure runs it: --sweep-freq with --write-tone, the
+// file through a polynomial device with gain, latency, leading silence and noise, recorded
+// through a 44.1 kHz round trip, and --sweep-freq with --analyse reads every point as the
+// simulated sweep of the same device does; every step is found where the chain put it.
 TEST_F(ThdSteppedTest, FrequencySweepThroughAProcessedChainReadsAsSimulated)
 {
-  const std::vector<ThdSweepStep> steps = FrequencySteps();
-  ThdSweepResult written;
-  const std::string tone = Write(steps, &written);
   const Chain chain = TestChain(EThdDeviceModel::kPolynomial);
-  ThdSweepResult got;
+  ThdOptions o = Options();
+  o.mVolumeDb = -6.0;
+  o.mSweep.mKind = EThdSweep::kFrequency;
+  o.mSweep.mFrom = 50;
+  o.mSweep.mTo = 3600;
+  o.mSweep.mPoints = 6;
   std::string error;
-  ASSERT_EQ(Analyse(Play(tone, chain), steps, &got, &error), 0) << error;
-  ASSERT_EQ(got.mPoints.size(), steps.size());
+
+  ThdOptions simulate = o;
+  simulate.mDevice = chain.mDevice;
+  ThdSweepResult simulated;
+  ASSERT_EQ(ThdRunSweep(simulate, simulated, nullptr, &error), 0) << error;
+  ASSERT_EQ(simulated.mPoints.size(), 6u);
+
+  ThdOptions write = o;
+  write.mMode = EThdMode::kWriteTone;
+  write.mToneFile = mFolder + "/steps.wav";
+  ThdSweepResult written;
+  ASSERT_EQ(ThdRunSweep(write, written, nullptr, &error), 0) << error;
+  ASSERT_EQ(written.mPoints.size(), 6u);
+
+  std::vector<ThdSweepStep> steps;
+  for (const ThdSweepPoint& p : simulated.mPoints) steps.push_back(p.mStep);
+  ThdOptions analyse = o;
+  analyse.mMode = EThdMode::kAnalyse;
+  analyse.mCapture = Record(Play(write.mToneFile, chain));
+  ThdSweepResult got;
+  ASSERT_EQ(ThdRunSweep(analyse, got, nullptr, &error), 0) << error;
+  ASSERT_EQ(got.mPoints.size(), 6u);
   EXPECT_EQ(got.mJobs, 2);
+  std::vector<ThdResult> sims;
   for (size_t i = 0; i < steps.size(); ++i)
   {
-    EXPECT_EQ(got.mPoints[i].mStep.mHz, steps[i].mHz);
+    EXPECT_EQ(got.mPoints[i].mStep.mHz, written.mPoints[i].mStep.mHz);
     // Found within a period of the fundamental (the onset of a sine is its first sample above
     // a tenth of the peak).
     EXPECT_NEAR((double)got.mPoints[i].mStepStart, (double)ExpectedStart(written.mPoints[i], chain),
                 (double)kRate / steps[i].mHz + 4) << i;
     EXPECT_TRUE(got.mPoints[i].mResult.mCapture.mFailed.empty()) << i;
+    sims.push_back(simulated.mPoints[i].mResult);
   }
-  ExpectLikeSimulation(got, chain.mDevice);
+  ExpectLike(got, sims);
 }
 
 // A level sweep over 20 dB of the soft clipper through the same chain.
