@@ -405,6 +405,8 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
       o.mCaptureTo = spans[i].mTo;
       std::string why;
       p.mStatus = ThdRunMeasurement(o, p.mResult, nullptr, &why);
+      // A step whose checks failed says so by its status even when --force measured it.
+      if (p.mStatus == 0 && p.mResult.mChecksFailed) p.mStatus = 3;
       if (p.mStatus != 0 && p.mStatus != 3) p.mError = StepName(i, steps[i]) + ": " + why;
       p.mStepStart = spans[i].mFrom + (p.mResult.mCapture.mTrack.found ? p.mResult.mCapture.mStartFrame : 0);
       if (progress)
@@ -428,7 +430,8 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
       *error = p.mError;
       return 2;
     }
+  // Every step measured (failed checks forced) or the sweep is incomplete.
   for (const ThdSweepPoint& p : result.mPoints)
-    if (p.mStatus != 0) return 3;
+    if (!p.mResult.mMeasured) return 3;
   return 0;
 }

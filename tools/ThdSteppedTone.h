@@ -23,6 +23,7 @@ int ThdWriteSteppedTone(const ThdOptions& options, const std::vector<ThdSweepSte
 // Finds the steps in the capture options.mCapture and measures each; returns 0, 1 (with a
 // reason in error: the file cannot be read, or none of its steps can be found) or 3 (a check
 // failed on some step and --force was not given, or a step was not found: that point's
-// status is 1 and its mError says why); 2 when the calibration is refused.
+// status is 1 and its mError says why); 2 when the calibration is refused. A point whose
+// checks failed has status 3, and with --force its figures as well.
 int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSweepStep>& steps,
                              ThdSweepResult& result, ThdSweepProgress* progress, std::string* error);

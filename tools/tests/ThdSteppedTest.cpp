@@ -398,8 +398,10 @@ TEST_F(ThdSteppedTest, DamagedRecordingsLoseOnlyTheDamagedSteps)
     // --force measures it and keeps the verdict.
     ThdSweepResult forced;
     EXPECT_EQ(Analyse(hot, steps, &forced, &error, [](ThdOptions& o) { o.mForce = true; }), 0) << error;
+    EXPECT_EQ(forced.mPoints[2].mStatus, 3);
     EXPECT_TRUE(forced.mPoints[2].mResult.mMeasured);
     EXPECT_TRUE(forced.mPoints[2].mResult.mChecksFailed);
+    EXPECT_EQ(forced.mPoints[1].mStatus, 0);
     EXPECT_FALSE(forced.mPoints[1].mResult.mChecksFailed);
   }
 
