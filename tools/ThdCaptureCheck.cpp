@@ -145,7 +145,8 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   else if (!silent && have < need - slack)
     r->mFailed.push_back({"too-short", Format("the capture holds %.2f s of tone from %.3f s on, but %d s of averaging needs "
                                               "%.0f s (one settling second first): record the whole tone%s",
-                                              have > 0 ? have / rate : 0.0, r->mStartFrame / rate, s.mSeconds, needSeconds,
+                                              have > 0 ? have / rate : 0.0, (r->mStartFrame + s.mFrameOffset) / rate,
+                                              s.mSeconds, needSeconds,
                                               s.mSeconds > 12 ? ", or choose a shorter --denoising" : "")});
   return true;
 }

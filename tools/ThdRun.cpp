@@ -150,6 +150,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     ex.mSeconds = K;
     ex.mStartSeconds = o.mStartSeconds;
     ex.mDriftCorrect = o.mDriftCorrect;
+    ex.mFrameOffset = o.mCaptureFrom;
     if (!ThdExamineCapture(*file, ex, &r.mCapture, error)) return 1;
     for (const std::string& w : r.mCapture.mWarnings) r.mWarnings.push_back(w);
     if (!r.mCapture.mFailed.empty())

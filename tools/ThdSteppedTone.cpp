@@ -408,7 +408,15 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
       // A step whose checks failed says so by its status even when --force measured it.
       if (p.mStatus == 0 && p.mResult.mChecksFailed) p.mStatus = 3;
       if (p.mStatus != 0 && p.mStatus != 3) p.mError = StepName(i, steps[i]) + ": " + why;
-      p.mStepStart = spans[i].mFrom + (p.mResult.mCapture.mTrack.found ? p.mResult.mCapture.mStartFrame : 0);
+      // The step's report gives places in the whole recording, as its messages do.
+      ThdCaptureReport& c = p.mResult.mCapture;
+      c.mStartFrame += spans[i].mFrom;
+      if (c.mTrack.found)
+      {
+        c.mTrack.start += spans[i].mFrom;
+        c.mTrack.end += spans[i].mFrom;
+      }
+      p.mStepStart = c.mStartFrame;
       if (progress)
       {
         std::lock_guard<std::mutex> guard(lock);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
@@ -415,6 +416,12 @@ TEST_F(ThdSteppedTest, DamagedRecordingsLoseOnlyTheDamagedSteps)
     EXPECT_EQ(got.mPoints[3].mStatus, 3);
     ASSERT_EQ(got.mPoints[3].mResult.mCapture.mFailed.size(), 1u);
     EXPECT_EQ(got.mPoints[3].mResult.mCapture.mFailed[0].mId, "too-short");
+    // Told in the recording's own time.
+    char from[32];
+    std::snprintf(from, sizeof from, "from %.3f s on", got.mPoints[3].mStepStart / (double)kRate);
+    EXPECT_NE(got.mPoints[3].mResult.mCapture.mFailed[0].mMessage.find(from), std::string::npos)
+      << got.mPoints[3].mResult.mCapture.mFailed[0].mMessage;
+    EXPECT_NEAR((double)got.mPoints[3].mStepStart, (double)ExpectedStart(written.mPoints[3], chain), kRate / 1000 + 4.0);
     EXPECT_EQ(got.mPoints[4].mStatus, 1);
     EXPECT_FALSE(got.mPoints[4].mResult.mMeasured);
     EXPECT_EQ(got.mPoints[4].mStepStart, -1);
