@@ -370,12 +370,12 @@ void ThdNoiseAnalyser::Add(const float* x, int n)
 // The filter cascade over a chunk, its states in registers: the sections run one sample
 // behind another, so their multiply-add chains overlap.
 template <int N>
-void ThdNoiseAnalyser::Filter(int n)
+void ThdNoiseAnalyser::Filter(int first, int n)
 {
   double b0[N], b1[N], b2[N], a1[N], a2[N], z1[N], z2[N];
   for (int k = 0; k < N; ++k)
   {
-    const Biquad& q = mFilters[(size_t)k];
+    const Biquad& q = mFilters[(size_t)(first + k)];
     b0[k] = q.b0; b1[k] = q.b1; b2[k] = q.b2; a1[k] = q.a1; a2[k] = q.a2; z1[k] = q.z1; z2[k] = q.z2;
   }
   for (int i = 0; i < n; ++i)
@@ -396,15 +396,24 @@ void ThdNoiseAnalyser::Filter(int n)
   }
   for (int k = 0; k < N; ++k)
   {
-    mFilters[(size_t)k].z1 = z1[k];
-    mFilters[(size_t)k].z2 = z2[k];
+    mFilters[(size_t)(first + k)].z1 = z1[k];
+    mFilters[(size_t)(first + k)].z2 = z2[k];
   }
 }
 
 void ThdNoiseAnalyser::Chunk(int n)
 {
-  if (mFilters.size() == 6) Filter<6>(n);
-  else Filter<2>(n);
+  // Three sections at a time keep every state and the working values in registers; the
+  // chunk passes twice, each sample through the same operations in the same order.
+  if (mFilters.size() == 6)
+  {
+    Filter<3>(0, n);
+    Filter<3>(3, n);
+  }
+  else
+  {
+    Filter<2>(0, n);
+  }
   const long long pos = mPos;
   mPos += n;
   int i = pos < mFrom ? (int)std::min<long long>(n, mFrom - pos) : 0;
