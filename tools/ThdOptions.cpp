@@ -136,7 +136,7 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
 
   const char* W = "Sweeps";
   std::string sweepFreq, sweepLevel;
-  long long jobs = 0;
+  std::string jobs;
   app.add_option("--sweep-freq", sweepFreq, "measure at POINTS log-spaced whole frequencies from FROM to TO Hz (20..20000)")
     ->type_name("FROM:TO:POINTS")->group(W);
   app.add_option("--sweep-level", sweepLevel, "measure at tone levels FROM, FROM+STEP, ... up to TO dB (-20..0; "
@@ -327,8 +327,10 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   if (given("--plot") && o.mPlot.empty()) return Error("--plot needs a file name");
   if (given("--jobs"))
   {
-    if (jobs < 1 || jobs > 1024) return Error("--jobs wants 1..1024, not '" + std::to_string(jobs) + "'");
-    o.mJobs = (int)jobs;
+    char* end = nullptr;
+    const long long n = std::strtoll(jobs.c_str(), &end, 10);
+    if (jobs.empty() || *end || n < 1 || n > 1024) return Error("--jobs wants 1..1024 threads, not '" + jobs + "'");
+    o.mJobs = (int)n;
   }
   else if (sweep)
   {

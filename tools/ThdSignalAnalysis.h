@@ -127,7 +127,7 @@ private:
   };
   static constexpr int kChunk = 4096;
   void Chunk(int n);
-  template <int N> void Filter(int n);
+  template <int N> void Filter(int first, int n);
   void EndSecond();
 
   double mRate, mHz, mBandHigh;

@@ -190,11 +190,11 @@ std::string ThdSweepCsv(const ThdSweepResult& r)
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
-    s += std::to_string(p.mStep.mHz) + "," + Exact(p.mStep.mVolumeDb);
-    for (double d : v.mDbfs) s += "," + Exact(d);
-    for (double d : {v.mThdPercent, v.mThdDb, v.mThdNPercent, v.mThdNDb, v.mDriftPpm}) s += "," + Exact(d);
-    for (double d : v.mPhaseDeg) s += "," + Exact(d);
-    s += "," + std::to_string(p.mStatus) + "\n";
+    s.append(std::to_string(p.mStep.mHz)).append(1, ',').append(Exact(p.mStep.mVolumeDb));
+    for (double d : v.mDbfs) s.append(1, ',').append(Exact(d));
+    for (double d : {v.mThdPercent, v.mThdDb, v.mThdNPercent, v.mThdNDb, v.mDriftPpm}) s.append(1, ',').append(Exact(d));
+    for (double d : v.mPhaseDeg) s.append(1, ',').append(Exact(d));
+    s.append(1, ',').append(std::to_string(p.mStatus)).append(1, '\n');
   }
   return s;
 }
