@@ -30,7 +30,9 @@ const char* const kFooter =
   "half the sample rate, if lower), over the averaging window.\n"
   "\n"
   "Exit status: 0 measured (or tone written), 1 the measurement could not run or a file could\n"
-  "not be read or written, 2 bad options, 3 a check on the capture failed.";
+  "not be read or written, 2 bad options, 3 a check on the capture failed. In a sweep every\n"
+  "point is reported; the status is 1 when a point could not be measured, 3 when a check failed\n"
+  "on a step of the recording.";
 
 std::string ModelList()
 {
