@@ -21,6 +21,8 @@ struct ThdExamineSettings
   int mSeconds = 12;           // its averaging window (the run is one settling second more)
   double mStartSeconds = -1.0; // where the run starts; negative: at the tone's start
   bool mDriftCorrect = false;  // the capture will be resampled by the measured clock offset
+  long long mFrameOffset = 0;  // a window of a longer recording: where it starts there, so
+                               // that messages give times in the whole recording
 };
 
 struct ThdCaptureReport

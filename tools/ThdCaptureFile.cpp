@@ -32,6 +32,9 @@ bool ThdCaptureFile::Open(const std::string& path, int channel, std::string* err
   mChannels = info.channels;
   mRate = info.samplerate;
   mFrames = info.frames;
+  mFrom = 0;
+  mTo = mFrames;
+  mFilePos = 0;
   mChannel = channel < mChannels ? channel : 0;
   mInterleaved.resize((size_t)kReadBlock * (size_t)mChannels);
   // Integer files read as -1..1 (full scale), float files as they are stored.
@@ -39,10 +42,26 @@ bool ThdCaptureFile::Open(const std::string& path, int channel, std::string* err
   return true;
 }
 
+bool ThdCaptureFile::SetWindow(long long from, long long to, std::string* error)
+{
+  if (to < 0 || to > mFrames) to = mFrames;
+  if (!mFile || from < 0 || from >= to)
+  {
+    *error = "the part of the capture from frame " + std::to_string(from) + " to " + std::to_string(to) +
+             " holds no audio (the capture has " + std::to_string(mFrames) + " frames)";
+    return false;
+  }
+  mFrom = from;
+  mTo = to;
+  return Seek(0);
+}
+
 bool ThdCaptureFile::Seek(long long frame)
 {
   mBufPos = mBufLen = 0;
-  return mFile && sf_seek(mFile, frame, SEEK_SET) == frame;
+  if (!mFile || frame < 0 || frame > mTo - mFrom) return false;
+  mFilePos = mFrom + frame;
+  return sf_seek(mFile, mFilePos, SEEK_SET) == mFilePos;
 }
 
 int ThdCaptureFile::Read(float* out, int n)
@@ -54,8 +73,12 @@ int ThdCaptureFile::Read(float* out, int n)
     // Whole blocks from the file, however small the reads: the host loop asks per block.
     if (mBufPos == mBufLen)
     {
-      const sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), kReadBlock);
+      // Never past the window's end.
+      const long long left = mTo - mFilePos;
+      if (left <= 0) break;
+      const sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), left < kReadBlock ? left : kReadBlock);
       if (got <= 0) break;
+      mFilePos += got;
       mBufPos = 0;
       mBufLen = (int)got;
     }

@@ -23,9 +23,14 @@ public:
   // Opens path for reading channel (0 = first; a mono file serves every channel). False
   // with a one-line reason in error.
   bool Open(const std::string& path, int channel, std::string* error);
+  // Narrows the file to frames [from, to) (to < 0: to the end): one step of a stepped
+  // recording then reads as a capture of its own. Frames(), Seek and Read count from `from`,
+  // and nothing outside the window is read. False, with a reason, when the window holds no
+  // frame of the file.
+  bool SetWindow(long long from, long long to, std::string* error);
   int Channels() const { return mChannels; }
   double SampleRate() const { return mRate; }
-  long long Frames() const { return mFrames; }
+  long long Frames() const { return mTo - mFrom; }
   int Channel() const { return mChannel; }
 
   bool Seek(long long frame);
@@ -37,6 +42,8 @@ private:
   int mChannels = 0, mChannel = 0;
   double mRate = 0.0;
   long long mFrames = 0;
+  long long mFrom = 0, mTo = 0;  // the window, in frames of the file
+  long long mFilePos = 0;        // the file's read position
   std::vector<float> mInterleaved;
   int mBufPos = 0, mBufLen = 0;  // frames of mInterleaved served, and held
 };

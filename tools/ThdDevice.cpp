@@ -20,6 +20,7 @@ ThdDevice::ThdDevice(const ThdDeviceSettings& settings)
     mGain(std::pow(10.0, settings.mGainDb / 20.0)), mNoise(settings.mNoise),
     mNoiseRms(std::pow(10.0, settings.mNoiseDbfs / 20.0) * std::sqrt(0.5))
 {
+  if (mModel == EThdDeviceModel::kSoftClip) mMemo.resize((size_t)1 << kMemoBits);
   uint64_t seed = settings.mSeed;
   for (uint64_t& w : mState) w = SplitMix(seed);
 }

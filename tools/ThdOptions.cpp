@@ -4,9 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 const char* const kDescription =
@@ -28,7 +30,9 @@ const char* const kFooter =
   "half the sample rate, if lower), over the averaging window.\n"
   "\n"
   "Exit status: 0 measured (or tone written), 1 the measurement could not run or a file could\n"
-  "not be read or written, 2 bad options, 3 a check on the capture failed.";
+  "not be read or written, 2 bad options, 3 a check on the capture failed. In a sweep every\n"
+  "point is reported; the status is 1 when a point could not be measured, 3 when a check failed\n"
+  "on a step of the recording.";
 
 std::string ModelList()
 {
@@ -53,6 +57,25 @@ bool ParseNumber(const std::string& s, double* out)
   *out = v;
   return true;
 }
+
+// FROM:TO:THIRD, three numbers separated by colons.
+bool ParseSpec(const std::string& s, double out[3])
+{
+  size_t from = 0;
+  for (int i = 0; i < 3; ++i)
+  {
+    const size_t colon = s.find(':', from);
+    if ((i < 2) != (colon != std::string::npos)) return false;
+    if (!ParseNumber(s.substr(from, i < 2 ? colon - from : std::string::npos), &out[i])) return false;
+    from = colon + 1;
+  }
+  return true;
+}
+
+// The meter clamps a typed frequency to this range: a sweep beyond it would repeat its ends.
+constexpr double kSweepMinHz = 20.0, kSweepMaxHz = 20000.0;
+
+bool WholeNumber(double v) { return v == std::floor(v); }
 
 ThdParsed Error(const std::string& text)
 {
@@ -112,6 +135,18 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     ->type_name("SECONDS")->group(F);
   app.add_flag("--drift-correct", o.mDriftCorrect, "resample the capture by the measured clock offset before measuring")->group(F);
   app.add_flag("--force", o.mForce, "measure even when a check on the capture fails (the warnings stay in the output)")->group(F);
+
+  const char* W = "Sweeps";
+  std::string sweepFreq, sweepLevel;
+  std::string jobs;
+  app.add_option("--sweep-freq", sweepFreq, "measure at POINTS log-spaced whole frequencies from FROM to TO Hz (20..20000)")
+    ->type_name("FROM:TO:POINTS")->group(W);
+  app.add_option("--sweep-level", sweepLevel, "measure at tone levels FROM, FROM+STEP, ... up to TO dB (-20..0; "
+                 "e.g. --sweep-level=-20:0:2)")->type_name("FROM:TO:STEP")->group(W);
+  app.add_option("--jobs", jobs, "points measured at once (default: one per core)")->type_name("N")->group(W);
+  app.add_option("--csv", o.mCsv, "also write the sweep's points as CSV (one row per point)")->type_name("FILE")->group(W);
+  app.add_option("--plot", o.mPlot, "also draw THD, THD+N and H2-H5 against frequency or level (PNG)")
+    ->type_name("FILE.png")->group(W);
 
   const char* O = "Output";
   app.add_flag("--json", o.mJson, "print one JSON object instead of text")->group(O);
@@ -251,6 +286,59 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     if (!ParseNumber(start, &d) || d < 0.0 || d > 1e7) return Error("--start wants a time in seconds from 0, not '" + start + "'");
     o.mStartSeconds = d;
   }
+  // Sweeps: one at a time, and only options that mean something for a series of points.
+  if (given("--sweep-freq") && given("--sweep-level")) return Error("give --sweep-freq or --sweep-level, not both");
+  double v[3];
+  if (given("--sweep-freq"))
+  {
+    if (given("--freq") || given("--entry")) return Error("--sweep-freq sets the frequencies: give no --freq or --entry with it");
+    const std::string want = "--sweep-freq wants FROM:TO:POINTS (whole Hz from 20 to 20000, 2..1000 points), not '" + sweepFreq + "'";
+    if (!ParseSpec(sweepFreq, v) || !WholeNumber(v[0]) || !WholeNumber(v[1]) || !WholeNumber(v[2])) return Error(want);
+    if (v[0] < kSweepMinHz || v[0] > kSweepMaxHz || v[1] < kSweepMinHz ||
+        v[1] > kSweepMaxHz || v[2] < 2 || v[2] > 1000)
+      return Error(want);
+    if (v[0] == v[1]) return Error("--sweep-freq wants FROM and TO to differ, not '" + sweepFreq + "'");
+    o.mSweep.mKind = EThdSweep::kFrequency;
+    o.mSweep.mFrom = v[0];
+    o.mSweep.mTo = v[1];
+    o.mSweep.mPoints = (int)v[2];
+  }
+  if (given("--sweep-level"))
+  {
+    if (given("--volume")) return Error("--sweep-level sets the tone levels: give no --volume with it");
+    if (!ParseSpec(sweepLevel, v) || v[0] < IThdMeter::kMinVolumeDb || v[0] > 0.0 || v[1] < IThdMeter::kMinVolumeDb ||
+        v[1] > 0.0 || !(v[2] > 0.0))
+      return Error("--sweep-level wants FROM:TO:STEP (dB from -20 to 0, STEP above 0), not '" + sweepLevel + "'");
+    if (v[0] == v[1]) return Error("--sweep-level wants FROM and TO to differ, not '" + sweepLevel + "'");
+    if (v[2] > std::fabs(v[1] - v[0]) + 1e-9)
+      return Error("--sweep-level wants a STEP no larger than the distance from FROM to TO, not '" + sweepLevel + "'");
+    o.mSweep.mKind = EThdSweep::kLevel;
+    o.mSweep.mFrom = v[0];
+    o.mSweep.mTo = v[1];
+    o.mSweep.mStepDb = v[2];
+  }
+  const bool sweep = o.mSweep.mKind != EThdSweep::kNone;
+  for (const char* opt : {"--csv", "--plot", "--jobs"})
+    if (given(opt) && !sweep) return Error(std::string(opt) + " applies only to a sweep (--sweep-freq or --sweep-level)");
+  for (const char* opt : {"--snapshot", "--snapshot-every"})
+    if (given(opt) && sweep) return Error(std::string(opt) + " applies only to a single run, not to a sweep");
+  if (given("--start") && sweep) return Error("--start does not apply to a sweep: each step is found in the recording");
+  for (const char* opt : {"--csv", "--plot"})
+    if (given(opt) && o.mMode == EThdMode::kWriteTone) return Error(std::string(opt) + " does not apply to --write-tone: nothing is measured");
+  if (given("--csv") && o.mCsv.empty()) return Error("--csv needs a file name");
+  if (given("--plot") && o.mPlot.empty()) return Error("--plot needs a file name");
+  if (given("--jobs"))
+  {
+    char* end = nullptr;
+    const long long n = std::strtoll(jobs.c_str(), &end, 10);
+    if (jobs.empty() || *end || n < 1 || n > 1024) return Error("--jobs wants 1..1024 threads, not '" + jobs + "'");
+    o.mJobs = (int)n;
+  }
+  else if (sweep)
+  {
+    o.mJobs = std::max(1, (int)std::thread::hardware_concurrency());
+  }
+
   if (o.mQuiet && o.mJson) p.mWarnings.push_back("--quiet does nothing with --json, which prints no progress texts");
   if (o.mMode == EThdMode::kWriteTone && o.mQuiet) p.mWarnings.push_back("--quiet does nothing with --write-tone");
   return p;

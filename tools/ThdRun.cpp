@@ -143,7 +143,8 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
 }
 }  // namespace
 
-int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progress, std::string* error)
+int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progress, std::string* error,
+                      ThdToneWriter* toneOut)
 {
   r.mOptions = o;
   IFxInstanceInfo info;
@@ -159,6 +160,8 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
   {
     file = std::make_unique<ThdCaptureFile>();
     if (!file->Open(o.mCapture, o.mInput, error)) return 1;
+    // One step of a stepped recording: the rest of the file is not there for this run.
+    if ((o.mCaptureFrom != 0 || o.mCaptureTo >= 0) && !file->SetWindow(o.mCaptureFrom, o.mCaptureTo, error)) return 1;
     rate = file->SampleRate();
     r.mHaveCapture = true;
     r.mCaptureChannels = file->Channels();
@@ -195,6 +198,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     ex.mSeconds = K;
     ex.mStartSeconds = o.mStartSeconds;
     ex.mDriftCorrect = o.mDriftCorrect;
+    ex.mFrameOffset = o.mCaptureFrom;
     if (!ThdExamineCapture(*file, ex, &r.mCapture, error)) return 1;
     for (const std::string& w : r.mCapture.mWarnings) r.mWarnings.push_back(w);
     if (!r.mCapture.mFailed.empty())
@@ -217,12 +221,13 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
   ThdNoiseAnalyser noise(rate, streamHz, S, (long long)(K + 1) * S);
   if (o.mMode != EThdMode::kWriteTone) host.SetInputTap([&noise](const double* x, int n) { noise.Add(x, n); });
 
-  ThdToneWriter writer;
+  ThdToneWriter ownWriter;
+  ThdToneWriter& writer = toneOut ? *toneOut : ownWriter;
   std::vector<float> record;
   const long long runFrames = (long long)(K + 1) * S;
   if (o.mMode == EThdMode::kWriteTone)
   {
-    if (!writer.Open(o.mToneFile, 2, S, error)) return 1;
+    if (!toneOut && !writer.Open(o.mToneFile, 2, S, error)) return 1;
     host.SetRecord(&record);
   }
 
@@ -256,7 +261,8 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
       const long long keep = std::max(0LL, std::min((long long)(record.size() / 2), runFrames - before));
       if (keep > 0 && !writer.Write(record.data(), keep))
       {
-        writer.Close(error);
+        if (!toneOut) writer.Close(error);
+        else *error = "writing the tone failed";
         return 1;
       }
       r.mToneFrames += keep;
@@ -285,7 +291,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     *error = "no results after " + std::to_string(host.Frames()) + " frames";
     return 1;
   }
-  if (o.mMode == EThdMode::kWriteTone) return writer.Close(error) ? 0 : 1;
+  if (o.mMode == EThdMode::kWriteTone) return toneOut || writer.Close(error) ? 0 : 1;
   if (stream && !stream->Ok())
   {
     *error = stream->Error();

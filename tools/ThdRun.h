@@ -83,5 +83,7 @@ struct ThdResult
 };
 
 // Carries out the run; returns the exit status (0, 1, 3) with a one-line reason in error
-// for 1.
-int ThdRunMeasurement(const ThdOptions& options, ThdResult& result, ThdProgressSink* progress, std::string* error);
+// for 1. toneOut: writing the tone, append it to this open writer (one step of a stepped
+// sequence) instead of creating options.mToneFile.
+int ThdRunMeasurement(const ThdOptions& options, ThdResult& result, ThdProgressSink* progress, std::string* error,
+                      ThdToneWriter* toneOut = nullptr);

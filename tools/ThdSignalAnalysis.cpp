@@ -168,7 +168,7 @@ void ThdDominantFrequency(const std::vector<float>& x, double sampleRate, double
 // ---- pass 2 -------------------------------------------------------------------------------------
 
 ThdToneTracker::ThdToneTracker(double sampleRate, double peak, double hz, double estimateHz)
-  : mRate(sampleRate), mHz(hz), mThreshold(0.1 * peak), mSecondLen(SecondLength(sampleRate))
+  : mRate(sampleRate), mHz(hz), mThreshold(kStartShare * peak), mSecondLen(SecondLength(sampleRate))
 {
   const double step = 2.0 * kPi * hz / sampleRate;
   mStepC = std::cos(step);
@@ -332,12 +332,15 @@ ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from,
   {
     const double t = ((double)i - half) * inv;
     const double basis[5] = {1.0, c, s, c * t, s * t};
+    // Symmetric: each product once (the same product either way round, so bit for bit).
     for (int r = 0; r < 5; ++r)
-      for (int k = 0; k < 5; ++k) mAtA[r][k] += basis[r] * basis[k];
+      for (int k = r; k < 5; ++k) mAtA[r][k] += basis[r] * basis[k];
     const double nc = c * mStepC - s * mStepS;
     s = s * mStepC + c * mStepS;
     c = nc;
   }
+  for (int r = 1; r < 5; ++r)
+    for (int k = 0; k < r; ++k) mAtA[r][k] = mAtA[k][r];
 }
 
 void ThdNoiseAnalyser::Add(const double* x, int n)
@@ -367,18 +370,21 @@ void ThdNoiseAnalyser::Add(const float* x, int n)
 // The filter cascade over a chunk, its states in registers: the sections run one sample
 // behind another, so their multiply-add chains overlap.
 template <int N>
-void ThdNoiseAnalyser::Filter(int n)
+void ThdNoiseAnalyser::Filter(int first, int n)
 {
   double b0[N], b1[N], b2[N], a1[N], a2[N], z1[N], z2[N];
   for (int k = 0; k < N; ++k)
   {
-    const Biquad& q = mFilters[(size_t)k];
+    const Biquad& q = mFilters[(size_t)(first + k)];
     b0[k] = q.b0; b1[k] = q.b1; b2[k] = q.b2; a1[k] = q.a1; a2[k] = q.a2; z1[k] = q.z1; z2[k] = q.z2;
   }
   for (int i = 0; i < n; ++i)
   {
     double v = mChunk[i];
     if (!std::isfinite(v)) v = 0.0;
+    // Unrolled, the states stay in registers instead of going through memory every sample,
+    // which put a store and a load on each section's recursion.
+#pragma GCC unroll 8
     for (int k = 0; k < N; ++k)
     {
       const double y = b0[k] * v + z1[k];
@@ -390,15 +396,24 @@ void ThdNoiseAnalyser::Filter(int n)
   }
   for (int k = 0; k < N; ++k)
   {
-    mFilters[(size_t)k].z1 = z1[k];
-    mFilters[(size_t)k].z2 = z2[k];
+    mFilters[(size_t)(first + k)].z1 = z1[k];
+    mFilters[(size_t)(first + k)].z2 = z2[k];
   }
 }
 
 void ThdNoiseAnalyser::Chunk(int n)
 {
-  if (mFilters.size() == 6) Filter<6>(n);
-  else Filter<2>(n);
+  // Three sections at a time keep every state and the working values in registers; the
+  // chunk passes twice, each sample through the same operations in the same order.
+  if (mFilters.size() == 6)
+  {
+    Filter<3>(0, n);
+    Filter<3>(3, n);
+  }
+  else
+  {
+    Filter<2>(0, n);
+  }
   const long long pos = mPos;
   mPos += n;
   int i = pos < mFrom ? (int)std::min<long long>(n, mFrom - pos) : 0;

@@ -62,8 +62,8 @@ struct ThdToneTrack
   double phaseWanderRad = 0.0;   // RMS of the per-second phases around a straight line
 };
 
-// Follows the tone through the capture: its start and end (the first and last sample above a
-// tenth of its peak), and per whole second after the start the fundamental sum at the expected
+// Follows the tone through the capture: its start and end (the first and last sample above
+// kStartShare of its peak), and per whole second after the start the fundamental sum at the expected
 // frequency, whose phase grows linearly with the clock offset between player and recorder.
 class ThdToneTracker
 {
@@ -73,6 +73,8 @@ public:
   ThdToneTracker(double sampleRate, double peak, double hz, double estimateHz);
   void Add(const float* x, int n);
   ThdToneTrack Finish();
+
+  static constexpr double kStartShare = 0.1;
 
 private:
   void EndSecond();
@@ -125,7 +127,7 @@ private:
   };
   static constexpr int kChunk = 4096;
   void Chunk(int n);
-  template <int N> void Filter(int n);
+  template <int N> void Filter(int first, int n);
   void EndSecond();
 
   double mRate, mHz, mBandHigh;

@@ -5,6 +5,7 @@
 #include "ThdOptions.h"
 #include "ThdReport.h"
 #include "ThdRun.h"
+#include "ThdSweepReport.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,46 @@ namespace {
 void ToolNotice(const char* text, const char* caption, ENoticeKind)
 {
   std::fprintf(stderr, "thdmeasure: notice (%s): %s\n", caption, text);
+}
+
+// A sweep: every point a run of its own, then one report of them all (and a point that failed
+// says why without hiding the others).
+int RunSweep(const ThdOptions& options, const ThdParsed& parsed)
+{
+  ThdSweepResult result;
+  const bool tty = isatty(1) != 0;
+  const bool progressShown = !options.mJson && !options.mQuiet && options.mMode != EThdMode::kWriteTone;
+  ThdSweepTextProgress progress(progressShown, tty, options.mSweep.mKind == EThdSweep::kLevel);
+  std::string error;
+  int status = ThdRunSweep(options, result, &progress, &error);
+  result.mWarnings.insert(result.mWarnings.begin(), parsed.mWarnings.begin(), parsed.mWarnings.end());
+  if (status == 2 || result.mPoints.empty())
+  {
+    std::fprintf(stderr, "thdmeasure: %s\n", error.c_str());
+    return status ? status : 1;
+  }
+  if (options.mJson)
+  {
+    for (const std::string& w : result.mWarnings) std::fprintf(stderr, "thdmeasure: warning: %s\n", w.c_str());
+    std::fputs(ThdSweepJson(result, status).c_str(), stdout);
+  }
+  else
+  {
+    ThdPrintSweepTable(result, status, stdout);
+  }
+  if (status == 1) std::fprintf(stderr, "thdmeasure: %s\n", error.c_str());
+  std::string fileError;
+  if (!options.mCsv.empty() && !ThdWriteSweepCsv(result, options.mCsv, &fileError))
+  {
+    std::fprintf(stderr, "thdmeasure: %s\n", fileError.c_str());
+    status = 1;
+  }
+  if (!options.mPlot.empty() && !ThdWritePlot(ThdSweepPlotData(result), options.mPlot, &fileError))
+  {
+    std::fprintf(stderr, "thdmeasure: %s\n", fileError.c_str());
+    status = 1;
+  }
+  return status;
 }
 }  // namespace
 
@@ -35,6 +76,8 @@ int main(int argc, char** argv)
 
   // Notices (a calibration file that cannot be opened) go to standard error.
   SetUserNoticeFunc(&ToolNotice);
+
+  if (options.mSweep.mKind != EThdSweep::kNone) return RunSweep(options, parsed);
 
   ThdResult result;
   result.mWarnings = parsed.mWarnings;
