@@ -28,5 +28,8 @@ private:
 };
 
 // Shared wording.
+// A phase in degrees rounded to tenths for display, in (-180, 180]: a phase a hair short of
+// -180 reads 180.0 and one a hair below 0 reads 0.0, never "-0.0".
+double ThdPhaseTenths(double degrees);
 std::string ThdBandText(double lowHz, double highHz);
 std::string ThdThdHarmonicsText(const std::vector<int>& includes);

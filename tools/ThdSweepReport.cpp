@@ -174,7 +174,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     row += Cell("%.5g", v.mThdPercent, 12) + Cell("%.2f", v.mThdDb, 10);
     row += Cell("%.5g", v.mThdNPercent, 12) + Cell("%.2f", v.mThdNDb, 10);
     if (drift) row += Cell("%+.2f", v.mDriftPpm, 11);
-    for (double d : v.mPhaseDeg) row += Cell("%.1f", d, 8);
+    for (double d : v.mPhaseDeg) row += Cell("%.1f", std::isfinite(d) ? ThdPhaseTenths(d) : d, 8);
     std::fprintf(out, "%s\n", row.c_str());
   }
   for (const ThdSweepPoint& p : r.mPoints)

@@ -21,17 +21,21 @@ std::string HzText(double hz)
 
 const char* Side(int channel) { return channel ? "right" : "left"; }
 
-// The phase column: tenths of a degree in (-180, 180], so that a phase a hair short of -180
-// reads 180.0 and one a hair below 0 reads 0.0.
+// The phase column, as ThdPhaseTenths rounds it.
 std::string PhaseText(const ThdHarmonic& h)
 {
   if (!h.mPhaseValid) return "     -";
-  double tenths = std::round(h.mPhaseDeg * 10.0);
-  if (tenths <= -1800.0) tenths += 3600.0;
-  if (tenths == 0.0) tenths = 0.0;  // no "-0.0"
-  return Fmt("%6.1f\xc2\xb0", tenths / 10.0);
+  return Fmt("%6.1f\xc2\xb0", ThdPhaseTenths(h.mPhaseDeg));
 }
 }  // namespace
+
+double ThdPhaseTenths(double degrees)
+{
+  double tenths = std::round(degrees * 10.0);
+  if (tenths <= -1800.0) tenths += 3600.0;
+  if (tenths == 0.0) tenths = 0.0;  // no "-0.0"
+  return tenths / 10.0;
+}
 
 std::string ThdBandText(double lowHz, double highHz) { return HzText(lowHz) + " - " + HzText(highHz); }
 
