@@ -210,7 +210,12 @@ struct StepSpan
 // about a step long; each later one is looked for within half a gap of where the previous
 // step's end (or, after a step that is missing, its expected end) puts it, so that a
 // recorder's clock running off accumulates nothing from step to step.
-std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising, double thr)
+//
+// A recording of another sequence must not read as this one (a level sweep's steps would carry
+// the wrong levels): mismatch collects what says so, a step's tone running on well past the
+// step's length (a longer --denoising) and a further step after the last (more points).
+std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising, double thr,
+                                std::vector<std::string>* mismatch)
 {
   std::vector<StepSpan> spans(count);
   const double perBlock = env.mBlock / env.mRate;  // seconds per block
@@ -268,11 +273,28 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
       continue;
     }
     // A tone that runs on into the next gap: the step is taken to be as long as written.
-    if (!ended) end = onset + stepBlocks;
+    if (!ended)
+    {
+      if (end < n && mismatch->empty())
+        mismatch->push_back(Format("the tone of step %zu runs on past %.2f s, longer than a step of this sweep (%d s): "
+                                   "analyse with the --denoising the sequence was written with",
+                                   i + 1, end * perBlock, denoising + 1));
+      end = onset + stepBlocks;
+    }
     s.mFound = true;
     s.mFrom = std::max(0LL, (onset - gapBlocks / 2) * env.mBlock);
     s.mTo = std::min(env.mFrames, (end + gapBlocks / 2) * env.mBlock);
     predicted = end + gapBlocks;
+  }
+  // Where a further step would start, a sustained tone: the sequence had more points.
+  if (count > 0 && spans[count - 1].mFound && predicted < n)
+  {
+    const long long onset = FindOnset(env, predicted - gapBlocks * 45 / 100, predicted + gapBlocks * 45 / 100, thr);
+    bool ended = false;
+    if (onset >= 0 && FindEnd(env, onset, onset + stepBlocks, thr, &ended) - onset >= stepBlocks / 2)
+      mismatch->push_back(Format("another step follows the last of this sweep's %zu at %.2f s: analyse with the sweep "
+                                 "options the sequence was written with",
+                                 count, onset * perBlock));
   }
   return spans;
 }
@@ -358,8 +380,19 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
     return 1;
   }
   const double thr = Threshold(env);
-  const std::vector<StepSpan> spans = FindSteps(env, steps.size(), options.mDenoising, thr);
+  std::vector<std::string> mismatch;
+  const std::vector<StepSpan> spans = FindSteps(env, steps.size(), options.mDenoising, thr, &mismatch);
   std::vector<float>().swap(env.mRms);
+  // Figures read from another sequence would be put against the wrong steps.
+  if (!mismatch.empty())
+  {
+    if (!options.mForce)
+    {
+      *error = "the recording is not this sweep's sequence: " + mismatch.front() + " (--force measures anyway)";
+      return 3;
+    }
+    for (const std::string& m : mismatch) result.mWarnings.push_back("the recording is not this sweep's sequence: " + m);
+  }
   // The first step is looked for in the whole recording: when it is not there, nothing is.
   if (!spans[0].mFound)
   {

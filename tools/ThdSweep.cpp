@@ -184,8 +184,10 @@ int ThdRunSweep(const ThdOptions& options, ThdSweepResult& result, ThdSweepProgr
       break;
   }
   result.mOptions = options;
-  // The sweep's own warnings first, then each point's, once each (a calibration warning
-  // would otherwise repeat at every point).
+  // The sweep's own warnings first (its plan's, then what the run found of the whole), then
+  // each point's, once each (a calibration warning would otherwise repeat at every point).
+  for (const std::string& w : result.mWarnings)
+    if (std::find(warnings.begin(), warnings.end(), w) == warnings.end()) warnings.push_back(w);
   for (const ThdSweepPoint& p : result.mPoints)
     for (const std::string& w : p.mResult.mWarnings)
       if (std::find(warnings.begin(), warnings.end(), w) == warnings.end()) warnings.push_back(w);

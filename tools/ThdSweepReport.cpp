@@ -173,7 +173,12 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     for (double d : v.mDbfs) row += Cell("%.2f", d, 10);
     row += Cell("%.5g", v.mThdPercent, 12) + Cell("%.2f", v.mThdDb, 10);
     row += Cell("%.5g", v.mThdNPercent, 12) + Cell("%.2f", v.mThdNDb, 10);
-    if (drift) row += Cell("%+.2f", v.mDriftPpm, 11);
+    if (drift)
+    {
+      // Hundredths of a ppm; an offset that rounds to nothing reads +0.00, not -0.00.
+      const double ppm = std::round(v.mDriftPpm * 100.0) / 100.0;
+      row += Cell("%+.2f", ppm == 0.0 ? 0.0 : ppm, 11);
+    }
     for (double d : v.mPhaseDeg) row += Cell("%.1f", std::isfinite(d) ? ThdPhaseTenths(d) : d, 8);
     std::fprintf(out, "%s\n", row.c_str());
   }

@@ -509,3 +509,45 @@ TEST_F(ThdSteppedTest, RecorderClockOffIsFollowedStepByStep)
   ASSERT_EQ(Analyse(recording, steps, &corrected, &error, [](ThdOptions& o) { o.mDriftCorrect = true; }), 0) << error;
   ExpectLikeSimulation(corrected, chain.mDevice);
 }
+
+// A recording of another sequence must not read as this sweep's: a level sweep's figures would
+// carry the wrong levels. More steps than the sweep has, or steps longer than its own, refuse
+// the analysis (status 3, nothing measured) unless forced, which measures and keeps the warning.
+TEST_F(ThdSteppedTest, RecordingOfAnotherSequenceIsRefused)
+{
+  const std::vector<ThdSweepStep> steps = LevelSteps();
+  ThdSweepResult written;
+  const std::vector<float> recording = Play(Write(steps, &written), TestChain(EThdDeviceModel::kPolynomial));
+  const std::vector<ThdSweepStep> fewer(steps.begin(), steps.begin() + 3);
+  {
+    ThdSweepResult got;
+    std::string error;
+    EXPECT_EQ(Analyse(recording, fewer, &got, &error), 3);
+    EXPECT_NE(error.find("another step follows the last of this sweep's 3"), std::string::npos) << error;
+    EXPECT_TRUE(got.mPoints.empty());
+  }
+  {
+    ThdSweepResult got;
+    std::string error;
+    EXPECT_EQ(Analyse(recording, fewer, &got, &error, [](ThdOptions& o) { o.mForce = true; }), 0) << error;
+    ASSERT_EQ(got.mPoints.size(), 3u);
+    ASSERT_EQ(got.mWarnings.size(), 1u);
+    EXPECT_NE(got.mWarnings[0].find("another step follows"), std::string::npos) << got.mWarnings[0];
+  }
+
+  // One tone of 20 s where this sweep's steps last 13 s (a sequence of longer steps), in a
+  // recorder's noise.
+  std::mt19937 random(7);
+  std::normal_distribution<float> noise(0.0f, 1e-5f);
+  std::vector<float> longTone((size_t)(21 * kRate));
+  for (size_t i = 0; i < longTone.size(); ++i)
+  {
+    longTone[i] = noise(random);
+    if (i >= (size_t)kRate / 2 && i < (size_t)(20.5 * kRate))
+      longTone[i] += 0.3f * (float)std::sin(2.0 * 3.14159265358979323846 * 1000.0 * (double)i / kRate);
+  }
+  ThdSweepResult got;
+  std::string error;
+  EXPECT_EQ(Analyse(longTone, {{1000, -10.0}}, &got, &error), 3);
+  EXPECT_NE(error.find("runs on past"), std::string::npos) << error;
+}
