@@ -1,8 +1,9 @@
 #include "ThdCaptureCheck.h"
 
+#include "ThdFormat.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -21,16 +22,6 @@ constexpr double kMaxPhaseWanderRad = 0.35;
 constexpr double kWarnPpm = 2.0;
 constexpr double kMaxDriftLossDb = 0.1;
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...)
-{
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
 }  // namespace
 
 double ThdRmsToDbfs(double rms)
@@ -61,23 +52,23 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   r->mToneShare = scan.ToneShare();
 
   if (r->mNonFinite > 0)
-    r->mFailed.push_back({"non-finite", Format("%lld samples are not finite numbers (NaN or infinity): the file is damaged; "
+    r->mFailed.push_back({"non-finite", ThdFormat("%lld samples are not finite numbers (NaN or infinity): the file is damaged; "
                                                "record or export it again", r->mNonFinite)});
   const bool silent = r->mLoudestDbfs < kSilenceDbfs;
   if (silent)
-    r->mFailed.push_back({"silence", Format("the capture is silent (its loudest 10 ms reach %.1f dBFS): check that the "
+    r->mFailed.push_back({"silence", ThdFormat("the capture is silent (its loudest 10 ms reach %.1f dBFS): check that the "
                                             "recorder listens to the device's output and its level", r->mLoudestDbfs)});
 
   // Pass 2: where the tone is and how its phase runs.
   const double peak = scan.LoudestBlockRms() * std::sqrt(2.0);
   const bool toneFound = !silent && r->mToneShare >= kMinToneShare;
   if (!silent && !toneFound)
-    r->mFailed.push_back({"no-tone", Format("the capture holds no steady tone (its strongest component, at %.1f Hz, carries "
+    r->mFailed.push_back({"no-tone", ThdFormat("the capture holds no steady tone (its strongest component, at %.1f Hz, carries "
                                             "%.0f%% of the loudest second): play the test tone through the chain and record "
                                             "it again", r->mDominantHz, 100.0 * r->mToneShare)});
   const bool rightFrequency = std::fabs(r->mDominantHz - s.mHz) <= std::max(0.5, 1e-3 * s.mHz);
   if (toneFound && !rightFrequency)
-    r->mFailed.push_back({"frequency", Format("the capture's tone is at %.1f Hz; run with --freq %.0f", r->mDominantHz,
+    r->mFailed.push_back({"frequency", ThdFormat("the capture's tone is at %.1f Hz; run with --freq %.0f", r->mDominantHz,
                                               std::floor(r->mDominantHz + 0.5))});
   if (!silent)
   {
@@ -92,7 +83,7 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   }
 
   if (r->mClipped > 0)
-    r->mFailed.push_back({"clipping", Format("%lld samples sit at full scale (clipped): lower the playback or the recording "
+    r->mFailed.push_back({"clipping", ThdFormat("%lld samples sit at full scale (clipped): lower the playback or the recording "
                                              "level and record again", r->mClipped)});
 
   // Clock: the per-second phases of the fundamental.
@@ -104,19 +95,19 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
     r->mDriftLossDb = ThdDriftLossDb(s.mHz, t.ppm, s.mSeconds);
     if (s.mDriftCorrect) r->mResampleRatio = 1.0 + t.ppm * 1e-6;
     if (std::fabs(t.ppm) > kWarnPpm)
-      r->mWarnings.push_back(Format("the player's and the recorder's clocks differ by %+.1f ppm (the capture's tone is at "
+      r->mWarnings.push_back(ThdFormat("the player's and the recorder's clocks differ by %+.1f ppm (the capture's tone is at "
                                     "%.3f Hz)%s", t.ppm, s.mHz * (1.0 + t.ppm * 1e-6),
                                     s.mDriftCorrect ? "; the capture is resampled to match" : ""));
     if (!s.mDriftCorrect && r->mDriftLossDb < -kMaxDriftLossDb)
-      r->mFailed.push_back({"clock-drift", Format("a clock offset of %+.1f ppm between player and recorder lowers H1 by %.2f dB "
+      r->mFailed.push_back({"clock-drift", ThdFormat("a clock offset of %+.1f ppm between player and recorder lowers H1 by %.2f dB "
                                                   "over %d s of averaging: run with --drift-correct", t.ppm,
                                                   -r->mDriftLossDb, s.mSeconds)});
     if (t.levelSpreadDb > kMaxLevelSpreadDb)
-      r->mFailed.push_back({"drifting-fundamental", Format("the fundamental's level changes by %.1f dB from second to second: "
+      r->mFailed.push_back({"drifting-fundamental", ThdFormat("the fundamental's level changes by %.1f dB from second to second: "
                                                            "check the chain for gain changes (limiters, automatic gain) and "
                                                            "loose connections", t.levelSpreadDb)});
     else if (t.phaseWanderRad > kMaxPhaseWanderRad)
-      r->mFailed.push_back({"drifting-fundamental", Format("the fundamental's frequency wanders from second to second (its "
+      r->mFailed.push_back({"drifting-fundamental", ThdFormat("the fundamental's frequency wanders from second to second (its "
                                                            "phase strays %.2f rad from a steady clock): lock the player and "
                                                            "the recorder to one clock", t.phaseWanderRad)});
   }
@@ -140,10 +131,10 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   const double slack = 0.01 * rate + (s.mHz > 0 ? rate / s.mHz : 0.0);
   const double have = (double)(end - r->mStartFrame);
   if (r->mStartGiven && r->mStartFrame >= r->mFrames)
-    r->mFailed.push_back({"too-short", Format("--start %.3f lies beyond the capture's end at %.3f s", s.mStartSeconds,
+    r->mFailed.push_back({"too-short", ThdFormat("--start %.3f lies beyond the capture's end at %.3f s", s.mStartSeconds,
                                               r->mFrames / rate)});
   else if (!silent && have < need - slack)
-    r->mFailed.push_back({"too-short", Format("the capture holds %.2f s of tone from %.3f s on, but %d s of averaging needs "
+    r->mFailed.push_back({"too-short", ThdFormat("the capture holds %.2f s of tone from %.3f s on, but %d s of averaging needs "
                                               "%.0f s (one settling second first): record the whole tone%s",
                                               have > 0 ? have / rate : 0.0, (r->mStartFrame + s.mFrameOffset) / rate,
                                               s.mSeconds, needSeconds,

@@ -1,16 +1,13 @@
 #include "ThdSteppedTone.h"
 
 #include "ThdCaptureFile.h"
+#include "ThdFormat.h"
 #include "ThdMath.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <limits>
-#include <mutex>
-#include <thread>
 
 namespace {
 // Finding the steps works on the recording's envelope: the RMS of every 10 ms (4 bytes per
@@ -34,38 +31,16 @@ constexpr double kStepEdgeShare = 0.1;
 // Its level is taken from its first second, well clear of the edges.
 constexpr double kLevelFromSeconds = 0.2, kLevelToSeconds = 1.2;
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...)
-{
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
-
 std::string StepName(size_t index, const ThdSweepStep& step)
 {
-  return Format("step %zu (%d Hz, %.1f dB)", index + 1, step.mHz, step.mVolumeDb);
+  return ThdFormat("step %zu (%d Hz, %.1f dB)", index + 1, step.mHz, step.mVolumeDb);
 }
 
 // The options of one step's single run.
 ThdOptions StepOptions(const ThdOptions& sweep, const ThdSweepStep& step, EThdMode mode)
 {
-  ThdOptions o = sweep;
+  ThdOptions o = ThdSweepPointOptions(sweep, step);
   o.mMode = mode;
-  o.mSweep = ThdSweepSettings{};
-  o.mFreqText = std::to_string(step.mHz);
-  o.mVolumeDb = step.mVolumeDb;
-  // Pictures and a start of the user's are the single run's; in a sweep each step is found.
-  o.mCsv.clear();
-  o.mPlot.clear();
-  o.mSnapshot.clear();
-  o.mSnapshotDir.clear();
-  o.mStartSeconds = -1.0;
-  o.mCaptureFrom = 0;
-  o.mCaptureTo = -1;
   return o;
 }
 
@@ -255,13 +230,13 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
       // Its level: just past the latest start the search allows, the step's tone is playing.
       const double stepThr = StepThreshold(LevelOf(env, hi + levelFrom, hi + levelTo), thr);
       if (lo >= n)
-        s.mWhy = Format("the recording ends at %.2f s, before this step (expected from %.2f s on): record the whole "
+        s.mWhy = ThdFormat("the recording ends at %.2f s, before this step (expected from %.2f s on): record the whole "
                         "sequence", seconds, predicted * perBlock);
       else
       {
         onset = FindOnset(env, lo, hi, stepThr);
         if (onset < 0)
-          s.mWhy = Format("no tone starts between %.2f s and %.2f s, where this step should: check that the whole "
+          s.mWhy = ThdFormat("no tone starts between %.2f s and %.2f s, where this step should: check that the whole "
                           "sequence was played and recorded", std::max(0LL, lo) * perBlock, std::min(n, hi) * perBlock);
         else
           end = FindEnd(env, onset, onset + stepBlocks + gapBlocks / 2, stepThr, &ended);
@@ -276,7 +251,7 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
     if (!ended)
     {
       if (end < n && mismatch->empty())
-        mismatch->push_back(Format("the tone of step %zu runs on past %.2f s, longer than a step of this sweep (%d s): "
+        mismatch->push_back(ThdFormat("the tone of step %zu runs on past %.2f s, longer than a step of this sweep (%d s): "
                                    "analyse with the --denoising the sequence was written with",
                                    i + 1, end * perBlock, denoising + 1));
       end = onset + stepBlocks;
@@ -292,18 +267,13 @@ std::vector<StepSpan> FindSteps(const Envelope& env, size_t count, int denoising
     const long long onset = FindOnset(env, predicted - gapBlocks * 45 / 100, predicted + gapBlocks * 45 / 100, thr);
     bool ended = false;
     if (onset >= 0 && FindEnd(env, onset, onset + stepBlocks, thr, &ended) - onset >= stepBlocks / 2)
-      mismatch->push_back(Format("another step follows the last of this sweep's %zu at %.2f s: analyse with the sweep "
+      mismatch->push_back(ThdFormat("another step follows the last of this sweep's %zu at %.2f s: analyse with the sweep "
                                  "options the sequence was written with",
                                  count, onset * perBlock));
   }
   return spans;
 }
 
-int JobCount(const ThdOptions& o, size_t work)
-{
-  int jobs = o.mJobs > 0 ? o.mJobs : (int)std::thread::hardware_concurrency();
-  return std::max(1, std::min(jobs, (int)std::max<size_t>(1, work)));
-}
 }  // namespace
 
 int ThdWriteSteppedTone(const ThdOptions& options, const std::vector<ThdSweepStep>& steps, ThdSweepResult& result,
@@ -375,7 +345,7 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   for (float v : env.mRms) loudest = std::max(loudest, v);
   if (ThdRmsToDbfs(loudest) < kSilenceDbfs)
   {
-    *error = Format("no step of the sweep found: the recording is silent (its loudest 10 ms reach %.1f dBFS): check "
+    *error = ThdFormat("no step of the sweep found: the recording is silent (its loudest 10 ms reach %.1f dBFS): check "
                     "that the recorder listens to the device's output and its level", ThdRmsToDbfs(loudest));
     return 1;
   }
@@ -396,7 +366,7 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   // The first step is looked for in the whole recording: when it is not there, nothing is.
   if (!spans[0].mFound)
   {
-    *error = "no step of the sweep found: " + spans[0].mWhy + " (nothing stays " + Format("%.0f", kAboveFloorDb) +
+    *error = "no step of the sweep found: " + spans[0].mWhy + " (nothing stays " + ThdFormat("%.0f", kAboveFloorDb) +
              " dB above its quietest 100 ms): play the stepped tone through the chain and record it again";
     return 1;
   }
@@ -418,19 +388,14 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   // Each found step is a single capture of its own: its checks, its alignment and its
   // measurement see only its stretch of the recording. The steps run in parallel, each with
   // its own plug-in object and its own reader of the file.
-  std::mutex lock;
   int done = 0;
   const int total = (int)steps.size();
   if (progress)
-  {
-    std::lock_guard<std::mutex> guard(lock);
     for (const ThdSweepPoint& p : result.mPoints)
       if (p.mStatus == 1) progress->PointDone(++done, total, p);
-  }
-  std::atomic<size_t> next{0};
-  auto worker = [&] {
-    for (size_t w; (w = next.fetch_add(1)) < work.size();)
-    {
+  result.mJobs = ThdMeasurePoints(
+    options, work.size(),
+    [&](size_t w) {
       const size_t i = work[w];
       ThdSweepPoint& p = result.mPoints[i];
       ThdOptions o = StepOptions(options, steps[i], EThdMode::kAnalyse);
@@ -450,18 +415,10 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
         c.mTrack.end += spans[i].mFrom;
       }
       p.mStepStart = c.mStartFrame;
-      if (progress)
-      {
-        std::lock_guard<std::mutex> guard(lock);
-        progress->PointDone(++done, total, p);
-      }
-    }
-  };
-  result.mJobs = JobCount(options, work.size());
-  std::vector<std::thread> threads;
-  for (int t = 1; t < result.mJobs; ++t) threads.emplace_back(worker);
-  worker();
-  for (std::thread& t : threads) t.join();
+    },
+    [&](size_t w) {
+      if (progress) progress->PointDone(++done, total, result.mPoints[work[w]]);
+    });
   if (progress) progress->End();
 
   // A calibration the runs refuse spoils every step alike: the user's to mend (2).

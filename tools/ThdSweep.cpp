@@ -93,54 +93,23 @@ std::vector<ThdSweepStep> ThdPlanSweep(const ThdOptions& o, std::vector<std::str
 }
 
 namespace {
-// The options of one point's single run.
-ThdOptions PointOptions(const ThdOptions& sweep, const ThdSweepStep& step)
-{
-  ThdOptions o = sweep;
-  o.mSweep = ThdSweepSettings{};
-  o.mFreqText = std::to_string(step.mHz);
-  o.mVolumeDb = step.mVolumeDb;
-  o.mCsv.clear();
-  o.mPlot.clear();
-  o.mSnapshot.clear();
-  o.mSnapshotDir.clear();
-  return o;
-}
-
-int JobCount(const ThdOptions& o, size_t points)
-{
-  const int jobs = o.mJobs > 0 ? o.mJobs : std::max(1, (int)std::thread::hardware_concurrency());
-  return std::max(1, std::min(jobs, (int)points));
-}
-
-// Simulated points, each a whole run with its own plug-in object, on a pool of threads that
-// take the next point as they finish one: results land by index whatever the finishing order.
+// Simulated points, each a whole run with its own plug-in object.
 int RunSimulated(const ThdOptions& options, const std::vector<ThdSweepStep>& steps, ThdSweepResult& result,
                  ThdSweepProgress* progress, std::string* error)
 {
   result.mPoints.assign(steps.size(), ThdSweepPoint{});
   for (size_t i = 0; i < steps.size(); ++i) result.mPoints[i].mStep = steps[i];
-  result.mJobs = JobCount(options, steps.size());
-  std::atomic<size_t> next{0};
-  std::mutex lock;
   int done = 0;
   const int total = (int)steps.size();
-  auto worker = [&] {
-    for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < steps.size();)
-    {
+  result.mJobs = ThdMeasurePoints(
+    options, steps.size(),
+    [&](size_t i) {
       ThdSweepPoint& p = result.mPoints[i];
-      p.mStatus = ThdRunMeasurement(PointOptions(options, steps[i]), p.mResult, nullptr, &p.mError);
-      if (progress)
-      {
-        std::lock_guard<std::mutex> guard(lock);
-        progress->PointDone(++done, total, p);
-      }
-    }
-  };
-  std::vector<std::thread> threads;
-  for (int t = 1; t < result.mJobs; ++t) threads.emplace_back(worker);
-  worker();
-  for (std::thread& t : threads) t.join();
+      p.mStatus = ThdRunMeasurement(ThdSweepPointOptions(options, steps[i]), p.mResult, nullptr, &p.mError);
+    },
+    [&](size_t i) {
+      if (progress) progress->PointDone(++done, total, result.mPoints[i]);
+    });
   if (progress) progress->End();
 
   // A refused calibration spoils every point alike: the user's to mend, as for a single run.
@@ -162,6 +131,46 @@ int RunSimulated(const ThdOptions& options, const std::vector<ThdSweepStep>& ste
   return 0;
 }
 }  // namespace
+
+ThdOptions ThdSweepPointOptions(const ThdOptions& sweep, const ThdSweepStep& step)
+{
+  ThdOptions o = sweep;
+  o.mSweep = ThdSweepSettings{};
+  o.mFreqText = std::to_string(step.mHz);
+  o.mVolumeDb = step.mVolumeDb;
+  // Files and pictures are the sweep's; a start of the user's is refused with a sweep (each
+  // step of a recording is found), and the step's window is set by whoever finds it.
+  o.mCsv.clear();
+  o.mPlot.clear();
+  o.mSnapshot.clear();
+  o.mSnapshotDir.clear();
+  o.mStartSeconds = -1.0;
+  o.mCaptureFrom = 0;
+  o.mCaptureTo = -1;
+  return o;
+}
+
+int ThdMeasurePoints(const ThdOptions& options, size_t count, const std::function<void(size_t)>& measure,
+                     const std::function<void(size_t)>& finished)
+{
+  const int cores = std::max(1, (int)std::thread::hardware_concurrency());
+  const int jobs = std::max(1, std::min(options.mJobs > 0 ? options.mJobs : cores, (int)std::max<size_t>(1, count)));
+  std::atomic<size_t> next{0};
+  std::mutex lock;
+  auto worker = [&] {
+    for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;)
+    {
+      measure(i);
+      std::lock_guard<std::mutex> guard(lock);
+      finished(i);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
+  return jobs;
+}
 
 int ThdRunSweep(const ThdOptions& options, ThdSweepResult& result, ThdSweepProgress* progress, std::string* error)
 {

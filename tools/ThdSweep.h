@@ -6,6 +6,7 @@
 
 #include "ThdRun.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ public:
   virtual void PointDone(int done, int total, const ThdSweepPoint& point) = 0;
   virtual void End() = 0;
 };
+
+// The options of one point's single run: the sweep's, at the step's frequency and level.
+ThdOptions ThdSweepPointOptions(const ThdOptions& sweep, const ThdSweepStep& step);
+
+// Measures the points of a sweep side by side: measure(i) for every i in [0, count) on up to
+// options.mJobs threads (0: one per core, never more than the points), each thread taking the
+// next index as it finishes one, so results land by index whatever the finishing order;
+// finished(i) runs under one lock as each point ends. Returns the number of threads used.
+int ThdMeasurePoints(const ThdOptions& options, size_t count, const std::function<void(size_t)>& measure,
+                     const std::function<void(size_t)>& finished);
 
 // Carries out the sweep in the options' mode; returns the exit status (0 all points measured,
 // 1 the sweep could not run, 3 a check failed on some step of a capture) with a one-line

@@ -1,11 +1,11 @@
 #include "ThdSweepReport.h"
 
+#include "ThdFormat.h"
 #include "ThdReport.h"
 
 #include <nlohmann/json.hpp>
 
 #include <charconv>
-#include <cstdarg>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -15,17 +15,6 @@ using Json = nlohmann::ordered_json;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 double Db(double linear) { return linear > 0.0 && std::isfinite(linear) ? 20.0 * std::log10(linear) : kNaN; }
-
-std::string Printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* fmt, ...)
-{
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
 
 // Shortest text that reads back as the same double, '.' as the decimal point in any locale.
 std::string Exact(double v)
@@ -45,11 +34,11 @@ std::string DeviceText(const ThdOptions& o)
   if (o.mMode == EThdMode::kAnalyse) return "capture " + o.mCapture;
   const ThdDeviceSettings& d = o.mDevice;
   std::string s = ThdDeviceName(d.mModel).mTitle;
-  if (d.mModel == EThdDeviceModel::kSoftClip) s += Printf(" (drive %g)", d.mDrive);
+  if (d.mModel == EThdDeviceModel::kSoftClip) s += ThdFormat(" (drive %g)", d.mDrive);
   if (d.mModel == EThdDeviceModel::kPolynomial)
-    s += Printf(" (C2..C5 %g, %g, %g, %g)", d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3]);
-  if (d.mGainDb != 0.0) s += Printf(", gain %g dB", d.mGainDb);
-  if (d.mNoise) s += Printf(", noise %g dBFS", d.mNoiseDbfs);
+    s += ThdFormat(" (C2..C5 %g, %g, %g, %g)", d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3]);
+  if (d.mGainDb != 0.0) s += ThdFormat(", gain %g dB", d.mGainDb);
+  if (d.mNoise) s += ThdFormat(", noise %g dBFS", d.mNoiseDbfs);
   return s;
 }
 
@@ -69,13 +58,13 @@ double Rate(const ThdSweepResult& r)
 
 std::string PointName(const ThdSweepResult& r, const ThdSweepPoint& p)
 {
-  return IsFrequencySweep(r) ? Printf("%d Hz", p.mStep.mHz) : Printf("%.1f dB", p.mStep.mVolumeDb);
+  return IsFrequencySweep(r) ? ThdFormat("%d Hz", p.mStep.mHz) : ThdFormat("%.1f dB", p.mStep.mVolumeDb);
 }
 
 // A table cell: the value in its format, or "-" where nothing was measured.
 std::string Cell(const char* fmt, double v, int width)
 {
-  const std::string s = std::isnan(v) ? "-" : std::isinf(v) ? (v < 0 ? "-inf" : "inf") : Printf(fmt, v);
+  const std::string s = std::isnan(v) ? "-" : std::isinf(v) ? (v < 0 ? "-inf" : "inf") : ThdFormat(fmt, v);
   return std::string(s.size() < (size_t)width ? (size_t)width - s.size() : 0, ' ') + s;
 }
 
@@ -120,14 +109,14 @@ std::string ThdSweepSettingsText(const ThdSweepResult& r, bool brief)
   const ThdSweepSettings& s = o.mSweep;
   const int hz = r.mPoints.empty() ? 0 : r.mPoints.front().mStep.mHz;
   std::string what = IsFrequencySweep(r)
-                       ? Printf("%g-%g Hz, %zu points at %.1f dB", s.mFrom, s.mTo, r.mPoints.size(), o.mVolumeDb)
-                       : Printf("%.1f to %.1f dB in %g dB steps at %d Hz", s.mFrom, s.mTo, s.mStepDb, hz);
+                       ? ThdFormat("%g-%g Hz, %zu points at %.1f dB", s.mFrom, s.mTo, r.mPoints.size(), o.mVolumeDb)
+                       : ThdFormat("%.1f to %.1f dB in %g dB steps at %d Hz", s.mFrom, s.mTo, s.mStepDb, hz);
   if (brief)
-    return DeviceText(o) + ": " + what + Printf(", %d s denoising, %g Hz", o.mDenoising, Rate(r));
+    return DeviceText(o) + ": " + what + ThdFormat(", %d s denoising, %g Hz", o.mDenoising, Rate(r));
   return EffectName(r) + ": " + (IsFrequencySweep(r) ? "frequency sweep " : "level sweep ") + what +
-         Printf(", %d s denoising, %s out, %s in; %g Hz, block %d, %s buffers; ", o.mDenoising, Side(o.mOutput),
+         ThdFormat(", %d s denoising, %s out, %s in; %g Hz, block %d, %s buffers; ", o.mDenoising, Side(o.mOutput),
                 Side(o.mInput), Rate(r), o.mBlock, o.mDoubleBuffers ? "64-bit" : "float") +
-         DeviceText(o) + Printf("; %d job%s", r.mJobs, r.mJobs == 1 ? "" : "s");
+         DeviceText(o) + ThdFormat("; %d job%s", r.mJobs, r.mJobs == 1 ? "" : "s");
 }
 
 void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
@@ -158,7 +147,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
   std::fprintf(out, "%s\n", head.c_str());
   for (const ThdSweepPoint& p : r.mPoints)
   {
-    std::string row = Printf("%7d  %8.1f", p.mStep.mHz, p.mStep.mVolumeDb);
+    std::string row = ThdFormat("%7d  %8.1f", p.mStep.mHz, p.mStep.mVolumeDb);
     const ThdSweepValues v = ThdSweepPointValues(p);
     if (!v.mMeasured)
     {
