@@ -2,6 +2,7 @@
 
 #include "Raster.h"
 #include "Raster_PNGWrite.h"
+#include "ThdFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -140,21 +141,14 @@ std::string Elide(PlotFont& font, const std::string& text, int width)
 
 // ---- numbers --------------------------------------------------------------------------------
 
-std::string Format(const char* format, double v)
-{
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, v);
-  return buf;
-}
-
 // Frequencies as engineers write them: "20", "500", "1k", "2.5k", "20k", "1M"; below 1 with decimals.
 std::string FrequencyLabel(double hz)
 {
   const double a = std::fabs(hz);
-  if (a >= 1e9 || (a > 0.0 && a < 1e-3)) return Format("1e%.0f", std::log10(a));  // only decades get this far
-  if (a >= 1e6) return Format("%gM", hz / 1e6);
-  if (a >= 1e3) return Format("%gk", hz / 1e3);
-  return Format("%g", hz);
+  if (a >= 1e9 || (a > 0.0 && a < 1e-3)) return ThdFormat("1e%.0f", std::log10(a));  // only decades get this far
+  if (a >= 1e6) return ThdFormat("%gM", hz / 1e6);
+  if (a >= 1e3) return ThdFormat("%gk", hz / 1e3);
+  return ThdFormat("%g", hz);
 }
 
 // Linear axis values with as many decimals as the step needs.
@@ -163,21 +157,21 @@ std::string LinearLabel(double v, double step)
   if (std::fabs(v) < step * 1e-6) v = 0.0;  // no "-0"
   int decimals = 0;
   for (double s = step; s < 0.999 && decimals < 6; s *= 10.0) ++decimals;
-  if (std::fabs(v) >= 1e7) return Format("%g", v);
+  if (std::fabs(v) >= 1e7) return ThdFormat("%g", v);
   char format[16];
   std::snprintf(format, sizeof format, "%%.%df", decimals);
-  return Format(format, v);
+  return ThdFormat(format, v);
 }
 
 // The ratio of a dB value in percent: 0 dB is 100 %, every -20 dB a tenth of it.
 std::string PercentLabel(int exponent)  // percent = 10^exponent
 {
-  if (exponent >= 0 && exponent <= 6) return Format("%.0f %%", std::pow(10.0, exponent));
+  if (exponent >= 0 && exponent <= 6) return ThdFormat("%.0f %%", std::pow(10.0, exponent));
   if (exponent < 0 && exponent >= -7)  // down to -180 dB, where measurements end
   {
     char format[16];
     std::snprintf(format, sizeof format, "%%.%df %%%%", -exponent);
-    return Format(format, std::pow(10.0, exponent));
+    return ThdFormat(format, std::pow(10.0, exponent));
   }
   char buf[32];
   std::snprintf(buf, sizeof buf, "1e%d %%", exponent);
@@ -563,7 +557,7 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
   const int lineH = std::max(f.small.LineHeight(), 1), axisH = std::max(f.axis.LineHeight(), 1);
   lay.yLabels.clear();
   for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep)
-    lay.yLabels.push_back({v, Format("%.0f", v == 0.0 ? 0.0 : v)});  // no "-0"
+    lay.yLabels.push_back({v, ThdFormat("%.0f", v == 0.0 ? 0.0 : v)});  // no "-0"
   lay.pctLabels.clear();
   for (int e20 = (int)std::ceil(ya.mLo / 20.0 - 1e-9); e20 * 20.0 <= ya.mHi + 1e-9; ++e20)
     lay.pctLabels.push_back({e20 * 20.0, PercentLabel(e20 + 2)});
@@ -626,7 +620,7 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
           int shown = 0, lastW = 0;
           for (const auto& r : lay.rows) shown += (int)r.size();
           for (int k : last) lastW += lay.legend[k].width + kEntryGap;
-          note.name = Format("+%.0f more", (double)(series - shown));
+          note.name = ThdFormat("+%.0f more", (double)(series - shown));
           note.width = f.small.Width(note.name);
           if (last.size() <= 1 || lastW + note.width <= avail) break;
           last.pop_back();

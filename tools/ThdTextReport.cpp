@@ -1,22 +1,17 @@
 #include "ThdReport.h"
 
+#include "ThdFormat.h"
+
 #include <cmath>
 #include <string>
 
 namespace {
 double ToDb(double linear) { return 20.0 * std::log10(linear); }
 
-std::string Fmt(const char* fmt, double a)
-{
-  char buf[64];
-  std::snprintf(buf, sizeof buf, fmt, a);
-  return buf;
-}
-
 std::string HzText(double hz)
 {
-  if (hz >= 1000.0 && std::fmod(hz, 1000.0) == 0.0) return Fmt("%.0f kHz", hz / 1000.0);
-  return Fmt("%g Hz", hz);
+  if (hz >= 1000.0 && std::fmod(hz, 1000.0) == 0.0) return ThdFormat("%.0f kHz", hz / 1000.0);
+  return ThdFormat("%g Hz", hz);
 }
 
 const char* Side(int channel) { return channel ? "right" : "left"; }
@@ -25,7 +20,7 @@ const char* Side(int channel) { return channel ? "right" : "left"; }
 std::string PhaseText(const ThdHarmonic& h)
 {
   if (!h.mPhaseValid) return "     -";
-  return Fmt("%6.1f\xc2\xb0", ThdPhaseTenths(h.mPhaseDeg));
+  return ThdFormat("%6.1f\xc2\xb0", ThdPhaseTenths(h.mPhaseDeg));
 }
 }  // namespace
 
