@@ -161,8 +161,11 @@ EUtilOpenResult Util_SpawnOpener(const char* program, const char* address)
   posix_spawn_file_actions_destroy(&actions);
   if (!started) return EUtilOpenResult::kFailed;
 
+  timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long deadline = (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000 + kOpenerWaitMs;
   const timespec poll = {0, kOpenerPollMs * 1000000L};
-  for (int waited = 0; waited < kOpenerWaitMs; waited += kOpenerPollMs)
+  for (;;)
   {
     int status = 0;
     const pid_t r = waitpid(pid, &status, WNOHANG);
@@ -174,6 +177,8 @@ EUtilOpenResult Util_SpawnOpener(const char* program, const char* address)
     }
     // Reaped by the host's own child handling: it ran; what it answered is not known.
     if (r < 0 && errno != EINTR) return EUtilOpenResult::kOpened;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if ((long long)now.tv_sec * 1000 + now.tv_nsec / 1000000 >= deadline) break;
     nanosleep(&poll, nullptr);
   }
   KeepPending(pid);
