@@ -205,7 +205,16 @@ public:
 
 protected:
   int GetHitControl(int x, int y, bool mo) const;
+  // Draws one control and records where its drawing went (IControl::GetDrawnRECT).
   void DrawControl(IControl* control);
+  // The region grown over everything that the controls it meets draw regardless of the
+  // drawing region (their text, lines and curves), so that what lies beneath is redrawn first.
+  IRECT GrowOverSpill(IRECT region) const;
+  // Called by the drawing helpers: rect (before the region's clipping) received drawing;
+  // spill tells that the operation ignores the drawing region.
+  void NoteDrawn(const IRECT& rect, bool spill);
+  // NoteDrawn for a shape's bounding box of floats, widened by pad pixels for anti-aliasing.
+  void NoteDrawnBox(float l, float t, float r, float b, float pad);
   bool IsHitEligible(IControl* control, bool mo) const;
 
   Util_PtrList<IControl> mControls;
@@ -223,4 +232,7 @@ protected:
   bool mStrict = true;
   bool mShowTooltips = false;
   IControl* mKeyCatcher = nullptr;
+  // While a control draws in a pass: where its drawing went so far.
+  bool mTrackDrawing = false;
+  IRECT mTrackDrawn, mTrackSpill;
 };
