@@ -53,6 +53,7 @@ void IGraphics::Resize(int w, int h)
   mWidth = w < 0 ? 0 : w;
   mHeight = h < 0 ? 0 : h;
   ReleaseMouseCapture();
+  EndGesture();
   mMouseOver = -1;
   for (int i = mControls.GetSize() - 1; i >= 0; --i) delete mControls.Get(i);
   mControls.Empty(false);
