@@ -61,7 +61,7 @@ void IThdMeter::BuildEditor()
   gui->AttachBackground(102, "resources/img/background.png");
 
   IBitmap badge = gui->LoadIBitmap(109, "resources/img/cal.png");
-  if (mCalibrationLoaded) gui->AttachControl(new IBitmapControl(this, 200, 35, &badge, alpha));
+  if (mCalibration.IsLoaded()) gui->AttachControl(new IBitmapControl(this, 200, 35, &badge, alpha));
 
   IBitmap radio = gui->LoadIBitmap(103, "resources/img/radio1.png", 2);
   mOutputRadio = new IMyRadioButton(this, 118, 34, kParamOutput, &radio, kParamOutput, alpha);
@@ -169,8 +169,17 @@ void IThdMeter::ApplyPendingEditorTexts()
 
 bool IThdMeter::HasEditorWork() const
 {
-  return mMessageSlot.load(std::memory_order_acquire) != 0.0 ||
+  return mEngine.PeekMessage() != 0.0 ||
          mEditorTextsPending.load(std::memory_order_acquire) != 0;
+}
+
+void IThdMeter::PostEngineMessage(void* meter, double value)
+{
+  // The engine keeps the message for an editor-less pump; an attached editor gets it in its
+  // dummy control, which only stores the value and a dirty flag here.
+  IThdMeter* self = static_cast<IThdMeter*>(meter);
+  if (IEditorLink* gui = self->GetGUI(); gui && self->mDummyControlIdx >= 0)
+    gui->SetControlFromPlug(self->mDummyControlIdx, value);
 }
 
 void IThdMeter::SetCancelButtonShown(bool shown)
