@@ -3,6 +3,7 @@
 #include "ThdCaptureFile.h"
 #include "ThdDevice.h"
 #include "ThdEditorPanel.h"
+#include "ThdLevels.h"
 #include "ThdLoopHost.h"
 
 #include <algorithm>
@@ -73,8 +74,7 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
 //    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
 //    which turns the harmonic's phase by about spread / level radians, and the fundamental's
 //    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
-// The noise is what the THD+N residual holds beside the measured harmonics; harmonics near the
-// band's edge, which its filter attenuates, stay counted as noise, so the estimate errs high.
+// The noise is what the THD+N residual holds beside the measured harmonics in its band.
 constexpr double kRoundingFloor = 1e-6;
 constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
 
@@ -94,18 +94,23 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
     for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
     {
       const ThdHarmonic& h = r.mHarmonics[k - 1];
-      if (h.mMeasured && h.mHz >= 2.0 * n.bandLowHz && h.mHz <= 0.75 * n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
+      if (h.mMeasured && h.mHz >= n.bandLowHz && h.mHz <= n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
     }
     const double band = n.bandHighHz - n.bandLowHz;
     const double K = r.mOptions.mDenoising;
     if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
   }
+  // A capture's clock offset leaks eps / (k - 1) of the fundamental into harmonic k: all of
+  // the offset when it is left alone, what its measurement cannot tell when corrected.
+  double eps = 0.0;
+  if (r.mHaveCapture && r.mCapture.mClockKnown)
+    eps = 1e-6 * (r.mCapture.mDriftCorrected ? 3.0 * r.mCapture.mPpmUncertainty : std::fabs(r.mCapture.mPpm));
   for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
   {
     ThdHarmonic& h = r.mHarmonics[k - 1];
     const double level = raw[k - 1];
     if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
-    const double wander = k == 1 ? spread / h1 : std::hypot(spread / level, k * spread / h1);
+    const double wander = k == 1 ? spread / h1 : std::hypot(std::hypot(spread / level, k * spread / h1), eps / (k - 1) * h1 / level);
     if (!(wander <= kMaxPhaseSpread)) continue;
     h.mPhaseValid = true;
     h.mPhaseDeg = meter.GetHarmonicPhase(k);
@@ -184,6 +189,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
   panel.Apply(o);
   r.mFrequency = meter.GetFrequency();
   r.mAmplitude = meter.GetAmplitude();
+  r.mPlayedDb = ThdDb(r.mAmplitude);
   const int f = ThdIntPart(r.mFrequency);
   const int K = o.mDenoising;
   const int S = ThdIntPart(rate);
@@ -198,6 +204,10 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     ex.mSeconds = K;
     ex.mStartSeconds = o.mStartSeconds;
     ex.mDriftCorrect = o.mDriftCorrect;
+    ex.mNoDriftCorrect = o.mNoDriftCorrect;
+    ex.mHighestHarmonic = 1;
+    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
+      if (IThdMeter::IsHarmonicMeasured(k, f, rate)) ex.mHighestHarmonic = k;
     ex.mFrameOffset = o.mCaptureFrom;
     if (!ThdExamineCapture(*file, ex, &r.mCapture, error)) return 1;
     for (const std::string& w : r.mCapture.mWarnings) r.mWarnings.push_back(w);
@@ -214,7 +224,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     }
     host.SetInputStream(stream.get());
     // Uncorrected, the tone sits where the clock put it; THD+N fits it there.
-    if (r.mCapture.mClockKnown && !o.mDriftCorrect) streamHz = f * (1.0 + r.mCapture.mPpm * 1e-6);
+    if (r.mCapture.mClockKnown && !r.mCapture.mDriftCorrected) streamHz = f * (1.0 + r.mCapture.mPpm * 1e-6);
   }
 
   // THD+N over the meter's own averaging window, from what reaches the analysed input.

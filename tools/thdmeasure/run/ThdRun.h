@@ -58,6 +58,7 @@ struct ThdResult
   ThdOptions mOptions;
   std::string mEffectName;
   double mFrequency = 0.0, mRate = 0.0, mAmplitude = 0.0;
+  double mPlayedDb = 0.0;  // the tone's level as the meter plays it (the fader's, in dB)
   std::string mCalibrationName;  // empty: none
   std::vector<std::string> mWarnings;
 
