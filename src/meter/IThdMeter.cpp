@@ -1,3 +1,6 @@
+// The plug-in object's construction: identity and channel layout, the documents folder and its
+// calibration file, the ten parameters, the editor and the default preset; and the volume
+// mapping that the fader, the state and the constructor share.
 #include "IThdMeter.h"
 
 #include "IUserNotice.h"

@@ -1,3 +1,5 @@
+// The meter's own controls: each hands its user's action to the meter (from_GUI with its tag),
+// and IDummyControl hands the engine's messages to MyIdle in the editor's drawing pass.
 #include "IThdMeterControls.h"
 
 #include "IGraphics.h"
