@@ -140,6 +140,36 @@ void IFxBase::SetParameterFromGUI(int idx, double normalizedValue)
   OnParamChange(idx);
 }
 
+bool IFxBase::SetParameterFromHost(int idx, double value, bool normalized)
+{
+  if (!std::isfinite(value)) return false;
+  Util_MutexLock lock(mMutex);
+  IParam* param = GetParam(idx);
+  if (!param) return false;
+  if (normalized)
+  {
+    value = value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
+    param->SetNormalized(value);
+  }
+  else
+  {
+    value = param->Clamp(value);
+    param->Set(value);
+  }
+  if (mGraphics) mGraphics->SetParameterFromPlug(idx, value, normalized);
+  OnParamChange(idx);
+  return true;
+}
+
+bool IFxBase::SetParameterFromHostText(int idx, const char* text)
+{
+  Util_MutexLock lock(mMutex);
+  const IParam* param = GetParam(idx);
+  double value = 0.0;
+  if (!param || !param->ParseDisplayText(text, &value)) return false;
+  return SetParameterFromHost(idx, value, false);
+}
+
 void IFxBase::AttachGraphics(IEditorLink* graphics)
 {
   if (!graphics) return;

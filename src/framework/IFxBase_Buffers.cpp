@@ -264,3 +264,17 @@ void IFxBase::PassThroughBuffers(float, int nFrames)
   PassThroughBuffers(0.0, nFrames);
   ConvertOutputsToFloat(nFrames, false);
 }
+
+void IFxBase::ProcessBlock(double, int nFrames)
+{
+  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
+  else ProcessBuffers(0.0, nFrames);
+}
+
+void IFxBase::ProcessBlock(float, int nFrames, bool accumulate)
+{
+  if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
+  else ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+  ConvertOutputsToFloat(nFrames, accumulate);
+}

@@ -63,8 +63,7 @@ void IFxTestBinding::HostProcess(float** inputs, float** outputs, int nFrames)
   Util_MutexLock lock(mMutex);
   AttachInputBuffers(0, NInChannels(), inputs, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outputs);
-  if (IsBypassed()) PassThroughBuffers(0.0f, nFrames);
-  else ProcessBuffers(0.0f, nFrames);
+  ProcessBlock(0.0f, nFrames);
 }
 
 void IFxTestBinding::HostProcess(double** inputs, double** outputs, int nFrames)
@@ -72,6 +71,5 @@ void IFxTestBinding::HostProcess(double** inputs, double** outputs, int nFrames)
   Util_MutexLock lock(mMutex);
   AttachInputBuffers(0, NInChannels(), inputs, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outputs);
-  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
-  else ProcessBuffers(0.0, nFrames);
+  ProcessBlock(0.0, nFrames);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -206,6 +207,24 @@ bool IParam::MapDisplayText(const char* text, int* value) const
     }
   }
   return false;
+}
+
+bool IParam::ParseDisplayText(const char* text, double* value) const
+{
+  if (!text || !value) return false;
+  int key = 0;
+  if (MapDisplayText(text, &key))
+  {
+    *value = Clamp((double)key);
+    return true;
+  }
+  const bool isChoice = (mType == kTypeBool || mType == kTypeEnum) && GetNDisplayTexts() > 0;
+  if (isChoice) return false;
+  double v = std::atof(text);
+  if (!std::isfinite(v)) return false;
+  if (mNegateDisplay) v = -v;
+  *value = Clamp(v);
+  return true;
 }
 
 void IParam::GetBounds(double* minVal, double* maxVal) const

@@ -319,26 +319,7 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
 
 VstIntPtr IFxVST::String2Parameter(int idx, const char* text)
 {
-  IParam* param = GetParam(idx);
-  double value;
-  if (param->GetNDisplayTexts())
-  {
-    int mapped = 0;
-    if (!param->MapDisplayText(text, &mapped)) return 0;
-    value = mapped;
-  }
-  else
-  {
-    value = std::atof(text);
-    if (param->GetNegateDisplay()) value = -value;
-  }
-  // Text such as "nan" reads as a number that no parameter can hold.
-  if (!std::isfinite(value)) return 0;
-  value = param->Clamp(value);
-  if (GetGUI()) GetGUI()->SetParameterFromPlug(idx, value, false);
-  param->Set(value);
-  OnParamChange(idx);
-  return 1;
+  return SetParameterFromHostText(idx, text) ? 1 : 0;
 }
 
 VstIntPtr IFxVST::GetPinProperties(bool input, int idx, VstPinProperties* props)
@@ -445,13 +426,7 @@ void VSTCALLBACK IFxVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float va
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
   Util_MutexLock lock(plug->mMutex);
-  IParam* param = plug->GetParam(idx);
-  // A normalised value is 0..1; one that is not a number changes nothing.
-  if (!param || !std::isfinite(value)) return;
-  const double normalized = value < 0.0f ? 0.0 : value > 1.0f ? 1.0 : (double)value;
-  if (plug->GetGUI()) plug->GetGUI()->SetParameterFromPlug(idx, normalized, true);
-  param->SetNormalized(normalized);
-  plug->OnParamChange(idx);
+  plug->SetParameterFromHost(idx, value, true);
 }
 
 // ---- audio entry points ----------------------------------------------------------------------------
@@ -510,8 +485,7 @@ void IFxVST::ProcessFloat(float** inputs, float** outputs, int nFrames, bool acc
   if (nFrames <= 0 || !PrepareHostArrays(inputs, outputs, nFrames, &ins, &outs)) return;
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
-  if (accumulate) ProcessBuffersAccumulating(0.0f, nFrames);
-  else ProcessBuffers(0.0f, nFrames);
+  ProcessBlock(0.0f, nFrames, accumulate);
 }
 
 void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
@@ -524,7 +498,7 @@ void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
   if (nFrames > GetBlockSize()) SetBlockSize(nFrames);
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
-  ProcessBuffers(0.0, nFrames);
+  ProcessBlock(0.0, nFrames);
 }
 
 void VSTCALLBACK IFxVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames)

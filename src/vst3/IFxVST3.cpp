@@ -86,9 +86,9 @@ bool IFxParameter::FromString(const char16* text, ParamValue& normalized) const
 {
   char buf[128];
   Narrow(text, buf, sizeof buf, 128);
-  const double v = std::atof(buf);
-  if (!std::isfinite(v)) return false;
-  normalized = mParam->GetNormalized(mParam->Clamp(v));
+  double v = 0.0;
+  if (!mParam->ParseDisplayText(buf, &v)) return false;
+  normalized = mParam->GetNormalized(v);
   return true;
 }
 
@@ -320,9 +320,14 @@ tresult IFxVST3::process(ProcessData& data)
       int32 offset = 0;
       ParamValue value = 0.0;
       if (nPoints <= 0 || queue->getPoint(nPoints - 1, offset, value) != kResultOk) continue;
+      const ParamID id = queue->getParameterId();
+      if (id < (ParamID)NParams())
+      {
+        SetParameterFromHost((int)id, value, true);
+        continue;
+      }
       if (!std::isfinite(value)) continue;
       value = value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
-      const ParamID id = queue->getParameterId();
       if (id == kBypassParamID)
       {
         SetBypassed(value > 0.5);
@@ -334,13 +339,6 @@ tresult IFxVST3::process(ProcessData& data)
         int idx = (int)(value * n);
         if (idx >= n) idx = n - 1;
         if (idx >= 0) RestorePreset(idx);
-      }
-      else if (id < (ParamID)NParams())
-      {
-        const int idx = (int)id;
-        GetParam(idx)->SetNormalized(value);
-        if (mGraphics) mGraphics->SetParameterFromPlug(idx, value, true);
-        OnParamChange(idx);
       }
     }
   }
@@ -380,14 +378,12 @@ tresult IFxVST3::process(ProcessData& data)
   if (data.symbolicSampleSize == kSample64)
   {
     AttachHostBuffers<double>(data, &HostBuffers<double>);
-    if (IsBypassed()) PassThroughBuffers(0.0, data.numSamples);
-    else ProcessBuffers(0.0, data.numSamples);
+    ProcessBlock(0.0, data.numSamples);
   }
   else if (data.symbolicSampleSize == kSample32)
   {
     AttachHostBuffers<float>(data, &HostBuffers<float>);
-    if (IsBypassed()) PassThroughBuffers(0.0f, data.numSamples);
-    else ProcessBuffers(0.0f, data.numSamples);
+    ProcessBlock(0.0f, data.numSamples);
   }
   else
   {

@@ -397,3 +397,24 @@ TEST_F(IFxVST3Fixture, ViewReportsTheAttachedEditorAndFollowsTheResizeProtocol)
   view->release();
   EXPECT_EQ(plug->NOpenViews(), 0);
 }
+
+TEST_F(IFxVST3Fixture, HostTextReadsBackWhatTheParameterShows)
+{
+  // getParamValueByString reads the text the way getParamStringByValue writes it: choice
+  // names and numbers (it used to read every text as a number, so "on" gave off).
+  struct Case { ParamID id; double normalized; };
+  const Case cases[] = {{2, 0.0}, {2, 1.0}, {1, 0.75}, {3, 0.25}, {0, 0.5}};
+  for (const Case& c : cases)
+  {
+    String128 text = {};
+    ASSERT_EQ(plug->getParamStringByValue(c.id, c.normalized, text), kResultOk);
+    ParamValue back = -1.0;
+    ASSERT_EQ(plug->getParamValueByString(c.id, text, back), kResultOk) << Text(text);
+    EXPECT_NEAR(back, c.normalized, 1e-12) << Text(text);
+  }
+  String128 maybe = {};
+  Widen("maybe", maybe, 128);
+  ParamValue v = -1.0;
+  EXPECT_NE(plug->getParamValueByString(2, maybe, v), kResultOk) << "a name that is no choice";
+  EXPECT_EQ(v, -1.0);
+}
