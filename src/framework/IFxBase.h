@@ -233,5 +233,6 @@ private:
   template <class SampleType> void AttachInputBuffersT(int idx, int n, SampleType** ppData, int nFrames);
   template <class SampleType> void AttachOutputBuffersT(int idx, int n, SampleType** ppData);
   void ConvertOutputsToFloat(int nFrames, bool accumulate);
+  void UnaliasInputs(int nFrames);
   void CopyOrZeroOutputs(int nFrames);
 };

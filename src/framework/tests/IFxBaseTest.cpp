@@ -312,6 +312,45 @@ TEST(IFxBase, ProcessBlockBypassesOrProcesses)
   EXPECT_EQ(d1[0], 0.25);
 }
 
+TEST(IFxBase, InPlaceDoubleBuffersAreReadBeforeTheyAreWritten)
+{
+  // Writes output 0 before reading input 0 (as the meter writes its tone), in the plug-in and
+  // past it; a host passing one buffer as both must still have its input read.
+  class WriteFirstPlug : public PassThroughPlug
+  {
+  public:
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override
+    {
+      for (int s = 0; s < nFrames; ++s)
+      {
+        outputs[0][s] = -1.0;
+        outputs[1][s] = inputs[0][s];
+      }
+    }
+  };
+  WriteFirstPlug plug;
+  plug.HostPrepare(48000, 8);
+  double a[8], b[8];
+  for (int i = 0; i < 8; ++i) a[i] = i + 1, b[i] = 0.0;
+  double* bufs[] = {a, b};
+  plug.HostProcess(bufs, bufs, 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(b[i], i + 1.0) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(a[i], -1.0) << i;
+
+  // Crosswise through the bypass delay line: output 1 is input 0's buffer.
+  PassThroughPlug delayed("1-1 2-2", 2);
+  delayed.HostSetBypassDelay();
+  delayed.HostPrepare(48000, 8);
+  delayed.SetBypassed(true);
+  double in0[8], in1[8], out0[8];
+  for (int i = 0; i < 8; ++i) in0[i] = i + 1, in1[i] = 100 + i;
+  double* ins[] = {in0, in1};
+  double* outs[] = {out0, in0};
+  delayed.HostProcess(ins, outs, 8);
+  for (int i = 2; i < 8; ++i) EXPECT_EQ(out0[i], i - 1.0) << i;
+  for (int i = 2; i < 8; ++i) EXPECT_EQ(in0[i], 98.0 + i) << i;
+}
+
 TEST(IFxBase, AttachGraphicsPassesNormalisedValuesAndOwnsTheEditor)
 {
   int deleted = 0;
