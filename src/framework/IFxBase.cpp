@@ -132,12 +132,16 @@ bool IFxBase::CompareState(const unsigned char* incomingState, int startPos)
 void IFxBase::SetParameterFromGUI(int idx, double normalizedValue)
 {
   TRACE_FX("%d:%f", idx, normalizedValue);
-  Util_MutexLock lock(mMutex);
-  IParam* param = GetParam(idx);
-  if (!param) return;
-  param->SetNormalized(normalizedValue);
+  {
+    Util_MutexLock lock(mMutex);
+    IParam* param = GetParam(idx);
+    if (!param) return;
+    param->SetNormalized(normalizedValue);
+    OnParamChange(idx);
+  }
+  // The host hears of it after the mutex is released: a host that takes a lock of its own
+  // here, and holds that lock around its audio calls, would otherwise deadlock with them.
   InformHostOfParamChange(idx, normalizedValue);
-  OnParamChange(idx);
 }
 
 bool IFxBase::SetParameterFromHost(int idx, double value, bool normalized)
@@ -196,9 +200,15 @@ void IFxBase::OnParamReset()
 
 void IFxBase::DirtyParameters()
 {
-  Util_MutexLock lock(mMutex);
+  // The values are taken under the mutex, the host is told after it (see SetParameterFromGUI).
+  Util_TypedBuf<double> values;
   const int n = NParams();
-  for (int i = 0; i < n; ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+  if (!values.Resize(n) && n > 0) return;
+  {
+    Util_MutexLock lock(mMutex);
+    for (int i = 0; i < n; ++i) values.Get()[i] = GetParam(i)->GetNormalized();
+  }
+  for (int i = 0; i < n; ++i) InformHostOfParamChange(i, values.Get()[i]);
 }
 
 void IFxBase::CreateDelayLine()

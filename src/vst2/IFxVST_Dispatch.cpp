@@ -54,8 +54,38 @@ VstIntPtr VSTCALLBACK IFxVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, Vs
     delete plug;
     return 0;
   }
+  // The host is never called with the plug-in mutex held: a host that takes a lock of its
+  // own in its callback, and holds that lock around its audio calls, would deadlock with it.
+  // So the host is identified before the mutex is taken at effOpen, and the editor's window
+  // (which may ask the host things while it opens or closes) is handled without it.
+  switch (opcode)
+  {
+    case effOpen:
+      plug->GetHost();
+      break;
+    case effEditOpen:
+    case effEditClose:
+      return plug->EditWindow(opcode == effEditOpen, ptr);
+    default:
+      break;
+  }
   Util_MutexLock lock(plug->mMutex);
   return plug->Dispatch(opcode, idx, value, ptr, opt);
+}
+
+VstIntPtr IFxVST::EditWindow(bool open, void* parent)
+{
+  IEditorLink* editor = GetGUI();
+  if (!editor) return 0;
+  if (open)
+  {
+    if (!HasEditorWindowHost() || !editor->OpenWindow(parent)) return 0;
+    OnGUIOpen();
+    return 1;
+  }
+  OnGUIClose();
+  editor->CloseWindow();
+  return 1;
 }
 
 VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void* ptr, float opt)
@@ -139,23 +169,6 @@ VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void*
       if (ptr && GetGUI())
       {
         *(ERect**)ptr = &mEditRect;
-        return 1;
-      }
-      return 0;
-
-    case effEditOpen:
-      if (GetGUI() && HasEditorWindowHost() && GetGUI()->OpenWindow(ptr))
-      {
-        OnGUIOpen();
-        return 1;
-      }
-      return 0;
-
-    case effEditClose:
-      if (GetGUI())
-      {
-        OnGUIClose();
-        GetGUI()->CloseWindow();
         return 1;
       }
       return 0;
@@ -287,8 +300,9 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
   ByteChunk chunk;
   if (chunk.PutBytes(data, (int)size) != (int)size) return 0;
 
-  // Keep what the plug-in has now: a chunk that does not read as exactly one state (or one
-  // bank) of this plug-in is refused, and the plug-in is put back as it was.
+  // Keep what the plug-in has now: a chunk that does not read as one whole state (or one
+  // bank) of this plug-in is refused, and the plug-in is put back as it was. Bytes after a
+  // whole state or bank are left alone: a later version may append fields, a host may pad.
   ByteChunk savedState, savedBank;
   const int savedPreset = GetCurrentPresetIdx();
   SerializeState(&savedState);
@@ -300,7 +314,7 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
   if (asState) pos = UnserializeState(&chunk, pos < 0 ? 0 : pos);
   else pos = UnserializePresets(&chunk, pos);
 
-  if (pos < 0 || pos != chunk.Size())
+  if (pos < 0)
   {
     if (!asState)
     {
@@ -486,6 +500,7 @@ void IFxVST::ProcessFloat(float** inputs, float** outputs, int nFrames, bool acc
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
   ProcessBlock(0.0f, nFrames, accumulate);
+  if (!accumulate) SilenceUnattachedOutputs(outs, nFrames);
 }
 
 void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
@@ -499,14 +514,29 @@ void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
   ProcessBlock(0.0, nFrames);
+  SilenceUnattachedOutputs(outs, nFrames);
+}
+
+// The host passes numOutputs buffers, but only connected channels take one (in order): with
+// fewer channels connected (a mono arrangement) the rest would keep whatever they held, and
+// the host would play it. They get silence.
+template <class SampleType>
+void IFxVST::SilenceUnattachedOutputs(SampleType** outs, int nFrames)
+{
+  int attached = 0;
+  for (int i = 0; i < NOutChannels(); ++i)
+    if (IsOutChannelConnected(i)) ++attached;
+  const int nHost = mAEffect.numOutputs < NOutChannels() ? mAEffect.numOutputs : NOutChannels();
+  for (int i = attached; i < nHost; ++i) std::memset(outs[i], 0, sizeof(SampleType) * (size_t)nFrames);
 }
 
 void VSTCALLBACK IFxVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames)
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessFloat(inputs, outputs, nFrames, true);
 }
 
@@ -514,8 +544,9 @@ void VSTCALLBACK IFxVST::VSTProcessReplacing(AEffect* effect, float** inputs, fl
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessFloat(inputs, outputs, nFrames, false);
 }
 
@@ -524,7 +555,8 @@ void VSTCALLBACK IFxVST::VSTProcessDoubleReplacing(AEffect* effect, double** inp
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessDouble(inputs, outputs, nFrames);
 }
