@@ -50,6 +50,9 @@ public:
   // One timer tick: when the window is open and a control is dirty, runs the drawing pass and
   // copies the drawn region to the screen image. Returns whether anything was drawn.
   bool Tick();
+  // A platform paint of part of the window, as when another window uncovers it: draws that
+  // area whether or not anything is dirty. Returns whether anything was drawn.
+  bool Expose(IRECT rect);
   // The last screen image (all transparent black until the first tick that drew).
   Raster_IBitmap* GetScreen();
   // The region copied to the screen by the last drawing pass.
@@ -100,7 +103,8 @@ public:
   static void ClearRecordedNotices();
 
   // ---- URLs ----------------------------------------------------------------------------------------
-  // With launching off (the default) URLs are only recorded; with it on they go to xdg-open.
+  // With launching off (the default) URLs are only recorded; with it on they also go to the
+  // system's opener (Util_OpenAddress).
   void SetLaunchURLs(bool launch) { mLaunchURLs = launch; }
   int NOpenedURLs() const { return mURLs.GetSize(); }
   const char* GetOpenedURL(int idx) const;

@@ -1,0 +1,106 @@
+#include "ThdReport.h"
+
+#include "ThdLevels.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+namespace {
+using Json = nlohmann::ordered_json;
+
+// Numbers that are not finite have no JSON spelling: they are null, as unmeasured values are.
+Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+Json Db(double linear) { return Number(ThdDb(linear)); }
+const char* Side(int channel) { return channel ? "right" : "left"; }
+}  // namespace
+
+std::string ThdJsonReport(const ThdResult& r, int status)
+{
+  const ThdOptions& o = r.mOptions;
+  Json j;
+  j["status"] = status;
+  if (o.mMode == EThdMode::kWriteTone)
+  {
+    j["tone_file"] = o.mToneFile;
+    j["frames"] = r.mToneFrames;
+    j["sample_rate"] = r.mRate;
+    j["frequency_hz"] = Number(r.mFrequency);
+    j["volume_db"] = o.mVolumeDb;
+    j["played_db"] = Number(r.mPlayedDb);
+    j["output"] = Side(o.mOutput);
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  }
+  j["frequency_hz"] = Number(r.mFrequency);
+  j["sample_rate"] = r.mRate;
+  j["block_size"] = o.mBlock;
+  j["buffers"] = o.mDoubleBuffers ? "double" : "float";
+  j["denoising_seconds"] = o.mDenoising;
+  j["volume_db"] = o.mVolumeDb;
+  j["played_db"] = Number(r.mPlayedDb);
+  j["amplitude"] = Number(r.mAmplitude);
+  j["output"] = Side(o.mOutput);
+  j["input"] = Side(o.mInput);
+  if (r.mHaveCapture)
+  {
+    const ThdCaptureReport& c = r.mCapture;
+    Json cap;
+    cap["file"] = o.mCapture;
+    cap["channels"] = r.mCaptureChannels;
+    cap["frames"] = c.mFrames;
+    cap["loudest_dbfs"] = Number(c.mLoudestDbfs);
+    cap["dominant_hz"] = c.mDominantHz > 0.0 ? Json(c.mDominantHz) : Json(nullptr);
+    cap["tone_start_s"] = c.mTrack.found ? Json(c.mTrack.start / r.mRate) : Json(nullptr);
+    cap["tone_end_s"] = c.mTrack.found ? Json(c.mTrack.end / r.mRate) : Json(nullptr);
+    cap["measured_from_s"] = c.mStartFrame / r.mRate;
+    cap["start_given"] = c.mStartGiven;
+    cap["clock_offset_ppm"] = c.mClockKnown ? Json(c.mPpm) : Json(nullptr);
+    cap["clock_offset_uncertainty_ppm"] = c.mClockKnown ? Json(c.mPpmUncertainty) : Json(nullptr);
+    cap["drift_corrected"] = c.mDriftCorrected;
+    cap["dc_offset"] = r.mThdN.valid ? Number(r.mThdN.dcOffset) : Json(nullptr);
+    cap["clipped_samples"] = c.mClipped;
+    cap["non_finite_samples"] = c.mNonFinite;
+    Json failed = Json::array();
+    for (const ThdCheck& k : c.mFailed) failed.push_back({{"check", k.mId}, {"message", k.mMessage}});
+    cap["failed_checks"] = failed;
+    cap["forced"] = o.mForce && !c.mFailed.empty();
+    j["capture"] = cap;
+  }
+  else
+  {
+    const ThdDeviceSettings& d = o.mDevice;
+    j["device"] = {{"model", ThdDeviceName(d.mModel).mOption},
+                   {"drive", d.mDrive},
+                   {"coeffs", {d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3]}},
+                   {"gain_db", d.mGainDb},
+                   {"noise_dbfs", d.mNoise ? Json(d.mNoiseDbfs) : Json(nullptr)},
+                   {"seed", d.mSeed},
+                   {"latency", o.mLatency}};
+  }
+  j["calibration"] = r.mCalibrationName.empty() ? Json(nullptr) : Json(r.mCalibrationName);
+  j["warnings"] = r.mWarnings;
+  j["measured"] = r.mMeasured;
+  if (r.mMeasured)
+  {
+    j["progress"] = r.mProgress;
+    j["results_text"] = r.mResultsText;
+    Json harmonics = Json::array();
+    for (const ThdHarmonic& h : r.mHarmonics)
+      harmonics.push_back({{"harmonic", h.mK},
+                           {"frequency_hz", h.mHz},
+                           {"measured", h.mMeasured},
+                           {"level", h.mMeasured ? Number(h.mLevel) : Json(nullptr)},
+                           {"dbfs", h.mMeasured ? Db(h.mLevel) : Json(nullptr)},
+                           {"phase_deg", h.mPhaseValid ? Number(h.mPhaseDeg) : Json(nullptr)}});
+    j["harmonics"] = harmonics;
+    j["thd_harmonics"] = r.mThdIncludes;
+    j["thd_percent"] = r.mThdValid ? Number(r.mThdPercent) : Json(nullptr);
+    j["thd_db"] = r.mThdValid ? Db(r.mThdPercent / 100.0) : Json(nullptr);
+    if (!r.mThdValid) j["thd_not_measured"] = r.mThdWhyNot;
+    const bool thdn = r.mThdN.valid && r.mThdN.fundamentalRms > 0.0;
+    j["thd_n"] = {{"band_hz", {r.mThdN.bandLowHz, r.mThdN.bandHighHz}},
+                  {"percent", thdn ? Number(100.0 * r.mThdN.Ratio()) : Json(nullptr)},
+                  {"db", thdn ? Db(r.mThdN.Ratio()) : Json(nullptr)}};
+  }
+  return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,37 @@
+// thdmeasure's reports of a run: text for people, one JSON object for programs, and the
+// progress display while a run goes.
+#pragma once
+
+#include "ThdRun.h"
+
+#include <cstdio>
+#include <string>
+
+// Prints the report of a finished (or refused) run as text.
+void ThdPrintTextReport(const ThdResult& result, int status, std::FILE* out);
+// The report as one JSON object.
+std::string ThdJsonReport(const ThdResult& result, int status);
+
+// Progress texts: one line each, or on a terminal a bar redrawn in place.
+class ThdTextProgress : public ThdProgressSink
+{
+public:
+  // header: print what is measured before the first progress text.
+  ThdTextProgress(bool header, bool enabled, bool tty) : mHeader(header), mEnabled(enabled), mTty(tty) {}
+  void Begin(const ThdResult& result) override;
+  void Progress(const char* text, double fraction) override;
+  void End(bool completed) override;
+
+private:
+  bool mHeader, mEnabled, mTty;
+  bool mOpen = false;
+};
+
+// Shared wording.
+// A phase in degrees rounded to tenths for display, in (-180, 180]: a phase a hair short of
+// -180 reads 180.0 and one a hair below 0 reads 0.0, never "-0.0".
+double ThdPhaseTenths(double degrees);
+std::string ThdBandText(double lowHz, double highHz);
+// The DC offset over the averaging window: "+0.050000 of full scale (-26.0 dB)".
+std::string ThdDcText(const ThdNoiseResult& noise);
+std::string ThdThdHarmonicsText(const std::vector<int>& includes);

@@ -1,0 +1,318 @@
+#include "ThdRun.h"
+
+#include "ThdCaptureFile.h"
+#include "ThdDevice.h"
+#include "ThdEditorPanel.h"
+#include "ThdLevels.h"
+#include "ThdLoopHost.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <cmath>
+#include <memory>
+
+void ThdFrontPanel::Apply(const ThdOptions& o)
+{
+  mMeter.SetParameterFromGUI(kParamOutput, o.mOutput);
+  mMeter.from_GUI(kParamOutput);
+  mMeter.SetParameterFromGUI(kParamInput, o.mInput);
+  mMeter.from_GUI(kParamInput);
+  mMeter.SetParameterFromGUI(kParamVolume, IThdMeter::VolumeFromDb(o.mVolumeDb));
+  mMeter.from_GUI(kParamVolume);
+  // Denoising is a host parameter as well: the host tells the meter of the change.
+  mMeter.SetParameterFromGUI(kParamDenoising, IThdMeter::DenoisingValue(o.mDenoising));
+  mMeter.OnParamChange(kParamDenoising);
+  mMeter.SetFrequencyEntry(o.mFreqText.c_str());
+  mMeter.from_GUI(kTagFrequencyEntry);
+}
+
+bool ThdFrontPanel::PressStart()
+{
+  mMeter.from_GUI(kParamStart);
+  return mMeter.IsMeasuring() != 0;
+}
+
+namespace {
+// The calibration the run uses: refused when it gives fewer than two points.
+int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::string* error)
+{
+  if (o.mNoCalibration)
+  {
+    meter.UseCalibrationFile(nullptr);
+    return 0;
+  }
+  if (!o.mCalibration.empty())
+  {
+    if (!meter.UseCalibrationFile(o.mCalibration.c_str()))
+    {
+      *error = "cannot open calibration file '" + o.mCalibration + "'";
+      return 1;
+    }
+    if (!meter.IsCalibrationLoaded())
+    {
+      *error = "calibration file '" + o.mCalibration + "' gives " + std::to_string(meter.GetCalibrationCount()) +
+               " point(s); a calibration needs at least two frequency/level pairs";
+      return 2;
+    }
+  }
+  else if (!meter.IsCalibrationLoaded() && meter.GetCalibrationName()[0])
+  {
+    r.mWarnings.push_back(std::string("calibration file '") + meter.GetCalibrationName() + "' in " +
+                          meter.GetDocumentsFolder() + " gives " + std::to_string(meter.GetCalibrationCount()) +
+                          " point(s), fewer than two: measuring without calibration");
+  }
+  if (meter.IsCalibrationLoaded()) r.mCalibrationName = meter.GetCalibrationName();
+  return 0;
+}
+
+// A harmonic's phase is told only where the harmonic stands clear of what else lands in its
+// correlation sums:
+//  - rounding: anything below a millionth of the fundamental (-120 dB) is taken for the
+//    arithmetic's own residue (float buffers leave harmonics 150 dB and more below the tone);
+//  - noise, where the THD+N analysis knows it: white noise of RMS sigma over a band of B Hz
+//    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
+//    which turns the harmonic's phase by about spread / level radians, and the fundamental's
+//    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
+// The noise is what the THD+N residual holds beside the measured harmonics in its band.
+constexpr double kRoundingFloor = 1e-6;
+constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
+
+void JudgePhases(IThdMeter& meter, ThdResult& r)
+{
+  // Levels as they came back, before any calibration: the noise is measured that way too.
+  double raw[IThdMeter::kHarmonics];
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+    raw[k - 1] = r.mHarmonics[k - 1].mLevel * meter.GetCalibrationFactor(k);
+  const double h1 = raw[0];
+  if (!r.mHarmonics[0].mMeasured || !(h1 > 0.0) || !std::isfinite(h1)) return;
+  double spread = 0.0;
+  const ThdNoiseResult& n = r.mThdN;
+  if (n.valid)
+  {
+    double noise2 = n.residualRms * n.residualRms;
+    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
+    {
+      const ThdHarmonic& h = r.mHarmonics[k - 1];
+      if (h.mMeasured && h.mHz >= n.bandLowHz && h.mHz <= n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
+    }
+    const double band = n.bandHighHz - n.bandLowHz;
+    const double K = r.mOptions.mDenoising;
+    if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
+  }
+  // A capture's clock offset leaks eps / (k - 1) of the fundamental into harmonic k: all of
+  // the offset when it is left alone, what its measurement cannot tell when corrected.
+  double eps = 0.0;
+  if (r.mHaveCapture && r.mCapture.mClockKnown)
+    eps = 1e-6 * (r.mCapture.mDriftCorrected ? 3.0 * r.mCapture.mPpmUncertainty : std::fabs(r.mCapture.mPpm));
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+  {
+    ThdHarmonic& h = r.mHarmonics[k - 1];
+    const double level = raw[k - 1];
+    if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
+    const double wander = k == 1 ? spread / h1 : std::hypot(std::hypot(spread / level, k * spread / h1), eps / (k - 1) * h1 / level);
+    if (!(wander <= kMaxPhaseSpread)) continue;
+    h.mPhaseValid = true;
+    h.mPhaseDeg = meter.GetHarmonicPhase(k);
+  }
+}
+
+void GatherResults(IThdMeter& meter, ThdResult& r)
+{
+  const double f = meter.GetFrequency();
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+  {
+    ThdHarmonic& h = r.mHarmonics[k - 1];
+    h.mK = k;
+    h.mHz = (long long)k * ThdIntPart(f);
+    h.mMeasured = IThdMeter::IsHarmonicMeasured(k, f, r.mRate);
+    h.mLevel = meter.GetHarmonicLevel(k);
+    if (k > 1 && h.mMeasured) r.mThdIncludes.push_back(k);
+  }
+  JudgePhases(meter, r);
+  const double h1 = r.mHarmonics[0].mLevel;
+  const double thd = meter.GetTHD();
+  if (!r.mHarmonics[0].mMeasured)
+    r.mThdWhyNot = "the fundamental lies at or above half the sample rate";
+  else if (r.mThdIncludes.empty())
+    r.mThdWhyNot = "no harmonic lies at or below 20000 Hz and below half the sample rate";
+  else if (!(h1 > 0.0) || !std::isfinite(thd))
+    r.mThdWhyNot = "no fundamental came back";
+  else if (r.mThdN.valid && r.mThdN.residualRms >= r.mThdN.fundamentalRms)
+    r.mThdWhyNot = "the fundamental is below the noise";
+  else
+  {
+    r.mThdValid = true;
+    r.mThdPercent = thd;
+  }
+}
+}  // namespace
+
+int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progress, std::string* error,
+                      ThdToneWriter* toneOut)
+{
+  r.mOptions = o;
+  IFxInstanceInfo info;
+  if (!o.mDocumentsFolder.empty()) info.mDocumentsFolder = o.mDocumentsFolder.c_str();
+  IThdMeter meter{info};
+  r.mEffectName = meter.GetEffectName();
+  if (const int status = SetUpCalibration(meter, o, r, error)) return status;
+
+  // The capture decides the sample rate.
+  std::unique_ptr<ThdCaptureFile> file;
+  double rate = o.mRate;
+  if (o.mMode == EThdMode::kAnalyse)
+  {
+    file = std::make_unique<ThdCaptureFile>();
+    if (!file->Open(o.mCapture, o.mInput, error)) return 1;
+    // One step of a stepped recording: the rest of the file is not there for this run.
+    if ((o.mCaptureFrom != 0 || o.mCaptureTo >= 0) && !file->SetWindow(o.mCaptureFrom, o.mCaptureTo, error)) return 1;
+    rate = file->SampleRate();
+    r.mHaveCapture = true;
+    r.mCaptureChannels = file->Channels();
+    if (o.mInput == 1 && file->Channels() < 2)
+      r.mWarnings.push_back("the capture has one channel: --input right reads it as well");
+  }
+  r.mRate = rate;
+
+  ThdDevice device(o.mDevice);
+  ThdLoopSettings hostSettings;
+  hostSettings.mSampleRate = rate;
+  hostSettings.mBlockSize = o.mBlock;
+  hostSettings.mDoubleBuffers = o.mDoubleBuffers;
+  hostSettings.mLatency = o.mLatency;
+  ThdLoopHost host(meter, o.mMode == EThdMode::kSimulate ? &device : nullptr, hostSettings);
+  // The user's side goes through the editor: clicks, typing, and the timer's drawing passes
+  // after every block, which hand the engine's messages to the meter.
+  ThdEditorPanel panel(meter);
+  host.SetMessagePump([&panel] { return panel.Tick(); });
+  panel.Apply(o);
+  r.mFrequency = meter.GetFrequency();
+  r.mAmplitude = meter.GetAmplitude();
+  r.mPlayedDb = ThdDb(r.mAmplitude);
+  const int f = ThdIntPart(r.mFrequency);
+  const int K = o.mDenoising;
+  const int S = ThdIntPart(rate);
+
+  // Captures are checked before anything is measured.
+  std::unique_ptr<ThdCaptureStream> stream;
+  double streamHz = f;
+  if (file)
+  {
+    ThdExamineSettings ex;
+    ex.mHz = f;
+    ex.mSeconds = K;
+    ex.mStartSeconds = o.mStartSeconds;
+    ex.mDriftCorrect = o.mDriftCorrect;
+    ex.mNoDriftCorrect = o.mNoDriftCorrect;
+    ex.mHighestHarmonic = 1;
+    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
+      if (IThdMeter::IsHarmonicMeasured(k, f, rate)) ex.mHighestHarmonic = k;
+    ex.mFrameOffset = o.mCaptureFrom;
+    if (!ThdExamineCapture(*file, ex, &r.mCapture, error)) return 1;
+    for (const std::string& w : r.mCapture.mWarnings) r.mWarnings.push_back(w);
+    if (!r.mCapture.mFailed.empty())
+    {
+      r.mChecksFailed = true;
+      if (!o.mForce) return 3;
+    }
+    stream = std::make_unique<ThdCaptureStream>(*file, r.mCapture.mStartFrame, r.mCapture.mResampleRatio);
+    if (!stream->Ok())
+    {
+      *error = stream->Error();
+      return 1;
+    }
+    host.SetInputStream(stream.get());
+    // Uncorrected, the tone sits where the clock put it; THD+N fits it there.
+    if (r.mCapture.mClockKnown && !r.mCapture.mDriftCorrected) streamHz = f * (1.0 + r.mCapture.mPpm * 1e-6);
+  }
+
+  // THD+N over the meter's own averaging window, from what reaches the analysed input.
+  ThdNoiseAnalyser noise(rate, streamHz, S, (long long)(K + 1) * S);
+  if (o.mMode != EThdMode::kWriteTone) host.SetInputTap([&noise](const double* x, int n) { noise.Add(x, n); });
+
+  ThdToneWriter ownWriter;
+  ThdToneWriter& writer = toneOut ? *toneOut : ownWriter;
+  std::vector<float> record;
+  const long long runFrames = (long long)(K + 1) * S;
+  if (o.mMode == EThdMode::kWriteTone)
+  {
+    if (!toneOut && !writer.Open(o.mToneFile, 2, S, error)) return 1;
+    host.SetRecord(&record);
+  }
+
+  if (!o.mSnapshotDir.empty())
+  {
+    std::error_code ec;
+    std::filesystem::create_directories(o.mSnapshotDir, ec);
+    if (ec)
+    {
+      *error = "cannot create the folder '" + o.mSnapshotDir + "': " + ec.message();
+      return 1;
+    }
+  }
+
+  if (progress) progress->Begin(r);
+  if (!panel.PressStart())
+  {
+    *error = "the meter did not start a measurement at " + std::to_string(rate) + " Hz";
+    return 1;
+  }
+
+  const long long limit = runFrames + 2LL * S + o.mBlock + o.mLatency;
+  bool done = false;
+  while (!done && host.Frames() < limit)
+  {
+    const double msg = host.ProcessBlock();
+    if (o.mMode == EThdMode::kWriteTone)
+    {
+      // Streamed out block by block: the tone of a 20-minute run never sits in memory.
+      const long long before = host.Frames() - (long long)(record.size() / 2);
+      const long long keep = std::max(0LL, std::min((long long)(record.size() / 2), runFrames - before));
+      if (keep > 0 && !writer.Write(record.data(), keep))
+      {
+        if (!toneOut) writer.Close(error);
+        else *error = "writing the tone failed";
+        return 1;
+      }
+      r.mToneFrames += keep;
+      record.clear();
+    }
+    if (msg == kMessageProgress)
+    {
+      r.mProgress.push_back(panel.ResultsText());
+      if (progress) progress->Progress(r.mProgress.back().c_str(), (double)host.Frames() / (double)runFrames);
+      if (!o.mSnapshotDir.empty())
+      {
+        char name[32];
+        std::snprintf(name, sizeof name, "/progress-%04d.png", (int)r.mProgress.size());
+        if (!panel.Snapshot(o.mSnapshotDir + name))
+          r.mWarnings.push_back("cannot write the picture " + o.mSnapshotDir + name);
+      }
+    }
+    else if (msg == kMessageResults)
+    {
+      done = true;
+    }
+  }
+  if (progress) progress->End(done);
+  if (!done)
+  {
+    *error = "no results after " + std::to_string(host.Frames()) + " frames";
+    return 1;
+  }
+  if (o.mMode == EThdMode::kWriteTone) return toneOut || writer.Close(error) ? 0 : 1;
+  if (stream && !stream->Ok())
+  {
+    *error = stream->Error();
+    return 1;
+  }
+
+  r.mMeasured = true;
+  r.mResultsText = panel.ResultsText();
+  if (!o.mSnapshot.empty() && !panel.Snapshot(o.mSnapshot))
+    r.mWarnings.push_back("cannot write the picture " + o.mSnapshot);
+  r.mThdN = noise.Finish();
+  GatherResults(meter, r);
+  return 0;
+}
