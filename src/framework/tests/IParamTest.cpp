@@ -196,6 +196,7 @@ TEST(IParam, ParsedTextIsClampedAndRefusalsLeaveTheValueAlone)
     {&mode, "Saw", true, 2},       {&mode, "Square", false, 0}, {&mode, "2", false, 0},
     {&gain, "99", true, 12},       {&gain, "-1e300", true, -60}, {&gain, "garbage", true, 0},  // atof
     {&gain, "nan", false, 0},      {&gain, "inf", false, 0},    {&gain, "-inf", false, 0},
+    {&gain, " NaN", false, 0},     {&gain, "+Infinity", false, 0},
     {&negated, "-3", true, 3},     {&negated, "4", true, 0},    {&negated, "-99", true, 20},
     {&gain, nullptr, false, 0},
   };
