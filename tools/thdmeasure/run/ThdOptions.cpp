@@ -107,7 +107,7 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   std::string freq, entry, volume, denoising, output, input, rate, device, coeffs, drive, gain, noise, start;
   long long block = 512, seed = 1, latency = 0;
   const char* M = "Measurement (as set in the editor)";
-  app.add_option("--freq", freq, "test frequency, a whole number of Hz (default 300; the meter clamps it to 20..20000)")
+  app.add_option("--freq", freq, "test frequency, a whole number of Hz from 20 to 20000 (default 300)")
     ->type_name("HZ")->group(M);
   app.add_option("--entry", entry, "text typed into the frequency display instead (\"x440\" is 440 Hz, \"1k5\" is 20 Hz)")
     ->type_name("TEXT")->group(M);
@@ -122,7 +122,7 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   app.add_flag("--no-calibration", o.mNoCalibration, "use no calibration file at all")->group(M);
 
   const char* H = "Host";
-  app.add_option("--rate", rate, "sample rate of the simulated loop or the written tone (default 48000)")->type_name("HZ")->group(H);
+  app.add_option("--rate", rate, "sample rate of the simulated loop or the written tone, 8000..1536000 (default 48000)")->type_name("HZ")->group(H);
   app.add_option("--block", block, "block size in frames, 1..65536 (default 512)")->type_name("N")->group(H);
   app.add_flag("--double", o.mDoubleBuffers, "64-bit host buffers (default: 32-bit float buffers)")->group(H);
 
@@ -138,7 +138,7 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   app.add_option("--latency", latency, "extra round-trip delay in frames (default 0)")->type_name("N")->group(D);
 
   const char* F = "Offline";
-  app.add_option("--write-tone", o.mToneFile, "write the tone the plug-in plays during one run (both outputs, 32-bit float WAV)")
+  app.add_option("--write-tone", o.mToneFile, "write the tone the plug-in plays during one run: a 32-bit float WAV of both outputs, the tone on the --output channel (left unless --output right), the other silent")
     ->type_name("FILE")->group(F);
   app.add_option("--analyse,--analyze", o.mCapture, "check and analyse a recorded capture (WAV or any format libsndfile reads)")
     ->type_name("FILE")->group(F);
@@ -167,6 +167,17 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     ->type_name("FILE")->group(O);
   app.add_option("--snapshot-every", o.mSnapshotDir, "write the editor at every progress message into DIR (progress-NNNN.png)")
     ->type_name("DIR")->group(O);
+
+  // An option that wants a value never takes the option after it as that value: "--analyse
+  // --quiet" is a file name forgotten, not a file called "--quiet".
+  for (int i = 1; i + 1 < argc; ++i)
+  {
+    const std::string arg = argv[i], next = argv[i + 1];
+    if (arg.rfind("--", 0) != 0 || arg.find('=') != std::string::npos || next.rfind("--", 0) != 0) continue;
+    for (const CLI::Option* opt : app.get_options())
+      if (opt->get_items_expected_min() > 0 && opt->check_lname(arg.substr(2)))
+        return Error(arg + " needs a value before the next option, " + next);
+  }
 
   try
   {
@@ -217,7 +228,8 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   {
     char* end = nullptr;
     const long long n = std::strtoll(freq.c_str(), &end, 10);
-    if (freq.empty() || *end || n < 1 || n > 9999999) return Error("--freq wants a whole number of Hz, not '" + freq + "'");
+    if (freq.empty() || *end || n < 20 || n > 20000)
+      return Error("--freq wants a whole number of Hz from 20 to 20000, not '" + freq + "'");
     o.mFreqText = std::to_string(n);
   }
   if (given("--entry")) o.mFreqText = entry;
@@ -245,8 +257,8 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   if (given("--calibration") && o.mCalibration.empty()) return Error("--calibration needs a file name");
   if (given("--rate"))
   {
-    if (!ParseNumber(rate, &d) || d < 1.0 || d > 1536000.0 || d != std::floor(d))
-      return Error("--rate wants a whole number of Hz from 1 to 1536000, not '" + rate + "'");
+    if (!ParseNumber(rate, &d) || d < 8000.0 || d > 1536000.0 || d != std::floor(d))
+      return Error("--rate wants a whole number of Hz from 8000 to 1536000, not '" + rate + "'");
     o.mRate = d;
   }
   if (block < 1 || block > 65536) return Error("--block wants 1..65536 frames, not '" + std::to_string(block) + "'");

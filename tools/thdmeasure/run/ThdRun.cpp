@@ -3,6 +3,7 @@
 #include "ThdCaptureFile.h"
 #include "ThdDevice.h"
 #include "ThdEditorPanel.h"
+#include "ThdFormat.h"
 #include "ThdLevels.h"
 #include "ThdLoopHost.h"
 
@@ -76,6 +77,8 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
 //    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
 // The noise is what the THD+N residual holds beside the measured harmonics in its band.
 constexpr double kRoundingFloor = 1e-6;
+// Harmonics within this factor (10 dB) of an integer format's rounding are taken for it.
+constexpr double kFormatFloorMargin = 3.16;
 constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
 
 void JudgePhases(IThdMeter& meter, ThdResult& r)
@@ -145,6 +148,20 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
     r.mThdValid = true;
     r.mThdPercent = thd;
   }
+  // Integer samples round the tone to their steps; for a tone of a whole number of periods per
+  // second the rounding repeats and lands on the harmonics. Harmonics no stronger than that
+  // rounding are the format's, not the device's.
+  if (r.mThdValid && r.mCaptureBits > 0)
+  {
+    double sum = 0.0;
+    for (int k : r.mThdIncludes) sum += 0.5 * r.mHarmonics[k - 1].mLevel * r.mHarmonics[k - 1].mLevel;
+    const double rounding = std::ldexp(1.0, 1 - r.mCaptureBits) / std::sqrt(12.0);
+    if (std::sqrt(sum) < kFormatFloorMargin * rounding)
+      r.mWarnings.push_back(ThdFormat("the harmonics (%.1f dBFS together) lie at the rounding floor of the capture's %d-bit "
+                                      "samples (%.1f dBFS): the THD is the file format's, not the device's; record at a "
+                                      "higher level or with more bits", ThdRmsToDbfs(std::sqrt(sum)), r.mCaptureBits,
+                                      ThdRmsToDbfs(rounding)));
+  }
 }
 }  // namespace
 
@@ -170,6 +187,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     rate = file->SampleRate();
     r.mHaveCapture = true;
     r.mCaptureChannels = file->Channels();
+    r.mCaptureBits = file->IntegerBits();
     if (o.mInput == 1 && file->Channels() < 2)
       r.mWarnings.push_back("the capture has one channel: --input right reads it as well");
   }

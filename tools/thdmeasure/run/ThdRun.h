@@ -65,6 +65,7 @@ struct ThdResult
   // Capture mode: what the checks found.
   bool mHaveCapture = false;
   int mCaptureChannels = 0;
+  int mCaptureBits = 0;  // of an integer sample format; 0: floating point
   ThdCaptureReport mCapture;
   bool mChecksFailed = false;  // and the run stopped there unless forced
 

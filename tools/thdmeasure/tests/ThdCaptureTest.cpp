@@ -482,3 +482,113 @@ TEST(ThdOptionsTest, VolumeOnTheFadersGrid)
     if (c.note) { EXPECT_NE(p.mWarnings[0].find("between the fader's steps"), std::string::npos) << p.mWarnings[0]; }
   }
 }
+
+// Refusals that say what is wrong: a file with no audio at all, the tone on the other channel,
+// a header whose sample rate is not the samples', and harmonics at a 16-bit file's rounding.
+TEST_F(ThdCaptureTest, RefusalsSayWhatIsWrong)
+{
+  constexpr int R = 48000;
+  // A recorder that stopped before it finished its file: a header and no samples.
+  const std::string empty = mFolder + "/empty.wav";
+  {
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(empty.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_close(f);
+  }
+  ThdOptions o;
+  o.mMode = EThdMode::kAnalyse;
+  o.mCapture = empty;
+  o.mFreqText = "1000";
+  o.mNoCalibration = true;
+  o.mDocumentsFolder = mFolder;
+  ThdResult r;
+  std::string error;
+  EXPECT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 1);
+  EXPECT_NE(error.find("no audio in the file"), std::string::npos) << error;
+
+  // The tone on the right channel, the left one silent.
+  const std::vector<float> tone = Tone(R, 1000, 0.3, 13, 0.5);
+  std::vector<float> frames(2 * tone.size(), 0.0f);
+  for (size_t i = 0; i < tone.size(); ++i) frames[2 * i + 1] = tone[i];
+  const std::string right = mFolder + "/right.wav";
+  {
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(right.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_writef_float(f, frames.data(), (sf_count_t)tone.size());
+    sf_close(f);
+  }
+  o.mCapture = right;
+  r = ThdResult{};
+  EXPECT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 3);
+  ASSERT_FALSE(r.mCapture.mFailed.empty());
+  EXPECT_NE(r.mCapture.mFailed[0].mMessage.find("the second channel carries a 1000.0 Hz tone: run with --input right"),
+            std::string::npos) << r.mCapture.mFailed[0].mMessage;
+
+  // 48 kHz samples in a file that says 44.1 kHz: the tone reads at 918.75 Hz.
+  Analyse analyse(mFolder);
+  const RunOutcome relabelled = analyse(Tone(R, 1000, 0.3, 13, 0.5), 44100, "1000");
+  EXPECT_EQ(relabelled.status, 3);
+  ASSERT_TRUE(relabelled.Failed("frequency"));
+  EXPECT_NE(relabelled.result.mCapture.mFailed[0].mMessage.find("the sample rate looks wrong; the file says 44100 Hz but "
+                                                                 "its samples seem to be at 48000 Hz"),
+            std::string::npos) << relabelled.result.mCapture.mFailed[0].mMessage;
+
+  // A quiet tone in 16 bits: its harmonics are the format's rounding, and the report says so;
+  // a loud one with a real harmonic is the device's.
+  for (const double level : {0.001, 0.3})
+  {
+    std::vector<float> x = Tone(R, 1000, level, 13, 0.5);
+    if (level > 0.01)
+      for (size_t i = R / 2; i < R / 2 + 13 * (size_t)R; ++i)
+        x[i] += (float)(3e-4 * std::sin(6.0 * kPi * 1000.0 * (double)(i - R / 2) / R));
+    const std::string path = mFolder + "/sixteen.wav";
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_writef_float(f, x.data(), (sf_count_t)x.size());
+    sf_close(f);
+    o.mCapture = path;
+    r = ThdResult{};
+    ASSERT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 0) << error;
+    bool said = false;
+    for (const std::string& w : r.mWarnings) said |= w.find("the THD is the file format's") != std::string::npos;
+    EXPECT_EQ(said, level < 0.01) << level;
+  }
+}
+
+// The command line: frequencies and rates outside what the meter and a converter take are
+// refused like the other ranges, and an option never takes the next option as its value.
+TEST(ThdOptionsTest, RangesAndMissingValues)
+{
+  const struct { std::vector<const char*> args; int exit; const char* says; } cases[] = {
+    {{"--freq", "19"}, 2, "--freq wants a whole number of Hz from 20 to 20000"},
+    {{"--freq", "20001"}, 2, "from 20 to 20000"},
+    {{"--freq", "20000"}, -1, nullptr},
+    {{"--rate", "4000"}, 2, "--rate wants a whole number of Hz from 8000 to 1536000"},
+    {{"--analyse", "--quiet"}, 2, "--analyse needs a value before the next option, --quiet"},
+    {{"--csv", "--json", "--sweep-freq", "20:20000:3"}, 2, "--csv needs a value"},
+    {{"--volume", "-4", "--quiet"}, -1, nullptr},
+    {{"--analyse", "a.wav", "--quiet", "--json"}, -1, nullptr},
+  };
+  for (const auto& c : cases)
+  {
+    std::vector<char*> argv{const_cast<char*>("thdmeasure")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    ThdOptions o;
+    const ThdParsed p = ThdParseOptions((int)argv.size(), argv.data(), o);
+    EXPECT_EQ(p.mExit, c.exit) << c.args[0] << " " << c.args[1] << ": " << p.mText;
+    if (c.says) { EXPECT_NE(p.mText.find(c.says), std::string::npos) << p.mText; }
+    if (c.exit == -1) { EXPECT_TRUE(p.mWarnings.empty()) << p.mWarnings[0]; }
+  }
+}
