@@ -121,9 +121,9 @@ public:
   void from_GUI(int tag);
   // Turns an engine message (kMessageProgress or kMessageResults) into the results text.
   void MyIdle(double value);
-  // What the dummy control does in a drawing pass, for hosts without an editor (tools,
-  // tests): takes the unread engine message, if any, and hands it to MyIdle. Returns the
-  // value handed over, or 0 when there was none.
+  // What the dummy control does in a drawing pass, for hosts that run none (tools, tests):
+  // takes the unread engine message, if any, and hands it to MyIdle. Returns the value handed
+  // over, or 0 when there was none.
   double PumpEditorMessage();
   // The text typed into the frequency display (cut to 7 characters, as the display does).
   void SetFrequencyEntry(const char* text);
@@ -157,7 +157,7 @@ public:
   const char* GetMessageText() const { return mMessageText; }
   const char* GetFrequencyText() const { return mFrequencyText; }
   // The unread engine message (0 when none); does not take it.
-  double PeekEditorMessage() const { return mEngine.PeekMessage(); }
+  double PeekEditorMessage() const;
   // Editor effects, kept as flags too so they hold with or without an editor.
   bool IsCancelButtonShown() const { return mCancelButtonShown; }
   bool IsAboutBoxShown() const { return mAboutBoxShown; }
@@ -256,6 +256,9 @@ private:
   void SetAboutBoxShown(bool shown);
   void MarkAllControlsDirty();
   // Audio thread: an engine message goes to the editor's dummy control, which only stores
-  // the value and a dirty flag here (IThdMeter_Editor.cpp).
-  static void PostEngineMessage(void* meter, double value);
+  // the value and a dirty flag here, and waits there alone (IThdMeter_Editor.cpp). Without an
+  // editor it stays in the engine's slot.
+  static bool PostEngineMessage(void* meter, double value);
+  // Editor thread: takes the unread engine message (0 when none) from where it waits.
+  double TakeEngineMessage();
 };

@@ -106,6 +106,8 @@ void IThdMeter::StartMeasurement()
 void IThdMeter::CancelMeasurement()
 {
   mEngine.Cancel();
+  // An unread message of the abandoned run must not replace the blank results either.
+  TakeEngineMessage();
   Util_StrCopy(mMessageText, kBlankResultsText);
   ShowResultsText();
   if (GetGUI()) MarkAllControlsDirty();
@@ -179,12 +181,8 @@ void IThdMeter::MyIdle(double value)
 
 double IThdMeter::PumpEditorMessage()
 {
-  // Take and clear in one step, so that a message posted meanwhile is not lost.
-  const double value = mEngine.TakeMessage();
-  if (value >= kMessageProgress && value <= kMessageResults)
-  {
-    MyIdle(value);
-    return value;
-  }
-  return 0.0;
+  // Taken and cleared in one step, so that a message posted meanwhile is not lost.
+  const double value = TakeEngineMessage();
+  if (value != 0.0) MyIdle(value);
+  return value;
 }

@@ -148,17 +148,33 @@ void IThdMeter::ApplyPendingEditorTexts()
 
 bool IThdMeter::HasEditorWork() const
 {
-  return mEngine.PeekMessage() != 0.0 ||
+  return PeekEditorMessage() != 0.0 ||
          mEditorTextsPending.load(std::memory_order_acquire) != 0;
 }
 
-void IThdMeter::PostEngineMessage(void* meter, double value)
+// A message waits in one place only, the editor's dummy control or (without an editor) the
+// engine's slot: two copies could not be taken in one step, and the copy left behind would be
+// shown a second time (a progress message then with a level of 0).
+bool IThdMeter::PostEngineMessage(void* meter, double value)
 {
-  // The engine keeps the message for an editor-less pump; an attached editor gets it in its
-  // dummy control, which only stores the value and a dirty flag here.
   IThdMeter* self = static_cast<IThdMeter*>(meter);
-  if (IEditorLink* gui = self->GetGUI(); gui && self->mDummyControlIdx >= 0)
-    gui->SetControlFromPlug(self->mDummyControlIdx, value);
+  IEditorLink* gui = self->GetGUI();
+  if (!gui || self->mDummyControlIdx < 0) return false;
+  gui->SetControlFromPlug(self->mDummyControlIdx, value);  // only a value and a dirty flag
+  return true;
+}
+
+double IThdMeter::TakeEngineMessage()
+{
+  if (mDummyControl) return static_cast<IDummyControl*>(mDummyControl)->TakeMessage();
+  const double value = mEngine.TakeMessage();
+  return IsEngineMessage(value) ? value : 0.0;
+}
+
+double IThdMeter::PeekEditorMessage() const
+{
+  const double value = mDummyControl ? mDummyControl->GetValue() : mEngine.UnreadMessage();
+  return IsEngineMessage(value) ? value : 0.0;
 }
 
 void IThdMeter::SetCancelButtonShown(bool shown)
@@ -189,7 +205,9 @@ void IThdMeter::MarkAllControlsDirty()
 {
   IGraphics* gui = IGraphics::FromPlug(this);
   if (!gui) return;
-  // The whole editor: a shorter text must not leave lines of a longer one below its control.
+  // The whole editor, in the next pass as well when this runs inside one. The framework would
+  // redraw the results text over what it drew last, but a text that grew (progress to results)
+  // reaches the screen whole only a pass later; the whole editor shows it at once.
   gui->SetAllControlsDirty();
   for (int i = 0; i < gui->GetNControls(); ++i) gui->GetControl(i)->Redraw();
 }

@@ -147,10 +147,10 @@ double ThdEngine::GetHarmonicPhase(int k) const
   return deg;
 }
 
-void ThdEngine::PostMessage(double value)
+void ThdEngine::Post(double value)
 {
+  if (mOnMessage && mOnMessage(mMessageContext, value)) return;
   mMessageSlot.store(value, std::memory_order_release);
-  if (mOnMessage) mOnMessage(mMessageContext, value);
 }
 
 // ---- audio thread ----------------------------------------------------------------------------------
@@ -197,7 +197,7 @@ void ThdEngine::CompleteMeasurement(double rate)
   }
   mTHD.store(100.0 * std::sqrt(h[1] * h[1] + h[2] * h[2] + h[3] * h[3] + h[4] * h[4]) / h[0],
              std::memory_order_relaxed);
-  PostMessage(kMessageResults);  // publishes the levels and sums above
+  Post(kMessageResults);  // publishes the levels and sums above
   EndRun();
 }
 
@@ -262,7 +262,7 @@ void ThdEngine::ProcessEventFrame(const BlockTiming& t, int n, const Channels& i
 
   mSampleCount.store(n + 1, std::memory_order_relaxed);
   // Posted after this frame's analysis, so that the level it announces is already stored.
-  if (progress) PostMessage(kMessageProgress);
+  if (progress) Post(kMessageProgress);
   if (completed) CompleteMeasurement(t.rate);
 }
 

@@ -25,11 +25,14 @@
 // The two messages the engine posts: a progress update once a second, and the results.
 constexpr double kMessageProgress = 0.55555555;
 constexpr double kMessageResults = 0.55555556;
+// The closed interval between the two is what the editor's message carrier accepts.
+constexpr bool IsEngineMessage(double value) { return value >= kMessageProgress && value <= kMessageResults; }
 
-// Told on the audio thread of every message the engine posts, right after it is stored, with
-// the context it was given; it may only store values and flags (the plug-in marks its editor's
-// dummy control dirty).
-using ThdMessageFunc = void (*)(void* context, double value);
+// Offered, on the audio thread, every message the engine posts, with the context it was given;
+// it may only store values and flags. True: it has taken the message (the plug-in's editor keeps
+// it in its dummy control), and the engine's own slot is left as it is. False: the slot keeps
+// it. A message lives in one place only, so it is taken, and shown, once.
+using ThdMessageFunc = bool (*)(void* context, double value);
 
 class ThdEngine
 {
@@ -82,10 +85,11 @@ public:
   // Ends the run at the audio thread's next frame and drops its unread message.
   void Cancel();
   bool IsMeasuring() const { return mMeasuring.load(std::memory_order_acquire) != 0; }
-  // The one-slot message box: the last message posted until taken. TakeMessage empties it in
-  // one step, so that a message posted meanwhile is not lost.
+  // The one-slot message box, for messages the callback did not take: the last one posted
+  // until taken. TakeMessage empties it in one step, so that a message posted meanwhile is not
+  // lost. (Not named PeekMessage: windows.h defines that name as a macro.)
   double TakeMessage() { return mMessageSlot.exchange(0.0, std::memory_order_acq_rel); }
-  double PeekMessage() const { return mMessageSlot.load(std::memory_order_acquire); }
+  double UnreadMessage() const { return mMessageSlot.load(std::memory_order_acquire); }
 
   // ---- read-back (any thread) ---------------------------------------------------------------
   int GetSampleCount() const { return mSampleCount.load(std::memory_order_relaxed); }
@@ -112,7 +116,7 @@ private:
   struct BlockTiming;
   struct Channels;
   bool TakeStartRequest(uint32_t seq);
-  void PostMessage(double value);
+  void Post(double value);
   double PlayAndListen(const Channels& io, int i, double sine) const;
   bool RunGoesOn(uint32_t runSeq) const;
   void ProcessEventFrame(const BlockTiming& t, int n, const Channels& io, int i);

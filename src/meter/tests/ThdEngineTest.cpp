@@ -482,20 +482,23 @@ TEST_F(ThdEngineTest, HarmonicPhaseIgnoresLoopDelayAndBlockSize)
 // ---- the engine alone: no plug-in, no binding, no editor ----------------------------------------
 
 namespace {
-// Records each message as the engine announces it, with what its slot held at that moment.
+// Records each message as the engine offers it; takes it (the slot stays empty) or leaves it
+// to the slot.
 struct MessageLog
 {
-  static void Record(void* context, double value)
+  static bool Record(void* context, double value)
   {
     MessageLog* log = static_cast<MessageLog*>(context);
     log->mValues.push_back(value);
     log->mFrames.push_back(log->mEngine->GetSampleCount());
-    log->mSlotHeld.push_back(log->mEngine->PeekMessage() == value);
+    log->mSlotWasEmpty.push_back(log->mEngine->UnreadMessage() == 0.0);
+    return log->mTake;
   }
   const ThdEngine* mEngine = nullptr;
+  bool mTake = false;
   std::vector<double> mValues;
   std::vector<int> mFrames;
-  std::vector<bool> mSlotHeld;
+  std::vector<bool> mSlotWasEmpty;
 };
 }  // namespace
 
@@ -531,7 +534,7 @@ TEST(ThdEngineAlone, MeasuresAndReportsWithoutAPlugIn)
   {
     EXPECT_EQ(log.mValues[i], i < 13 ? kMessageProgress : kMessageResults) << i;
     EXPECT_EQ(log.mFrames[i], (int)i * 100 + 1) << i;
-    EXPECT_TRUE(log.mSlotHeld[i]) << i;
+    EXPECT_EQ(log.mSlotWasEmpty[i], i == 0) << i << ": the slot holds the message before";
   }
   EXPECT_NEAR(engine.GetHarmonicLevel(1), 0.25, 1e-12);
   for (int k = 2; k <= 5; ++k) EXPECT_LT(engine.GetHarmonicLevel(k), 1e-12) << k;
@@ -541,8 +544,15 @@ TEST(ThdEngineAlone, MeasuresAndReportsWithoutAPlugIn)
   // A Cancel drops the unread message of the run it ends.
   ASSERT_TRUE(engine.Start(20.0, 12.0, divisors));
   engine.Process(ins, outs, 10);
-  EXPECT_EQ(engine.PeekMessage(), kMessageProgress);
+  EXPECT_EQ(engine.UnreadMessage(), kMessageProgress);
   engine.Cancel();
   EXPECT_FALSE(engine.IsMeasuring());
-  EXPECT_EQ(engine.PeekMessage(), 0.0);
+  EXPECT_EQ(engine.UnreadMessage(), 0.0);
+
+  // A message the callback takes is not kept in the slot as well.
+  log.mTake = true;
+  ASSERT_TRUE(engine.Start(20.0, 12.0, divisors));
+  engine.Process(ins, outs, 10);
+  EXPECT_EQ(log.mValues.back(), kMessageProgress);
+  EXPECT_EQ(engine.UnreadMessage(), 0.0);
 }
