@@ -153,13 +153,12 @@ TEST_F(ThdEditorThreadsTsanTest, NoResultsMessageIsLostToTheTake)
 
   constexpr int kRuns = 1000;
   int runs = 0, lost = 0;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   for (; runs < kRuns && std::chrono::steady_clock::now() < until; ++runs)
   {
+    // The run may be over before this thread looks again: its results are posted before it
+    // ends, so once it has ended and nothing waits, they have been taken, or lost.
     meter.from_GUI(kParamStart);
-    ASSERT_TRUE(meter.IsMeasuring());
-    // The results are posted before the run ends; once it has ended and nothing waits, they
-    // have been taken, or lost.
     while (std::chrono::steady_clock::now() < until)
     {
       const bool ended = !meter.IsMeasuring();
