@@ -252,6 +252,7 @@ TEST_F(ThdSweepTest, PointsAreTheSingleRuns)
         EXPECT_EQ(got.mHarmonics[k].mLevel, alone.mHarmonics[k].mLevel) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseValid, alone.mHarmonics[k].mPhaseValid) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseDeg, alone.mHarmonics[k].mPhaseDeg) << k;
+        EXPECT_EQ(got.mHarmonics[k].mNoiseLevel, alone.mHarmonics[k].mNoiseLevel) << k;
       }
       EXPECT_EQ(got.mThdValid, alone.mThdValid);
       EXPECT_EQ(got.mThdPercent, alone.mThdPercent);
@@ -398,4 +399,8 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   }
   EXPECT_NEAR(plot.mSeries[0].mY[0], -30.36, 0.01);
   EXPECT_EQ(plot.mX, (std::vector<double>{1000, 2000}));
+  // The gap is marked and explained.
+  ASSERT_EQ(plot.mPointNotes.size(), 1u);
+  EXPECT_EQ(plot.mPointNotes[0].mX, 2000.0);
+  EXPECT_EQ(plot.mPointNotes[0].mText, "2000 Hz: not measured: no results after 700000 frames");
 }
