@@ -288,6 +288,8 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
   // Per harmonic H2..H5: the first point that measured others but could not measure it.
   const ThdSweepPoint* notMeasured[IThdMeter::kHarmonics] = {};
   int notMeasuredCount[IThdMeter::kHarmonics] = {}, measuredPoints = 0;
+  const ThdSweepPoint* thdMissing = nullptr;
+  int thdMissingCount = 0;
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
@@ -313,6 +315,12 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
       }
     }
     measuredPoints += reference;
+    // THD itself is missing where no harmonic is left to make it (a fundamental above 10 kHz).
+    if (reference && !p.mResult.mThdValid)
+    {
+      if (!thdMissing) thdMissing = &p;
+      ++thdMissingCount;
+    }
     // A point with no figure at all, or one measured although a check failed, says why.
     bool any = false;
     for (const ThdPlotSeries& s : d.mSeries) any |= !std::isnan(s.mY.back());
@@ -329,6 +337,10 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
     if (d.mLogX && notMeasuredCount[k] < measuredPoints) gaps += " from " + PointName(r, *notMeasured[k]);
   }
   if (!gaps.empty()) d.mNotes.push_back("Not measured where they lie above 20 kHz or at half the sample rate: " + gaps);
+  if (thdMissing)
+    d.mNotes.push_back("THD not measured" +
+                       (d.mLogX && thdMissingCount < measuredPoints ? " from " + PointName(r, *thdMissing) : std::string()) +
+                       ": " + thdMissing->mResult.mThdWhyNot);
   return d;
 }
 

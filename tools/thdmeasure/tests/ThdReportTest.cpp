@@ -276,3 +276,23 @@ TEST_F(ThdReportTest, PlotSaysWhichHarmonicsWereNotMeasured)
                             "H4 from 7000 Hz, H5 from 7000 Hz");
   EXPECT_TRUE(plot.mPointNotes.empty());
 }
+
+// Above 10 kHz no harmonic is left below 20 kHz, so THD has no figure there: the plot says so
+// instead of leaving its line silently short.
+TEST_F(ThdReportTest, PlotSaysWhereThdWasNotMeasured)
+{
+  ThdOptions o = Simulated();
+  o.mSweep.mKind = EThdSweep::kFrequency;
+  o.mSweep.mFrom = 1000;
+  o.mSweep.mTo = 12000;
+  o.mSweep.mPoints = 2;
+  o.mDevice.mModel = EThdDeviceModel::kSoftClip;
+  ThdSweepResult r;
+  std::string error;
+  ASSERT_EQ(ThdRunSweep(o, r, nullptr, &error), 0) << error;
+  const ThdPlotData plot = ThdSweepPlotData(r);
+  EXPECT_TRUE(std::isnan(plot.mSeries[0].mY[1]));
+  ASSERT_EQ(plot.mNotes.size(), 2u);
+  EXPECT_EQ(plot.mNotes[1], "THD not measured from 12000 Hz: no harmonic lies at or below 20000 Hz and below half the "
+                            "sample rate");
+}
