@@ -257,6 +257,24 @@ TEST(ThdPlot, MissingValueBreaksTheLine)
   EXPECT_GT(Ink(*gap, at(0.85), row - 2, at(0.90), row + 3), 0) << "the line after the gap";
 }
 
+// The percent axis reads in one notation: plain decimals down to the rounding floor, and powers
+// of ten for every label of an axis that would need more decimals (before, an axis reaching
+// -180 dB mixed "0.0000001 %" with "1e-8 %").
+TEST(ThdPlot, PercentLabelsUseOneNotation)
+{
+  struct Case
+  {
+    double lo, hi;
+    std::vector<std::string> labels;
+  } cases[] = {
+      {-100, 0, {"0.001 %", "0.01 %", "0.1 %", "1 %", "10 %", "100 %"}},
+      {-75, -25, {"0.1 %", "1 %"}},
+      {-200, -160, {"0.00000001 %", "0.0000001 %", "0.000001 %"}},
+      {-260, -220, {"1e-11 %", "1e-10 %", "1e-9 %"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ThdPlotPercentLabels(c.lo, c.hi), c.labels) << c.lo << " " << c.hi;
+}
+
 // A long title is cut to the page, never drawn past its edges or over the legend.
 TEST(ThdPlot, LongTitleStaysOnThePage)
 {

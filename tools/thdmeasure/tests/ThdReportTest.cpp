@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -64,8 +63,17 @@ std::vector<std::string> Split(const std::string& text, char sep)
   return cells;
 }
 
-// A figure of 200 dB or more below anything: the residue's number, which no report may print.
-const std::regex kResidue("-[2-9][0-9][0-9]\\.[0-9]");
+// A figure of 200 dB or more below anything ("-339.8"): the residue's number, which no report
+// may print. (No std::regex: GCC 12's optimiser warns inside it under the sanitizers.)
+bool HasResidue(const std::string& text)
+{
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (size_t i = 0; i + 5 < text.size(); ++i)
+    if (text[i] == '-' && text[i + 1] >= '2' && digit(text[i + 1]) && digit(text[i + 2]) && digit(text[i + 3]) &&
+        text[i + 4] == '.' && digit(text[i + 5]))
+      return true;
+  return false;
+}
 const char* kFloorNote = "< -200: below the analysis' rounding floor";
 }  // namespace
 
@@ -95,7 +103,7 @@ TEST_F(ThdReportTest, PerfectLoopBackPrintsItsResidueAsBelowTheFloor)
   // The editor's own results text (the plug-in's) is printed as the plug-in shows it; after it
   // no residue's number.
   const std::string report = text.substr(text.find("Harmonic levels"));
-  EXPECT_FALSE(std::regex_search(report, kResidue)) << report;
+  EXPECT_FALSE(HasResidue(report)) << report;
 
   const auto json = nlohmann::json::parse(ThdJsonReport(r, 0));
   for (int k = 1; k <= 5; ++k)
@@ -184,7 +192,7 @@ TEST_F(ThdReportTest, SweepReportsPrintTheFloor)
   for (int i = 3; i < 6; ++i)
   {
     EXPECT_EQ(Count(lines[i], "    < -200"), 2u) << lines[i];  // H2 and H4
-    EXPECT_FALSE(std::regex_search(lines[i], kResidue)) << lines[i];
+    EXPECT_FALSE(HasResidue(lines[i])) << lines[i];
   }
   EXPECT_EQ(lines[6].rfind(kFloorNote, 0), 0u) << lines[6];
 
