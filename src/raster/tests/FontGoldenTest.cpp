@@ -77,7 +77,7 @@ std::string Name(const Snapshot& s, Path path)
 
 TEST(FontGolden, EditorStylesMatchTheirSnapshots)
 {
-  const bool update = std::getenv("VX_UPDATE_GOLDENS") != nullptr;
+  const bool update = Raster_UpdateGoldensRequested();
   if (!update && std::string(Test_PlatformTag()) == "windows") GTEST_SKIP() << "no goldens recorded for Windows' own fonts";
   for (const Snapshot& s : kSnapshots)
     for (Path path : {kNative, kGlyph})

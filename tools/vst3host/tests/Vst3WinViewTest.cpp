@@ -1,6 +1,6 @@
 // The Windows module in a Win32 host under Wine: the view in a real window, driven with posted
 // messages while a host thread processes the looped-back tone; snapshots of the window compared
-// with pictures recorded under Wine (VX_RECORD_GOLDENS=1 records them anew).
+// with pictures recorded under Wine (VX_UPDATE_GOLDENS=1 records them anew).
 #include "Vst3WinHost.h"
 
 #include "Raster_Bitmap.h"
@@ -77,13 +77,13 @@ protected:
     for (int y = 0; y < h; ++y)
       std::memcpy(actual.getBits() + (size_t)y * actual.getRowSpan(), pixels.data() + (size_t)y * w, sizeof(unsigned int) * w);
     const std::string golden = GoldenPath(name);
-    if (std::getenv("VX_RECORD_GOLDENS"))
+    if (Raster_UpdateGoldensRequested())
     {
       EXPECT_TRUE(WritePNG(golden, &actual)) << golden;
       return;
     }
     std::unique_ptr<Raster_IBitmap> expected(Raster_LoadPNG(golden.c_str()));
-    ASSERT_TRUE(expected) << "no golden " << golden << " (record with VX_RECORD_GOLDENS=1)";
+    ASSERT_TRUE(expected) << "no golden " << golden << " (record with VX_UPDATE_GOLDENS=1)";
     const Raster_SnapshotReport report = Raster_CompareSnapshot(&actual, expected.get());
     EXPECT_TRUE(report.match) << name << ": " << report.reason;
     if (!report.match) WritePNG(name + std::string(".actual.png"), &actual);
