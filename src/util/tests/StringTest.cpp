@@ -51,3 +51,16 @@ TEST(CStr, BoundedCopyAndAppend)
   Util_StrAppend(dst, "defghijk");
   EXPECT_STREQ(dst, "abcdefg");
 }
+
+// A path cut short names another file: the whole text or nothing.
+TEST(CStr, FormatWholeOrNothing)
+{
+  char buf[8];
+  EXPECT_TRUE(Util_StrFormatWhole(buf, sizeof buf, "%s/%s", "ab", "cd"));
+  EXPECT_STREQ(buf, "ab/cd");
+  EXPECT_TRUE(Util_StrFormatWhole(buf, sizeof buf, "%s", "1234567"));
+  EXPECT_STREQ(buf, "1234567");
+  EXPECT_FALSE(Util_StrFormatWhole(buf, sizeof buf, "%s", "12345678"));
+  EXPECT_STREQ(buf, "");
+  EXPECT_FALSE(Util_StrFormatWhole(buf, 0, "%s", ""));
+}
