@@ -305,20 +305,31 @@ TEST_F(ThdSweepTest, CsvReadsBack)
   {
     const std::vector<std::string> cells = Split(lines[i + 1], ',');
     ASSERT_EQ(cells.size(), 17u) << lines[i + 1];
-    const ThdSweepValues v = ThdSweepPointValues(r.mPoints[i]);
+    // The expected figures straight from the run's result (not through the report's own
+    // conversions): levels in dB are 20 log10 of the linear ones.
+    const ThdResult& res = r.mPoints[i].mResult;
+    ASSERT_TRUE(res.mThdValid && res.mThdN.valid);
     auto same = [](const std::string& cell, double want) {
       if (!std::isfinite(want)) return cell.empty();
       return !cell.empty() && std::strtod(cell.c_str(), nullptr) == want && cell.find(',') == std::string::npos;
     };
     EXPECT_EQ(cells[0], std::to_string(r.mPoints[i].mStep.mHz));
     EXPECT_TRUE(same(cells[1], -10.0)) << cells[1];
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(same(cells[2 + k], v.mDbfs[k])) << k << ": " << cells[2 + k];
-    EXPECT_TRUE(same(cells[7], r.mPoints[i].mResult.mThdPercent)) << cells[7];
-    EXPECT_TRUE(same(cells[8], v.mThdDb));
-    EXPECT_TRUE(same(cells[9], v.mThdNPercent));
-    EXPECT_TRUE(same(cells[10], v.mThdNDb));
+    for (int k = 0; k < 5; ++k)
+    {
+      const ThdHarmonic& h = res.mHarmonics[k];
+      EXPECT_TRUE(same(cells[2 + k], h.mMeasured ? 20.0 * std::log10(h.mLevel) : NAN)) << k << ": " << cells[2 + k];
+      if (k > 0)
+      {
+        EXPECT_TRUE(same(cells[11 + k], h.mMeasured && h.mPhaseValid ? h.mPhaseDeg : NAN)) << k << ": " << cells[11 + k];
+      }
+    }
+    EXPECT_TRUE(same(cells[7], res.mThdPercent)) << cells[7];
+    EXPECT_TRUE(same(cells[8], 20.0 * std::log10(res.mThdPercent / 100.0))) << cells[8];
+    const double thdn = res.mThdN.residualRms / res.mThdN.fundamentalRms;
+    EXPECT_TRUE(same(cells[9], 100.0 * thdn)) << cells[9];
+    EXPECT_TRUE(same(cells[10], 20.0 * std::log10(thdn))) << cells[10];
     EXPECT_TRUE(cells[11].empty());  // no drift without a capture
-    for (int k = 0; k < 4; ++k) EXPECT_TRUE(same(cells[12 + k], v.mPhaseDeg[k])) << k;
     EXPECT_EQ(cells[16], "0");
   }
   // 7 kHz: H3 at 21 kHz is above the band.
