@@ -252,6 +252,7 @@ TEST_F(ThdSweepTest, PointsAreTheSingleRuns)
         EXPECT_EQ(got.mHarmonics[k].mLevel, alone.mHarmonics[k].mLevel) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseValid, alone.mHarmonics[k].mPhaseValid) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseDeg, alone.mHarmonics[k].mPhaseDeg) << k;
+        EXPECT_EQ(got.mHarmonics[k].mNoiseLevel, alone.mHarmonics[k].mNoiseLevel) << k;
       }
       EXPECT_EQ(got.mThdValid, alone.mThdValid);
       EXPECT_EQ(got.mThdPercent, alone.mThdPercent);
@@ -306,10 +307,13 @@ TEST_F(ThdSweepTest, CsvReadsBack)
     const std::vector<std::string> cells = Split(lines[i + 1], ',');
     ASSERT_EQ(cells.size(), 18u) << lines[i + 1];
     // The expected figures straight from the run's result (not through the report's own
-    // conversions): levels in dB are 20 log10 of the linear ones.
+    // conversions): levels in dB are 20 log10 of the linear ones. Below the rounding floor
+    // (-200 dB, judged by the figure's dB) the cell reads "< -200" or, for a percentage,
+    // "< 0.00000001".
     const ThdResult& res = r.mPoints[i].mResult;
     ASSERT_TRUE(res.mThdValid && res.mThdN.valid);
-    auto same = [](const std::string& cell, double want) {
+    auto same = [](const std::string& cell, double want, double db = 0.0) {
+      if (db < -200.0) return cell == "< -200" || cell == "< 0.00000001";
       if (!std::isfinite(want)) return cell.empty();
       return !cell.empty() && std::strtod(cell.c_str(), nullptr) == want && cell.find(',') == std::string::npos;
     };
@@ -318,17 +322,19 @@ TEST_F(ThdSweepTest, CsvReadsBack)
     for (int k = 0; k < 5; ++k)
     {
       const ThdHarmonic& h = res.mHarmonics[k];
-      EXPECT_TRUE(same(cells[2 + k], h.mMeasured ? 20.0 * std::log10(h.mLevel) : NAN)) << k << ": " << cells[2 + k];
+      const double db = h.mMeasured ? 20.0 * std::log10(h.mLevel) : NAN;
+      EXPECT_TRUE(same(cells[2 + k], db, db)) << k << ": " << cells[2 + k];
       if (k > 0)
       {
         EXPECT_TRUE(same(cells[11 + k], h.mMeasured && h.mPhaseValid ? h.mPhaseDeg : NAN)) << k << ": " << cells[11 + k];
       }
     }
-    EXPECT_TRUE(same(cells[7], res.mThdPercent)) << cells[7];
-    EXPECT_TRUE(same(cells[8], 20.0 * std::log10(res.mThdPercent / 100.0))) << cells[8];
-    const double thdn = res.mThdN.residualRms / res.mThdN.fundamentalRms;
-    EXPECT_TRUE(same(cells[9], 100.0 * thdn)) << cells[9];
-    EXPECT_TRUE(same(cells[10], 20.0 * std::log10(thdn))) << cells[10];
+    const double thdDb = 20.0 * std::log10(res.mThdPercent / 100.0);
+    EXPECT_TRUE(same(cells[7], res.mThdPercent, thdDb)) << cells[7];
+    EXPECT_TRUE(same(cells[8], thdDb, thdDb)) << cells[8];
+    const double thdn = res.mThdN.residualRms / res.mThdN.fundamentalRms, thdnDb = 20.0 * std::log10(thdn);
+    EXPECT_TRUE(same(cells[9], 100.0 * thdn, thdnDb)) << cells[9];
+    EXPECT_TRUE(same(cells[10], thdnDb, thdnDb)) << cells[10];
     EXPECT_TRUE(cells[11].empty());  // no drift without a capture
     EXPECT_EQ(cells[16], "0");
     EXPECT_TRUE(same(cells[17], r.mPoints[i].mResult.mPlayedDb)) << "the level played, " << cells[17];
@@ -389,7 +395,9 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   std::fclose(out);
   const std::vector<std::string> lines = Split(table, '\n');
   std::free(table);
-  ASSERT_EQ(lines.size(), 6u);  // settings, blank, header, two points, the rest after the last newline
+  // Settings, blank, header, two points, the note on "< -200" (H2 and H4 of the symmetric
+  // clipper), the rest after the last newline.
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_NE(lines[3].find("-30.36"), std::string::npos) << lines[3];  // the 1 kHz point's THD dB
   EXPECT_NE(lines[4].find("2000"), std::string::npos) << lines[4];
   EXPECT_NE(lines[4].find("not measured: no results after 700000 frames"), std::string::npos) << lines[4];
@@ -409,4 +417,8 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   }
   EXPECT_NEAR(plot.mSeries[0].mY[0], -30.36, 0.01);
   EXPECT_EQ(plot.mX, (std::vector<double>{1000, 2000}));
+  // The gap is marked and explained.
+  ASSERT_EQ(plot.mPointNotes.size(), 1u);
+  EXPECT_EQ(plot.mPointNotes[0].mX, 2000.0);
+  EXPECT_EQ(plot.mPointNotes[0].mText, "2000 Hz: not measured: no results after 700000 frames");
 }
