@@ -176,6 +176,34 @@ void EngineBench(benchmark::State& state, bool vector)
 void BM_EngineTwoLane(benchmark::State& state) { EngineBench(state, true); }
 void BM_EnginePlain(benchmark::State& state) { EngineBench(state, false); }
 
+
+// The same loops as the plug-in runs them: through the meter's 64-bit processing entry.
+void MeterBench(benchmark::State& state, bool vector)
+{
+  if (!CheckEngines(state)) return;
+  IThdMeter meter{BenchInfo()};
+  meter.HostPrepare(kRate, kBlock);
+  meter.SetVectorPath(vector);
+  SetUp(meter, 1.0);  // 1201 s: the run outlasts most of the timing
+  const std::vector<double> input = TestInput(kBlock * 64);
+  std::vector<double> zero(kBlock), out0(kBlock), out1(kBlock);
+  meter.from_GUI(kParamStart);
+  size_t pos = 0;
+  for (auto _ : state)
+  {
+    if (!meter.IsMeasuring()) meter.from_GUI(kParamStart);
+    double* ins[2] = {const_cast<double*>(input.data() + pos), zero.data()};
+    double* outs[2] = {out0.data(), out1.data()};
+    meter.ProcessDoubleReplacing(ins, outs, kBlock);
+    benchmark::DoNotOptimize(out0.data());
+    pos = pos + 2 * kBlock <= input.size() ? pos + kBlock : 0;
+  }
+  state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+void BM_MeterTwoLane(benchmark::State& state) { MeterBench(state, true); }
+void BM_MeterPlain(benchmark::State& state) { MeterBench(state, false); }
+
 void BM_NaiveSinCos(benchmark::State& state)
 {
   if (!CheckEngines(state)) return;
@@ -228,6 +256,8 @@ void BM_WholeMeasurement1201s(benchmark::State& state)
 
 BENCHMARK(BM_EngineTwoLane);
 BENCHMARK(BM_EnginePlain);
+BENCHMARK(BM_MeterTwoLane);
+BENCHMARK(BM_MeterPlain);
 BENCHMARK(BM_NaiveSinCos);
 // realtime_factor divides by wall time in the /real_time rows and by the thread's CPU time
 // in the others (the figure on an unloaded machine).
