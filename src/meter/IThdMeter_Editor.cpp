@@ -39,6 +39,23 @@ void RegisterEditorImages()
   });
 }
 #endif
+
+#ifdef VX_GRAPHICS_X11
+// The X11 host takes the module's images from memory, straight from the compiled-in table.
+bool FindEditorImage(int id, const unsigned char** png, size_t* size)
+{
+  int count = 0;
+  const ThdMeterImage* images = ThdMeter_Images(&count);
+  for (int i = 0; i < count; ++i)
+    if (images[i].id == id)
+    {
+      *png = images[i].data;
+      *size = images[i].size;
+      return true;
+    }
+  return false;
+}
+#endif
 }  // namespace
 
 void IThdMeter::BuildEditor()
@@ -50,6 +67,9 @@ void IThdMeter::BuildEditor()
 #endif
 #ifdef VX_GRAPHICS_HEADLESS
   RegisterEditorImages();
+#endif
+#ifdef VX_GRAPHICS_X11
+  IGraphicsX11::SetImageLookup(FindEditorImage);
 #endif
   const IChannelBlend alpha(IChannelBlend::kBlendNone);
 
