@@ -217,20 +217,22 @@ void IGraphicsX11::Tick()
 
 // ---- painting ----------------------------------------------------------------------------------------
 
+// At a scale, a window pixel blends the editor pixels around its position (two each way for
+// the filter-down kernel of reductions): a changed editor rectangle changes the window pixels
+// that reach it, and an exposed window area needs the editor pixels it reaches.
 IRECT IGraphicsX11::EditorToWindow(const IRECT& r) const
 {
   if (mScale == 1.0) return r;
-  // One more pixel around: filtered scaling blends each window pixel with its neighbours.
-  IRECT w((int)std::floor(r.L * mScale) - 1, (int)std::floor(r.T * mScale) - 1, (int)std::ceil(r.R * mScale) + 1,
-          (int)std::ceil(r.B * mScale) + 1);
+  const IRECT w((int)std::floor((r.L - 2) * mScale), (int)std::floor((r.T - 2) * mScale),
+                (int)std::ceil((r.R + 2) * mScale), (int)std::ceil((r.B + 2) * mScale));
   return w.Intersect(IRECT(0, 0, mWinW, mWinH));
 }
 
 IRECT IGraphicsX11::WindowToEditor(const IRECT& r) const
 {
   if (mScale == 1.0) return r.Intersect(IRECT(0, 0, Width(), Height()));
-  IRECT e((int)std::floor(r.L / mScale) - 1, (int)std::floor(r.T / mScale) - 1, (int)std::ceil(r.R / mScale) + 1,
-          (int)std::ceil(r.B / mScale) + 1);
+  const IRECT e((int)std::floor(r.L / mScale) - 2, (int)std::floor(r.T / mScale) - 2, (int)std::ceil(r.R / mScale) + 2,
+                (int)std::ceil(r.B / mScale) + 2);
   return e.Intersect(IRECT(0, 0, Width(), Height()));
 }
 
@@ -256,10 +258,10 @@ void IGraphicsX11::PutEditorRect(const IRECT& r)
   if (!source || !source->getBits()) return;
   const IRECT editor(0, 0, Width(), Height());
   // With the text entry open, the editor's pixels there are covered by the entry. A scaled copy
-  // also reads a little around the rectangle.
+  // also reads a little around the rectangle (what EditorToWindow adds, and a pixel more).
   if (mEntry)
   {
-    const IRECT around = mScale == 1.0 ? r : IRECT(r.L - 2, r.T - 2, r.R + 2, r.B + 2).Intersect(editor);
+    const IRECT around = mScale == 1.0 ? r : IRECT(r.L - 5, r.T - 5, r.R + 5, r.B + 5).Intersect(editor);
     if (!mCompose) mCompose = new Raster_MemBitmap(0, 0, 4);
     if (mCompose->getWidth() != Width() || mCompose->getHeight() != Height()) mCompose->resize(Width(), Height());
     if (mCompose->getBits())

@@ -210,7 +210,7 @@ bool X11Host::Process(long frames, int settleMs)
   return mAudio.Done();
 }
 
-bool X11Host::OpenView(std::string* error, float contentScale)
+bool X11Host::OpenView(std::string* error, float contentScale, int x, int y)
 {
   if (mView) return true;
   mView = mInst.mController->createView("editor");
@@ -241,7 +241,7 @@ bool X11Host::OpenView(std::string* error, float contentScale)
   ViewRect size{};
   mView->getSize(&size);
   mFrame.mDisplay = &mDisplay;
-  mFrame.mWindow = mDisplay.CreateFrame(40, 40, size.right - size.left, size.bottom - size.top);
+  mFrame.mWindow = mDisplay.CreateFrame(x, y, size.right - size.left, size.bottom - size.top);
   mView->setFrame(&mFrame);
   if (mView->attached((void*)(uintptr_t)mFrame.mWindow, "X11EmbedWindowID") != kResultOk)
   {

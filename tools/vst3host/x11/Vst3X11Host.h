@@ -88,8 +88,8 @@ public:
 
   // ---- view -----------------------------------------------------------------------------------------
   // Creates the view (with the content scale set first when not 1), attaches it to a new
-  // top-level window and finds the editor's window inside it.
-  bool OpenView(std::string* error, float contentScale = 1.0f);
+  // top-level window at (x, y) of the screen and finds the editor's window inside it.
+  bool OpenView(std::string* error, float contentScale = 1.0f, int x = 40, int y = 40);
   void CloseView();
   IPlugView* View() const { return mView; }
   xcb_window_t Frame() const { return mFrame.mWindow; }
