@@ -5,7 +5,7 @@
 #
 #   bash scripts/setup.sh               everything (native, sanitizers, fuzz, bench, Windows)
 #   bash scripts/setup.sh --native-only only what the Linux builds need (native, sanitizers,
-#                                       fuzz, bench, gnustep)
+#                                       fuzz, bench, gnustep; the X11 editor and its Xvfb tests)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -25,6 +25,9 @@ NATIVE_PACKAGES=(
   libsoxr-dev libcli11-dev nlohmann-json3-dev   # the measurement tool: resampling, command line, JSON
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
   ardour sox                            # a real host for the plug-in modules, headless
+  # The editor in Linux hosts' X11 windows (libxcb, shared memory), and its tests' X server with
+  # XTest input, pixels read back and resource counts.
+  libxcb1-dev libxcb-shm0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-res0-dev xvfb xauth
 )
 # The macOS view host built and tested against GNUstep's AppKit under Xvfb (the gnustep build).
 GNUSTEP_PACKAGES=(

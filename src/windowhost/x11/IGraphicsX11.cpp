@@ -13,6 +13,7 @@
 namespace
 {
 std::atomic<int> gNOpenWindows{0};
+std::atomic<bool> gAllowSharedMemory{true};
 
 // A rectangle of another bitmap presented as a bitmap of its own. Drawing into it with the
 // whole image's geometry shifted by the rectangle's corner samples exactly the positions a
@@ -55,6 +56,11 @@ IGraphicsX11::~IGraphicsX11()
 int IGraphicsX11::NOpenWindows()
 {
   return gNOpenWindows.load();
+}
+
+void IGraphicsX11::AllowSharedMemory(bool allow)
+{
+  gAllowSharedMemory.store(allow);
 }
 
 int IGraphicsX11::TimerPeriodMs() const
@@ -116,7 +122,7 @@ void* IGraphicsX11::OpenWindow(void* parentWnd)
   mWindowLost = false;
   mConn->Register(mWindow, this);
   mConn->AddTimerClient(this);
-  mSurface.Create(mConn, mWindow, mWinW, mWinH);
+  mSurface.Create(mConn, mWindow, mWinW, mWinH, gAllowSharedMemory.load());
   xcb_map_window(c, mWindow);
   xcb_flush(c);
   ++gNOpenWindows;
@@ -172,7 +178,7 @@ void IGraphicsX11::Resize(int w, int h)
   xcb_connection_t* c = mConn->Get();
   const uint32_t size[] = {(uint32_t)(mWinW < 1 ? 1 : mWinW), (uint32_t)(mWinH < 1 ? 1 : mWinH)};
   xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-  mSurface.Create(mConn, mWindow, mWinW, mWinH);
+  mSurface.Create(mConn, mWindow, mWinW, mWinH, gAllowSharedMemory.load());
   SetAllControlsDirty();
   xcb_flush(c);
 }
@@ -192,7 +198,7 @@ bool IGraphicsX11::SetContentScale(double scale)
     xcb_connection_t* c = mConn->Get();
     const uint32_t size[] = {(uint32_t)mWinW, (uint32_t)mWinH};
     xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    mSurface.Create(mConn, mWindow, mWinW, mWinH);
+    mSurface.Create(mConn, mWindow, mWinW, mWinH, gAllowSharedMemory.load());
     SetAllControlsDirty();
     xcb_flush(c);
   }
@@ -288,7 +294,11 @@ void IGraphicsX11::PutEditorRect(const IRECT& r)
 
 void IGraphicsX11::OnX11Event(const xcb_generic_event_t* event)
 {
-  switch (event->response_type & 0x7F)
+  const uint8_t type = event->response_type & 0x7F;
+  // While a menu or a message box waits for the user, the editor takes no input (as a window
+  // under a modal dialog): it only draws.
+  if (mConn->ModalDepth() > 0 && type >= XCB_KEY_PRESS && type <= XCB_LEAVE_NOTIFY) return;
+  switch (type)
   {
     case XCB_EXPOSE:
       OnExpose((const xcb_expose_event_t*)event);

@@ -97,6 +97,9 @@ public:
   int GetEditState() const { return mEditState; }
   // The thread that opened the window (the host's user-interface thread).
   std::thread::id UIThread() const { return mUIThread; }
+  // Whether windows opened from now on copy through shared memory where the server offers it
+  // (the default), or always with plain requests (tests and benchmarks compare the two).
+  static void AllowSharedMemory(bool allow);
   // Editor windows of the module that are open.
   static int NOpenWindows();
   // Keys as the editor numbers them (space 0, arrows 1-4, digits 5-14, letters 15-40), or -1.

@@ -349,9 +349,15 @@ void IGraphicsX11::HideMouseCursor()
     mHiddenMousePointY = p->root_y;
     free(p);
   }
-  // A cursor of one transparent pixel.
+  // A cursor of one transparent pixel: a one-bit pixmap cleared to 0 as its shape and mask.
   const xcb_pixmap_t pixmap = xcb_generate_id(c);
   xcb_create_pixmap(c, 1, pixmap, mWindow, 1, 1);
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const uint32_t zero = 0;
+  xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &zero);
+  const xcb_rectangle_t pixel = {0, 0, 1, 1};
+  xcb_poly_fill_rectangle(c, pixmap, gc, 1, &pixel);
+  xcb_free_gc(c, gc);
   mBlankCursor = xcb_generate_id(c);
   xcb_create_cursor(c, mBlankCursor, pixmap, pixmap, 0, 0, 0, 0, 0, 0, 0, 0);
   xcb_free_pixmap(c, pixmap);

@@ -364,6 +364,11 @@ void X11Connection::NoteTime(const xcb_generic_event_t* event)
 bool X11Connection::Dispatch()
 {
   if (Failed()) return false;
+  // A handler may close the last window: the connection stays until the loop is done.
+  {
+    std::lock_guard<std::mutex> hold(gLock);
+    ++gUses;
+  }
   while (xcb_generic_event_t* event = xcb_poll_for_event(mConn))
   {
     NoteTime(event);
@@ -379,7 +384,9 @@ bool X11Connection::Dispatch()
     }
     free(event);
   }
-  return !Failed();
+  const bool ok = !Failed();
+  Release();  // may close the connection (this object): nothing of it is touched after
+  return ok;
 }
 
 bool X11Connection::WaitReadable(int timeoutMs) const
@@ -404,6 +411,10 @@ void X11Connection::RemoveTimerClient(X11TimerClient* client)
 
 void X11Connection::RunModal(bool (*done)(void*), void* context, int periodMs)
 {
+  {
+    std::lock_guard<std::mutex> hold(gLock);
+    ++gUses;
+  }
   ++mModalDepth;
   int64_t next = NowMs() + periodMs;
   while (!Failed())
@@ -426,4 +437,5 @@ void X11Connection::RunModal(bool (*done)(void*), void* context, int periodMs)
     WaitReadable((int)(next - now));
   }
   --mModalDepth;
+  Release();
 }

@@ -335,14 +335,15 @@ IPopupMenu* X11PopupMenu::Run(IPopupMenu* menu, int rootX, int rootY, int aboveY
   OpenLevel(menu, rootX, rootY, aboveY);
   xcb_connection_t* c = mConn->Get();
   const xcb_window_t grabber = mLevels.Get(0)->Window();
-  // The pointer for all levels (events over them reach them, the rest the first level), the
-  // keyboard for the first level alone. Another client may hold a grab for a moment.
+  // The pointer and the keyboard for the first level: every press, motion and key reaches the
+  // menu (with the pointer's place on the screen), none the editor under it. Another client may
+  // hold a grab for a moment.
   bool grabbed = false;
   for (int attempt = 0; attempt < 20 && !grabbed; ++attempt)
   {
     xcb_grab_pointer_reply_t* p = X11Connection::ReplyOf(
       xcb_grab_pointer_reply, c,
-      xcb_grab_pointer(c, 1, grabber,
+      xcb_grab_pointer(c, 0, grabber,
                        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME));
     grabbed = p && p->status == XCB_GRAB_STATUS_SUCCESS;
