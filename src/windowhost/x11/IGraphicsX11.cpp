@@ -97,10 +97,12 @@ void* IGraphicsX11::OpenWindow(void* parentWnd)
   if (mWinH < 1) mWinH = 1;
   mWindow = xcb_generate_id(c);
   // The screen's own visual, with a colormap and border of its own, so that the window can sit
-  // in a parent of any visual. No background: nothing flashes before the first paint.
-  const uint32_t mask = XCB_CW_BACK_PIXMAP | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
+  // in a parent of any visual. A black background: a host that makes the window larger than the
+  // editor (a toolkit's socket filling a wider plug-in window) shows black beside it, not
+  // whatever was on the screen there.
+  const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
   const uint32_t values[] = {
-    XCB_BACK_PIXMAP_NONE, 0,
+    screen->black_pixel, 0,
     XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
       XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_KEY_PRESS |
       XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY,
