@@ -6,8 +6,10 @@
 
 #include <dirent.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -347,6 +349,17 @@ void X11TestDisplay::ServerTotals(int* nClients, long* resources)
     free(r);
   }
   free(clients);
+}
+
+void X11TestDisplay::ServerTotalsSettled(int clients, long resources, int* gotClients, long* gotResources, int timeoutMs)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;)
+  {
+    ServerTotals(gotClients, gotResources);
+    if ((*gotClients == clients && *gotResources == resources) || std::chrono::steady_clock::now() >= end) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 xcb_window_t X11TestDisplay::Cover(xcb_window_t window, int x, int y, int w, int h, uint32_t color)

@@ -65,6 +65,9 @@ public:
   long ClientResources(xcb_window_t windowOfClient);
   // Clients connected to the server and the resources they hold together.
   void ServerTotals(int* clients, long* resources);
+  // The same, waiting up to timeoutMs for them to come to the given figures: a connection that
+  // a client closed goes when the server has read the end of it, a moment later.
+  void ServerTotalsSettled(int clients, long resources, int* gotClients, long* gotResources, int timeoutMs = 2000);
   // Covers (x, y, w, h) of a window with a window of the given colour until Uncover: the
   // covered part must be drawn again when it is uncovered (an expose).
   xcb_window_t Cover(xcb_window_t window, int x, int y, int w, int h, uint32_t color);

@@ -132,7 +132,7 @@ TEST(Vst2X11Editor, AWindowIdThatIsNoWindowOpensNothing)
   EXPECT_EQ(host.Host().Dispatch(effEditIdle), 0);
   int clientsAfter = 0;
   long resourcesAfter = 0;
-  host.Display().ServerTotals(&clientsAfter, &resourcesAfter);
+  host.Display().ServerTotalsSettled(clients, resources, &clientsAfter, &resourcesAfter);
   EXPECT_EQ(clientsAfter, clients) << "no connection stays open for a failed open";
   EXPECT_EQ(resourcesAfter, resources);
   host.Stop();
@@ -156,7 +156,7 @@ TEST(Vst2X11Editor, AHundredOpenCloseCyclesLeaveNothingBehindAndTheModuleUnloads
   }
   int clients1 = 0;
   long resources1 = 0;
-  host.Display().ServerTotals(&clients1, &resources1);
+  host.Display().ServerTotalsSettled(clients0, resources0, &clients1, &resources1);
   EXPECT_EQ(clients1, clients0);
   EXPECT_EQ(resources1, resources0);
   EXPECT_EQ(CountOpenDescriptors(), descriptors0);

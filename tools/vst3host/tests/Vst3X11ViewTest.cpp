@@ -354,7 +354,7 @@ TEST(Vst3X11View, AHostThatDestroysItsWindowBeforeRemovingTheViewLeavesNothingBe
   EXPECT_EQ(host.PlugFrame().mLoop.NEventHandlers(), 0);
   int clientsAfter = 0;
   long resourcesAfter = 0;
-  host.Display().ServerTotals(&clientsAfter, &resourcesAfter);
+  host.Display().ServerTotalsSettled(clients, resources, &clientsAfter, &resourcesAfter);
   EXPECT_EQ(clientsAfter, clients) << "the editor's connection is closed";
   EXPECT_EQ(resourcesAfter, resources);
   EXPECT_TRUE(host.Stop());
@@ -398,7 +398,7 @@ TEST(Vst3X11View, AHundredOpenCloseCyclesLeaveNoServerResourcesOrDescriptorsAndT
   EXPECT_EQ(a.Display().ClientResources(a.Editor()), plugInResources);
   int clients2 = 0;
   long resources2 = 0;
-  a.Display().ServerTotals(&clients2, &resources2);
+  a.Display().ServerTotalsSettled(clients1, resources1, &clients2, &resources2);
   EXPECT_EQ(clients2, clients1);
   EXPECT_EQ(resources2, resources1);
   EXPECT_EQ(CountOpenDescriptors(), descriptors1);
@@ -410,7 +410,7 @@ TEST(Vst3X11View, AHundredOpenCloseCyclesLeaveNoServerResourcesOrDescriptorsAndT
   a.Pump(20);
   int clients3 = 0;
   long resources3 = 0;
-  a.Display().ServerTotals(&clients3, &resources3);
+  a.Display().ServerTotalsSettled(clients0, resources0, &clients3, &resources3);
   EXPECT_EQ(clients3, clients0);
   EXPECT_EQ(resources3, resources0);
   EXPECT_EQ(CountOpenDescriptors(), descriptors0);
