@@ -181,6 +181,26 @@ std::vector<xcb_window_t> X11TestDisplay::MappedTopLevels()
   return out;
 }
 
+xcb_window_t X11TestDisplay::InputFocus()
+{
+  xcb_get_input_focus_reply_t* f = ReplyOf(xcb_get_input_focus_reply, mConn, xcb_get_input_focus(mConn));
+  const xcb_window_t focus = f ? f->focus : 0;
+  free(f);
+  return focus;
+}
+
+bool X11TestDisplay::KeyboardGrabbedElsewhere()
+{
+  xcb_grab_keyboard_reply_t* g = ReplyOf(
+    xcb_grab_keyboard_reply, mConn,
+    xcb_grab_keyboard(mConn, 0, Root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+  const bool elsewhere = g && g->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+  if (g && g->status == XCB_GRAB_STATUS_SUCCESS) xcb_ungrab_keyboard(mConn, XCB_CURRENT_TIME);
+  free(g);
+  Sync();
+  return elsewhere;
+}
+
 // ---- input ---------------------------------------------------------------------------------------------
 
 void X11TestDisplay::LoadKeymap()

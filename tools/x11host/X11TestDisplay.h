@@ -40,8 +40,13 @@ public:
   bool IsViewable(xcb_window_t window);
   // The window's name (WM_NAME), or "".
   std::string Name(xcb_window_t window);
-  // Top-level windows (children of the root) that are mapped, with their names.
+  // Top-level windows (children of the root) that are mapped.
   std::vector<xcb_window_t> MappedTopLevels();
+  // The window with the keyboard focus.
+  xcb_window_t InputFocus();
+  // Whether another client holds the keyboard grabbed (tried with a grab of our own, let go at
+  // once when it succeeds).
+  bool KeyboardGrabbedElsewhere();
 
   // ---- real input (XTest) ------------------------------------------------------------------
   // Coordinates are relative to the window given.

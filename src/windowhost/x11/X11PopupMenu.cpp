@@ -5,8 +5,10 @@
 #include "Raster_Fill.h"
 #include "Raster_Font.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -338,22 +340,29 @@ IPopupMenu* X11PopupMenu::Run(IPopupMenu* menu, int rootX, int rootY, int aboveY
   // The pointer and the keyboard for the first level: every press, motion and key reaches the
   // menu (with the pointer's place on the screen), none the editor under it. Another client may
   // hold a grab for a moment.
-  bool grabbed = false;
-  for (int attempt = 0; attempt < 20 && !grabbed; ++attempt)
+  bool pointer = false, keyboard = false;
+  for (int attempt = 0; attempt < 20 && !(pointer && keyboard); ++attempt)
   {
-    xcb_grab_pointer_reply_t* p = X11Connection::ReplyOf(
-      xcb_grab_pointer_reply, c,
-      xcb_grab_pointer(c, 0, grabber,
-                       XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME));
-    grabbed = p && p->status == XCB_GRAB_STATUS_SUCCESS;
-    free(p);
-    if (!grabbed) mConn->WaitReadable(10);
+    if (!pointer)
+    {
+      xcb_grab_pointer_reply_t* p = X11Connection::ReplyOf(
+        xcb_grab_pointer_reply, c,
+        xcb_grab_pointer(c, 0, grabber,
+                         XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
+                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME));
+      pointer = p && p->status == XCB_GRAB_STATUS_SUCCESS;
+      free(p);
+    }
+    if (!keyboard)
+    {
+      xcb_grab_keyboard_reply_t* k = X11Connection::ReplyOf(
+        xcb_grab_keyboard_reply, c,
+        xcb_grab_keyboard(c, 0, grabber, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+      keyboard = k && k->status == XCB_GRAB_STATUS_SUCCESS;
+      free(k);
+    }
+    if (!(pointer && keyboard)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  xcb_grab_keyboard_reply_t* k = X11Connection::ReplyOf(
-    xcb_grab_keyboard_reply, c,
-    xcb_grab_keyboard(c, 0, grabber, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-  free(k);
   mConn->RunModal(Done, this, mPeriodMs);
   xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);

@@ -230,7 +230,7 @@ void X11EditorTest::WhileModal(const std::function<void(X11TestDisplay& tester, 
 {
   JoinModal();
   const std::vector<xcb_window_t> before = mDisplay.MappedTopLevels();
-  mModal = std::thread([this, before, fn] {
+  mModal = std::thread([before, fn] {
     // The tester's own connection: the display's is the main thread's.
     X11TestDisplay tester;
     std::string error;
@@ -243,7 +243,10 @@ void X11EditorTest::WhileModal(const std::function<void(X11TestDisplay& tester, 
         if (std::find(before.begin(), before.end(), w) == before.end()) shown = w;
       if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // drawn and ready for input
+    // Ready for input: a menu holds the keyboard, a message box has the focus.
+    while (shown && std::chrono::steady_clock::now() < end && !tester.KeyboardGrabbedElsewhere() &&
+           tester.InputFocus() != shown)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (shown) fn(tester, shown);
   });
 }

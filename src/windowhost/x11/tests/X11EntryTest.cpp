@@ -9,7 +9,7 @@
 namespace
 {
 constexpr uint32_t kReturn = 0xff0d, kEscape = 0xff1b, kBackSpace = 0xff08, kDelete = 0xffff;
-constexpr uint32_t kLeft = 0xff51, kRight = 0xff53, kHome = 0xff50, kEnd = 0xff57;
+constexpr uint32_t kLeft = 0xff51, kHome = 0xff50, kEnd = 0xff57;
 }  // namespace
 
 class X11EntryTest : public X11EditorTest
