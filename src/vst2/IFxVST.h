@@ -3,9 +3,10 @@
 // through the host callback. The plug-in class derives from it.
 //
 // Every entry point (dispatcher, parameters, processing) holds the plug-in mutex for its
-// whole run, except effEditIdle, which runs the editor's tick on the host's user-interface
-// thread. The editor's platform part lives behind IEditorLink, so the same binding serves any
-// window host (an NSView on macOS, an X11 window on Linux).
+// whole run, except where it calls the host (the host is never called with the mutex held)
+// and effEditIdle, which runs the editor's tick on the host's user-interface thread. The
+// editor's platform part lives behind IEditorLink, so the same binding serves any window host
+// (an NSView on macOS, an X11 window on Linux).
 #pragma once
 
 #include "IFxBase.h"
@@ -93,6 +94,9 @@ private:
   template <class SampleType> bool PrepareHostArrays(SampleType** inputs, SampleType** outputs, int nFrames,
                                                      SampleType*** ins, SampleType*** outs);
   void ProcessFloat(float** inputs, float** outputs, int nFrames, bool accumulate);
+  template <class SampleType> void SilenceUnattachedOutputs(SampleType** outs, int nFrames);
+  // effEditOpen / effEditClose, called without the plug-in mutex.
+  VstIntPtr EditWindow(bool open, void* parent);
   void ProcessDouble(double** inputs, double** outputs, int nFrames);
 
   audioMasterCallback mHostCallback = nullptr;
