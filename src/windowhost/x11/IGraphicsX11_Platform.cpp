@@ -1,29 +1,25 @@
 // The X11 host's platform services: message boxes (through the framework's replaceable
 // function, whose Linux default becomes this host's dialog while an editor window is open),
-// popup menus, folders after the XDG rules, web addresses, the clipboard, the cursor and the
-// editor's images from memory.
+// popup menus, folders after the XDG rules, web addresses (through the system's opener in
+// Util_Platform), the clipboard, the cursor and the editor's images from memory.
 #include "IGraphicsX11.h"
 
 #include "IUserNotice.h"
+#include "Util_Platform.h"
 #include "Raster_PNG.h"
 #include "X11MessageBox.h"
 #include "X11PopupMenu.h"
 
 #include <dlfcn.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
-
-extern char** environ;
 
 namespace
 {
@@ -90,26 +86,6 @@ void DirectoryOf(const char* path, Util_String* out)
     out->Set(".");
   else
     out->Set(path, (int)(slash - path));
-}
-
-// The system's opener for the address, started without a shell and not waited for: setsid -f
-// forks once more and returns at once, so the opener (and the browser it starts) leave no
-// child behind in the host's process and inherit none of its descriptors.
-bool SpawnOpener(const char* url)
-{
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  pid_t pid = 0;
-  char* argv[] = {(char*)"setsid", (char*)"-f", (char*)"xdg-open", (char*)url, nullptr};
-  bool ok = posix_spawnp(&pid, "setsid", &actions, nullptr, argv, environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!ok) return false;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
-  {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The platform message box of the module while an editor window is open: the one of the
@@ -255,7 +231,8 @@ bool IGraphicsX11::OpenURL(const char* url, const char* msgWindowTitle, const ch
   if (confirmMsg && *confirmMsg &&
       ShowMessageBox(confirmMsg, msgWindowTitle ? msgWindowTitle : "", kMB_YESNO) != kIDYES)
     return false;
-  if (SpawnOpener(url)) return true;
+  // The system's opener, started without a shell with the address as its one argument.
+  if (Util_OpenAddress(url) == EUtilOpenResult::kOpened) return true;
   if (errMsgOnFailure && *errMsgOnFailure) ShowMessageBox(errMsgOnFailure, msgWindowTitle ? msgWindowTitle : "", kMB_OK);
   return false;
 }

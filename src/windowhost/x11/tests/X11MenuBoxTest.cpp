@@ -175,9 +175,13 @@ TEST_F(X11EditorTest, WebAddressesGoToTheOpenerAsOneArgumentWithoutAShell)
   unlink(record.c_str());
   IMessageBoxFunc previous = SetUserMessageBoxFunc(RecordBox);
   EXPECT_FALSE(mGUI->OpenURL(url.c_str(), "Help", "Open the help page?"));
-  SetUserMessageBoxFunc(previous);
   EXPECT_EQ(sBoxes, 1);
   EXPECT_EQ(sBoxText, "Open the help page?");
+  // An address the opener would read as an option is refused, and the error text says so.
+  EXPECT_FALSE(mGUI->OpenURL("--help", "Help", nullptr, "The help page could not be opened."));
+  SetUserMessageBoxFunc(previous);
+  EXPECT_EQ(sBoxes, 2);
+  EXPECT_EQ(sBoxText, "The help page could not be opened.");
   Pump(100);
   EXPECT_NE(access(record.c_str(), F_OK), 0);
 
