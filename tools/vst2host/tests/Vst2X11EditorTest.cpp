@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -19,6 +20,7 @@ constexpr int kStartX = 60, kStartY = 180;
 constexpr int kAboutX = 160, kAboutY = 290;
 constexpr int kOKX = 120, kOKY = 190;
 constexpr int kFrequencyX = 140, kFrequencyY = 82;
+constexpr int kFaderX = 133, kFaderY = 156;  // the volume handle at -10 dB
 constexpr long kSecond = 48000;
 constexpr uint32_t kKeysymReturn = 0xff0d, kKeysymEscape = 0xff1b;
 
@@ -93,6 +95,14 @@ TEST_F(Vst2X11EditorTest, StartShowsProgressThenResultsAndCancelSilencesAnotherR
   ASSERT_TRUE(mHost.Process(2048));
   EXPECT_EQ(mHost.Audio().LastOutputPeak(), 0.0f);
 
+  // Another window over results lines 3 to 5 (below the text control's own rectangle), then
+  // gone: the strip is drawn again with its lines.
+  const xcb_window_t cover = mHost.Display().Cover(mHost.Editor(), 0, 232, 251, 32, 0xFF00FF);
+  mHost.Pump(100);
+  mHost.Display().Uncover(cover);
+  mHost.Pump(150);
+  ExpectPicture(X11Golden("results"));
+
   Click(kStartX + 10, kStartY);
   ASSERT_TRUE(mHost.Process(kSecond));
   EXPECT_GT(mHost.Audio().LastOutputPeak(), 0.3f);
@@ -117,6 +127,41 @@ TEST_F(Vst2X11EditorTest, TheFrequencyEntryTakesReturnAndEscapeAndTheAboutBoxClo
   Click(kAboutX, kAboutY);
   Click(kOKX, kOKY);
   ExpectPicture(X11Golden("frequency1000"));
+}
+
+TEST_F(Vst2X11EditorTest, AFaderDragAndAWheelNotchChangeTheLabelAndTheTone)
+{
+  X11TestDisplay& d = mHost.Display();
+  Click(kStartX, kStartY);
+  ASSERT_TRUE(mHost.Process(kSecond / 4));
+  const float atMinus10 = mHost.Audio().LastOutputPeak();
+  EXPECT_NEAR(atMinus10, std::pow(10.0, -10.0 / 20.0), 0.01);
+
+  // The handle pressed, dragged 30 pixels right (beyond the window's edge on the way) and let go.
+  d.MoveTo(mHost.Editor(), kFaderX, kFaderY);
+  d.ButtonDown(1);
+  mHost.Pump(50);
+  d.MoveTo(mHost.Editor(), kFaderX + 15, kFaderY + 40);
+  mHost.Pump(50);
+  d.MoveTo(mHost.Editor(), kFaderX + 30, kFaderY + 200);
+  mHost.Pump(50);
+  d.ButtonUp(1);
+  mHost.Pump(100);
+  ASSERT_TRUE(mHost.Process(kSecond / 4));
+  const float dragged = mHost.Audio().LastOutputPeak();
+  EXPECT_GT(dragged, atMinus10 * 1.5f) << "louder after the drag";
+  ExpectPicture(X11Golden("fader_dragged"));
+
+  // One notch down: a little softer, and the label shows it.
+  Raster_MemBitmap before, after;
+  ASSERT_TRUE(X11GrabWindow(d, mHost.Editor(), &before));
+  d.Wheel(mHost.Editor(), kFaderX + 30, kFaderY, false);
+  mHost.Pump(150);
+  ASSERT_TRUE(mHost.Process(kSecond / 4));
+  EXPECT_LT(mHost.Audio().LastOutputPeak(), dragged);
+  EXPECT_GT(mHost.Audio().LastOutputPeak(), dragged * 0.9f);
+  ASSERT_TRUE(X11GrabWindow(d, mHost.Editor(), &after));
+  EXPECT_GT(X11CountDifferentPixels(&before, &after), 10) << "the label shows the new volume";
 }
 
 TEST(Vst2X11Editor, AWindowIdThatIsNoWindowOpensNothing)
