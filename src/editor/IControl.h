@@ -122,7 +122,7 @@ public:
   void SetDrawnArea(const IRECT& drawn, const IRECT& spill) { mDrawnRECT = drawn; mSpillRECT = spill; }
   // The rectangle and everything the last drawing touched: what a repaint must redraw the
   // control for, and what its next drawing must first clear.
-  IRECT GetPaintRECT() const { return mRECT; }
+  IRECT GetPaintRECT() const { return mRECT.Union(mDrawnRECT); }
   // Sets the text of a text control (ITextControl and its relatives); does nothing otherwise.
   virtual void SetTextFromPlug(const char*) {}
   // The control's text, for controls that have one; empty otherwise.

@@ -327,7 +327,7 @@ bool IGraphics::Draw(IRECT* region)
   IRECT drawn = *region;
   if (mStrict)
   {
-    drawn = *region;
+    drawn = region->Empty() ? *region : GrowOverSpill(*region);
     mDrawRECT = drawn;
     for (int i = 0; i < n; ++i)
     {
