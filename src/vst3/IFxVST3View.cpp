@@ -189,12 +189,12 @@ tresult IFxVST3View::onSize(ViewRect* newSize)
 tresult IFxVST3View::setFrame(IPlugFrame* frame)
 {
   if (frame == mFrame) return kResultOk;
-  // Handlers registered with the old frame's loop go before the frame does.
-  const bool reRegister = mTimerRegistered || mEventsRegistered;
+  // Handlers registered with the old frame's loop go before the frame does; a shown editor
+  // is then driven by the new frame's loop (also when the host took the frame away in between).
   UnregisterFromRunLoop();
   TakeRunLoopOf(frame);
   mFrame = frame;
-  if (reRegister && mAttached && mRunLoop) RegisterWithRunLoop();
+  if (mAttached && mRunLoop) RegisterWithRunLoop();
   return kResultOk;
 }
 

@@ -254,6 +254,33 @@ TEST_F(Vst3X11ViewTest, AnExposedStripUnderTheResultsTextIsDrawnAgainWithItsLine
   ExpectX11Picture("results", false);
 }
 
+TEST_F(Vst3X11ViewTest, AFrameChangedWhileShownTakesTheHandlersFromTheOldLoopToTheNewOne)
+{
+  X11PlugFrame& first = mHost.PlugFrame();
+  X11PlugFrame second;
+  second.mDisplay = &mHost.Display();
+  second.mWindow = first.mWindow;
+  ASSERT_EQ(mHost.View()->setFrame(&second), kResultOk);
+  EXPECT_EQ(first.mLoop.NTimers() + first.mLoop.NEventHandlers(), 0) << "nothing left with the old loop";
+  EXPECT_EQ(first.mLoop.Refs(), 1) << "the old loop let go of";
+  EXPECT_EQ(second.mLoop.NTimers(), 1);
+  EXPECT_EQ(second.mLoop.NEventHandlers(), 1);
+  // The new loop drives the editor.
+  mHost.Display().Click(mHost.Editor(), kAboutX, kAboutY);
+  second.mLoop.Run(150);
+  ExpectX11Picture("about", false);
+
+  // A host that takes the frame away and gives one back while the editor is shown.
+  ASSERT_EQ(mHost.View()->setFrame(nullptr), kResultOk);
+  EXPECT_EQ(second.mLoop.NTimers() + second.mLoop.NEventHandlers(), 0);
+  EXPECT_EQ(second.mLoop.Refs(), 1);
+  ASSERT_EQ(mHost.View()->setFrame(&first), kResultOk);
+  EXPECT_EQ(first.mLoop.NTimers(), 1) << "the editor is driven again";
+  EXPECT_EQ(first.mLoop.NEventHandlers(), 1);
+  Click(kOKX, kOKY);
+  ExpectEditorPicture("editor_idle");
+}
+
 TEST(Vst3X11View, AHostWithoutARunLoopGetsNoEditor)
 {
   X11Host host;
