@@ -1,8 +1,8 @@
-// The meter's editor in the X11 window host, in a window under an X server (Xvfb), every
-// figure including a round trip that waits until the server has carried the copy out:
+// The meter's editor in the X11 window host, in a window under an X server (Xvfb). Every
+// figure that copies includes a round trip that waits until the server has carried the copy out:
 //
 //   Baseline_PutImage   one xcb_put_image of the whole 251 x 310 bitmap (plain request)
-//   IdleTick            the timer's usual case: events read, nothing dirty, nothing drawn
+//   IdleTick            the timer's usual case: events read, nothing dirty, nothing drawn or sent
 //   FullPaint/shm       every control dirty: the drawing pass and the copy through shared memory
 //   FullPaint/plain     the same with plain requests
 //   CopyOnly/shm        the whole bitmap copied to the window without a drawing pass

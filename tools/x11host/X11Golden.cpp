@@ -39,11 +39,11 @@ bool WriteRGB(Raster_IBitmap* bitmap, const std::string& path)
 
 std::string X11CompareWithGolden(Raster_IBitmap* actual, const std::string& goldenPath, bool recordable)
 {
-  const char* record = std::getenv("VX_RECORD_GOLDENS");
+  const char* record = std::getenv("VX_UPDATE_GOLDENS");
   if (recordable && record && *record == '1')
     return WriteRGB(actual, goldenPath) ? std::string() : "cannot write " + goldenPath;
   std::unique_ptr<Raster_IBitmap> golden(Raster_LoadPNG(goldenPath.c_str()));
-  if (!golden) return "no golden " + goldenPath + (recordable ? " (VX_RECORD_GOLDENS=1 records it)" : "");
+  if (!golden) return "no golden " + goldenPath + (recordable ? " (VX_UPDATE_GOLDENS=1 records it)" : "");
   const Raster_SnapshotReport report = Raster_CompareSnapshot(actual, golden.get());
   if (report.match) return std::string();
   std::string name = goldenPath.substr(goldenPath.find_last_of('/') + 1);

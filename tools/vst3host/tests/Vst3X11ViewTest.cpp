@@ -2,7 +2,7 @@
 // dlopen, audio on a thread of its own through a loop-back cable, the view attached to a real
 // top-level window with the host's run loop, and input through the X server (XTest). The
 // window's pixels are compared with the editor's Linux pictures (the headless host draws the
-// same bitmap) and with pictures of the X11 tests (VX_RECORD_GOLDENS=1 records those anew).
+// same bitmap) and with pictures of the X11 tests (VX_UPDATE_GOLDENS=1 records those anew).
 #include "Raster_Blit.h"
 #include "Raster_PNG.h"
 #include "Vst3X11Host.h"
