@@ -121,6 +121,7 @@ int main(int argc, char** argv)
 #if defined(VX_VST3HOST_X11)
     return RunX11(path, seconds, scale, clicks, screenshot);
 #else
+    (void)screenshot;
     std::fprintf(stderr, "vst3host: built without the X11 mode\n");
     return 2;
 #endif
