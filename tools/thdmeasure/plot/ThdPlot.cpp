@@ -41,7 +41,8 @@ enum class EMarker
   kTriangleUp,
   kDiamond,
   kTriangleDown,
-  kCross
+  kCross,
+  kNone
 };
 
 struct SeriesStyle
@@ -57,7 +58,12 @@ struct SeriesStyle
 SeriesStyle StyleFor(const std::string& name, int otherIndex, bool* known)
 {
   *known = true;
-  if (name == "THD") return {0xFF1A1F2B, 3.0f, false, EMarker::kCircle};
+  if (name == "THD" || name == "THD measured") return {0xFF1A1F2B, 3.0f, false, EMarker::kCircle};
+  // A sweep compensated for the interface: the interface's THD, what is left of the
+  // measurement without it, and the uncertainty of that.
+  if (name == "THD of the interface") return {0xFFE08A00, 1.8f, true, EMarker::kSquare};
+  if (name == "THD compensated") return {0xFF1F6FC5, 2.6f, false, EMarker::kDiamond};
+  if (name == "its uncertainty") return {0xFF9AA3AD, 1.2f, true, EMarker::kNone};
   if (name == "THD+N") return {0xFF8A8A8A, 1.8f, true, EMarker::kSquare};
   if (name == "H2") return {0xFF1F6FC5, 1.6f, false, EMarker::kTriangleUp};
   if (name == "H3") return {0xFFD0312D, 1.6f, false, EMarker::kDiamond};
@@ -377,8 +383,23 @@ void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
       Raster_WideLine(&bm, x - 4, y - 4, x + 4, y + 4, 2.0f, colour, 1.0f, 0, true);
       Raster_WideLine(&bm, x - 4, y + 4, x + 4, y - 4, 2.0f, colour, 1.0f, 0, true);
       break;
+    case EMarker::kNone:
+      break;
   }
 }
+
+// An upper bound: a bar at the bound with an arrow pointing down from it.
+void BoundMarker(Raster_IBitmap& bm, double x, double y, uint32_t colour)
+{
+  x = std::round(x);
+  y = std::round(y);
+  Raster_WideLine(&bm, x - 5, y, x + 5, y, 2.0f, colour, 1.0f, 0, true);
+  Raster_WideLine(&bm, x, y, x, y + 9, 1.6f, colour, 1.0f, 0, true);
+  const double xs[3] = {x - 4.0, x + 4.0, x}, ys[3] = {y + 8.0, y + 8.0, y + 14.0};
+  Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
+}
+
+bool IsBound(const ThdPlotSeries& s, size_t i) { return i < s.mUpperBound.size() && s.mUpperBound[i]; }
 
 // ---- the plot -------------------------------------------------------------------------------
 
@@ -396,6 +417,7 @@ struct LegendEntry
   SeriesStyle style;
   bool sample = true;  // false: a note ("+3 more") without a line
   int width = 0;       // sample and name
+  bool bound = false;  // the sample is an upper bound's marker
 };
 
 constexpr int kPad = 10;
@@ -403,8 +425,13 @@ constexpr int kSampleLength = 30;
 constexpr int kSampleGap = 6;
 constexpr int kEntryGap = 22;
 
-void DrawSample(Raster_IBitmap& bm, const SeriesStyle& st, int x, int y)
+void DrawSample(Raster_IBitmap& bm, const SeriesStyle& st, int x, int y, bool bound)
 {
+  if (bound)
+  {
+    BoundMarker(bm, x + kSampleLength / 2.0, y - 5, st.mColour);
+    return;
+  }
   Raster_DashedPolyline line = SeriesLine(st);
   line.Segment(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
   Marker(bm, st.mMarker, x + kSampleLength / 2.0, y, st.mColour);
@@ -471,6 +498,19 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
     LegendEntry e{Elide(f.small, s.mName, std::max(avail / 3, 40)), style};
     e.width = kSampleLength + kSampleGap + f.small.Width(e.name);
     lay.legend.push_back(e);
+  }
+  // What a bound's marker means, once, in the colour of the first series that has one.
+  for (const ThdPlotSeries& s : data.mSeries)
+  {
+    bool any = false;
+    for (size_t i = 0; i < s.mY.size(); ++i) any = any || (IsBound(s, i) && std::isfinite(s.mY[i]));
+    if (!any) continue;
+    bool known = true;
+    LegendEntry e{"upper bound (not above its uncertainty)", StyleFor(s.mName, 0, &known)};
+    e.bound = true;
+    e.width = kSampleLength + kSampleGap + f.small.Width(e.name);
+    lay.legend.push_back(e);
+    break;
   }
   // Rows of entries, each centred over the plot area; at most a fifth of the height, the rest
   // summed up as "+N more".
@@ -585,7 +625,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     Point prev = {0, 0};
     for (size_t i = 0; i < n; ++i)
     {
-      if (!xa.Valid(data.mX[i]) || !std::isfinite(s.mY[i]))
+      if (!xa.Valid(data.mX[i]) || !std::isfinite(s.mY[i]) || IsBound(s, i))
       {
         have = false;
         continue;
@@ -608,7 +648,8 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       if (!xa.Valid(data.mX[i]) || !std::isfinite(s.mY[i])) continue;
       const Point p = {X(data.mX[i]), Y(s.mY[i])};
       if (p.x < box.l - 0.5 || p.x > box.r + 0.5 || p.y < box.t - 0.5 || p.y > box.b + 0.5) continue;
-      Marker(bm, st.mMarker, p.x, p.y, st.mColour);
+      if (IsBound(s, i)) BoundMarker(bm, p.x, p.y, st.mColour);
+      else Marker(bm, st.mMarker, p.x, p.y, st.mColour);
       anyInk = true;
     }
   }
@@ -676,7 +717,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     {
       const LegendEntry& e = lay.legend[i];
       const int textX = e.sample ? x + kSampleLength + kSampleGap : x;
-      if (e.sample) DrawSample(bm, e.style, x, y + lay.legendRowH / 2 - 1);
+      if (e.sample) DrawSample(bm, e.style, x, y + lay.legendRowH / 2 - 1, e.bound);
       const int textY = y + (lay.legendRowH - lineH) / 2 - 1;
       f.small.Draw(bm, e.name, textX, textY, x + e.width + 1, y + lay.legendRowH, DT_LEFT, e.sample ? kText : kSoftText);
       x += e.width + kEntryGap;

@@ -11,6 +11,9 @@ struct ThdPlotSeries
 {
   std::string mName;        // legend text: "THD", "THD+N", "H2", ...
   std::vector<double> mY;   // one value per x, in the y axis' unit; NaN: no value there
+  // Per x (or empty): the value is only an upper bound (the true one lies below it), drawn as
+  // a bar with an arrow down and not joined to its neighbours.
+  std::vector<bool> mUpperBound = {};
 };
 
 struct ThdPlotData

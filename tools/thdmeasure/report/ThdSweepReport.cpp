@@ -36,6 +36,10 @@ std::string DeviceText(const ThdOptions& o)
   if (d.mModel == EThdDeviceModel::kSoftClip) s += ThdFormat(" (drive %g)", d.mDrive);
   if (d.mModel == EThdDeviceModel::kPolynomial)
     s += ThdFormat(" (C2..C5 %g, %g, %g, %g)", d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3]);
+  if (d.mModel == EThdDeviceModel::kChain)
+    s += ThdFormat(" (DAC %g, %g, %g, %g; device %g, %g, %g, %g; ADC %g, %g, %g, %g)", d.mDac[0], d.mDac[1], d.mDac[2],
+                   d.mDac[3], d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3], d.mAdc[0], d.mAdc[1], d.mAdc[2], d.mAdc[3]);
+  if (d.mLag > 0) s += ThdFormat(", lag %d", d.mLag);
   if (d.mGainDb != 0.0) s += ThdFormat(", gain %g dB", d.mGainDb);
   if (d.mNoise) s += ThdFormat(", noise %g dBFS", d.mNoiseDbfs);
   return s;
@@ -170,6 +174,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     for (double d : v.mPhaseDeg) row += Cell("%.1f", std::isfinite(d) ? ThdPhaseTenths(d) : d, 8);
     std::fprintf(out, "%s\n", row.c_str());
   }
+  ThdPrintSweepCompensation(r, out);
   for (const ThdSweepPoint& p : r.mPoints)
     if (p.mStatus == 3 && o.mForce)
       for (const ThdCheck& c : p.mResult.mCapture.mFailed)
@@ -179,7 +184,10 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
 std::string ThdSweepCsv(const ThdSweepResult& r)
 {
   std::string s = "frequency_hz,volume_db,h1_dbfs,h2_dbfs,h3_dbfs,h4_dbfs,h5_dbfs,thd_percent,thd_db,thdn_percent,"
-                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db\n";
+                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db";
+  const bool compensated = ThdSweepCompensated(r);
+  if (compensated) s += ThdCompensationCsvHeader();
+  s += '\n';
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
@@ -188,7 +196,9 @@ std::string ThdSweepCsv(const ThdSweepResult& r)
     for (double d : {v.mThdPercent, v.mThdDb, v.mThdNPercent, v.mThdNDb, v.mDriftPpm}) s.append(1, ',').append(Exact(d));
     for (double d : v.mPhaseDeg) s.append(1, ',').append(Exact(d));
     s.append(1, ',').append(std::to_string(p.mStatus));
-    s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string()).append(1, '\n');
+    s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string());
+    if (compensated) s += ThdCompensationCsvRow(p);
+    s.append(1, '\n');
   }
   return s;
 }
@@ -249,6 +259,11 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
   d.mLogX = IsFrequencySweep(r);
   d.mXLabel = d.mLogX ? "Frequency (Hz)" : "Tone level (dB)";
   d.mYLabel = "dB relative to the fundamental";
+  if (ThdSweepCompensated(r))
+  {
+    ThdCompensationPlotData(r, d);
+    return d;
+  }
   d.mSeries = {{"THD", {}}, {"THD+N", {}}, {"H2", {}}, {"H3", {}}, {"H4", {}}, {"H5", {}}};
   for (const ThdSweepPoint& p : r.mPoints)
   {

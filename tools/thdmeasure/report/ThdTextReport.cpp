@@ -177,4 +177,5 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
       std::fprintf(out, "clock offset not known (no steady tone); ");
     std::fprintf(out, "DC offset %s\n", ThdDcText(r.mThdN).c_str());
   }
+  ThdPrintCompensation(r, out);
 }
