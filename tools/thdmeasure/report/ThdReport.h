@@ -43,3 +43,7 @@ std::string ThdReferencesText(const ThdCompensation& compensation);
 std::string ThdCompensatedText(bool figure, double value, double uncertainty, double upperBound, const char* unit);
 // Prints the compensation block of a run's report.
 void ThdPrintCompensation(const ThdResult& result, std::FILE* out);
+// A ratio in percent in fmt, or "< 0.00000001" where its dB figure lies below the rounding floor.
+std::string ThdPercentText(const char* fmt, double db, double percent);
+// The one line that says what "< -200" means, printed once under a report that uses it.
+std::string ThdFloorNote();

@@ -130,12 +130,13 @@ void ThdCompensationPlotData(const ThdSweepResult& r, ThdPlotData& d)
     d.mX.push_back(d.mLogX ? (double)p.mStep.mHz : p.mStep.mVolumeDb);
     const ThdSweepValues v = ThdSweepPointValues(p);
     const ThdCompensation* c = Figures(p);
-    auto finite = [](double x) { return std::isfinite(x) ? x : kNaN; };
+    // -inf (nothing at all) sits on the floor line like any figure below it.
+    auto finite = [](double x) { return std::isnan(x) || (x > 0.0 && std::isinf(x)) ? kNaN : x; };
     d.mSeries[0].mY.push_back(finite(v.mThdDb));
     d.mSeries[1].mY.push_back(finite(v.mThdNDb));
     d.mSeries[2].mY.push_back(c ? finite(ThdDb(c->mThdReference)) : kNaN);
     d.mSeries[3].mY.push_back(c ? finite(ThdDb(c->mThdIsFigure ? c->mThdCompensated : c->mThdUpperBound)) : kNaN);
-    d.mSeries[3].mUpperBound.push_back(c && !c->mThdIsFigure);
+    d.mSeries[3].mMarks.push_back(c && !c->mThdIsFigure ? EThdPlotMark::kUpperBound : EThdPlotMark::kMeasured);
     d.mSeries[4].mY.push_back(c ? finite(ThdDb(c->mThdUncertainty)) : kNaN);
   }
 }

@@ -9,11 +9,14 @@
 #include <string>
 
 // What a point measured, in the units the reports print; NaN where nothing was measured (a
-// failed point, a harmonic above the band, a phase lost in the noise).
+// failed point, a harmonic above the band, a phase lost in the noise). Figures below the
+// rounding floor keep their numbers here (-inf for nothing at all); the reports print them as
+// "< -200".
 struct ThdSweepValues
 {
   bool mMeasured = false;
   double mDbfs[IThdMeter::kHarmonics];       // H1..H5
+  bool mAtNoiseFloor[IThdMeter::kHarmonics];  // not clearly above the noise
   double mThdPercent, mThdDb, mThdNPercent, mThdNDb;
   double mDriftPpm;                          // captures only
   double mPhaseDeg[IThdMeter::kHarmonics - 1];  // H2..H5
@@ -32,8 +35,10 @@ bool ThdWriteSweepCsv(const ThdSweepResult& result, const std::string& path, std
 // The sweep as one JSON object; each point carries what a single run's JSON report carries.
 std::string ThdSweepJson(const ThdSweepResult& result, int status);
 // THD, THD+N and H2..H5 in dB relative to the fundamental, against frequency or tone level;
-// compensated for the interface: measured, reference and compensated THD (its upper bounds
-// marked), the compensated THD's uncertainty and THD+N.
+// harmonics below the rounding floor marked to sit on the floor line, those at the noise floor
+// marked as such, and a note for each point without figures and for harmonics not measured.
+// Compensated for the interface, its series are measured, reference and compensated THD (its
+// upper bounds marked), the compensated THD's uncertainty and THD+N.
 ThdPlotData ThdSweepPlotData(const ThdSweepResult& result);
 
 // Whether the sweep's points were compensated for the interface (--reference).

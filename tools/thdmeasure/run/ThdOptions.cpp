@@ -32,6 +32,8 @@ const char* const kFooter =
   "a brick-wall band from 20 Hz to 20 kHz (or half the sample rate, if lower; each second's\n"
   "spectrum, its edges included), over the averaging window, relative to the fundamental\n"
   "measured unfiltered.\n"
+  "Figures below the analysis' rounding floor (-200 dB: the residue of harmonics that are not\n"
+  "there, silence) print as \"< -200\"; JSON keeps the numbers.\n"
   "\n"
   "Interface reference (--save-reference, --reference): the interface's own distortion, taken\n"
   "from a loop-back capture, is subtracted from a measurement through the device as vectors\n"

@@ -57,6 +57,11 @@ struct ThdHarmonic
   // quadratures (full scale 1.0); the calibration's divisor of its level (1 without one).
   double mRawLevel = 0.0, mRawPhaseDeg = 0.0, mNoise = 0.0;
   double mCalibrationFactor = 1.0;
+  // The level the noise alone gives this harmonic over the averaging window (the RMS of its
+  // share in the correlation sums, in mLevel's units), where the THD+N analysis knows the
+  // noise; 0 otherwise. A harmonic not clearly above it is at the noise floor.
+  double mNoiseLevel = 0.0;
+  bool AtNoiseFloor() const;
 };
 
 struct ThdResult

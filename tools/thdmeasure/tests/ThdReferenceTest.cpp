@@ -302,9 +302,12 @@ TEST_F(ThdReferenceTest, NoiseSetsTheUncertainty)
       figures += H(r, k).mIsFigure;
       // Three standard deviations of both captures' noise together.
       EXPECT_NEAR(H(r, k).mUncertainty / (3.0 * std::sqrt(2.0) * expected), 1.0, 0.15) << "H" << k << ", seed " << seed;
-      // Noise stays within U 99% of the time: then the bound is U itself, never more than 2U.
+      // Noise stays within U 99% of the time: then the bound is U itself. Beyond U (1% of the
+      // time: one of these 24 draws, H2 with seed 3, lands 0.1% past it) it is the magnitude
+      // plus U, which covers the magnitude and stays below 3U.
       atUncertainty += H(r, k).mUpperBound == H(r, k).mUncertainty;
-      EXPECT_LT(H(r, k).mUpperBound, 2.0 * H(r, k).mUncertainty) << "H" << k << ", seed " << seed;
+      EXPECT_GE(H(r, k).mUpperBound, H(r, k).mCompensated) << "H" << k << ", seed " << seed;
+      EXPECT_LT(H(r, k).mUpperBound, 3.0 * H(r, k).mUncertainty) << "H" << k << ", seed " << seed;
     }
     chain.mPoly[1] = device[1];
     const ThdResult d = Compensated(Options(chain), {path});
@@ -567,8 +570,8 @@ TEST_F(ThdReferenceTest, SweepsCompensatePointByPoint)
   EXPECT_NEAR(plot.mSeries[3].mY[1], -110.0, 0.5);
   EXPECT_NEAR(plot.mSeries[2].mY[1], -100.0, 0.01);
   // At 8 kHz only H2 is measured, and the device makes none: the compensated THD is a bound.
-  EXPECT_TRUE(plot.mSeries[3].mUpperBound[3]);
-  EXPECT_FALSE(plot.mSeries[3].mUpperBound[1]);
+  EXPECT_EQ(plot.mSeries[3].mMarks[3], EThdPlotMark::kUpperBound);
+  EXPECT_EQ(plot.mSeries[3].mMarks[1], EThdPlotMark::kMeasured);
 
   // The CSV: the second point's row, cell by column name.
   std::vector<std::vector<std::string>> rows;
