@@ -5,12 +5,11 @@
 #include <cmath>
 
 namespace {
-// A level in dB, its unit after it; "-inf" for nothing at all.
+// A level in dB, its unit after it; "< -200" below the rounding floor (nothing at all too),
+// where only the arithmetic's residue lies.
 std::string DbText(double linear, const char* unit)
 {
-  const double db = ThdDb(linear);
-  if (std::isinf(db) && db < 0) return ThdFormat("-inf %s", unit);
-  return ThdFormat("%.2f %s", db, unit);
+  return ThdDbText("%.2f", ThdDb(linear)) + " " + unit;
 }
 }  // namespace
 
@@ -25,7 +24,7 @@ std::string ThdReferencesText(const ThdCompensation& c)
 
 std::string ThdCompensatedText(bool figure, double value, double uncertainty, double upperBound, const char* unit)
 {
-  if (!figure) return "< " + DbText(upperBound, unit);
+  if (!figure) return ThdBelowFloor(ThdDb(upperBound)) ? DbText(upperBound, unit) : "< " + DbText(upperBound, unit);
   // A figure stands at least twice its uncertainty above nothing: the range stays finite.
   const double up = ThdDb(1.0 + uncertainty / value), down = ThdDb(1.0 - uncertainty / value);
   return DbText(value, unit) + ThdFormat(" +%.2f/-%.2f dB", up, -down);

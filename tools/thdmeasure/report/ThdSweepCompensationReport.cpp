@@ -32,7 +32,10 @@ const ThdCompensation* Figures(const ThdSweepPoint& p)
 std::string Cell(bool figure, double value, double bound, int width)
 {
   const double db = ThdDb(figure ? value : bound);
-  std::string s = std::isfinite(db) ? ThdFormat("%s%.2f", figure ? "" : "<", db) : std::string("-");
+  // Below the rounding floor a figure or a bound is "< -200", as in the other tables.
+  std::string s = ThdBelowFloor(db)     ? ThdDbText("%.2f", db)
+                  : std::isfinite(db) ? ThdFormat("%s%.2f", figure ? "" : "<", db)
+                                      : std::string("-");
   return std::string(s.size() < (size_t)width ? (size_t)width - s.size() : 0, ' ') + s;
 }
 
@@ -79,8 +82,8 @@ void ThdPrintSweepCompensation(const ThdSweepResult& r, std::FILE* out)
       c->mThdIsFigure ? ThdFormat("+%.2f/-%.2f", ThdDb(1.0 + c->mThdUncertainty / c->mThdCompensated),
                                   -ThdDb(1.0 - c->mThdUncertainty / c->mThdCompensated))
                       : std::string("-");
-    row += Right(range, 15) + Right(ThdFormat("%.2f", ThdDb(c->mThdUncertainty)), 12) +
-           Right(ThdFormat("%.2f", ThdDb(c->mThdReference)), 13);
+    row += Right(range, 15) + Right(ThdDbText("%.2f", ThdDb(c->mThdUncertainty)), 12) +
+           Right(ThdDbText("%.2f", ThdDb(c->mThdReference)), 13);
     std::fprintf(out, "%s\n", row.c_str());
   }
 }
@@ -113,10 +116,12 @@ std::string ThdCompensationCsvRow(const ThdSweepPoint& p)
     (c->mThdIsFigure ? thd[1] : thd[2]) = ThdDb(c->mThdIsFigure ? c->mThdCompensated : c->mThdUpperBound);
     thd[3] = ThdDb(c->mThdUncertainty);
   }
+  // Below the rounding floor "< -200", as the sweep's own columns.
+  auto db = [](double d) { return ThdBelowFloor(d) ? ThdDbText("%g", d) : Exact(d); };
   std::string s = "," + Exact(gain);
   for (const double* column : {ref, comp, bound, unc})
-    for (int i = 0; i < 4; ++i) s += "," + Exact(column[i]);
-  for (double v : thd) s += "," + Exact(v);
+    for (int i = 0; i < 4; ++i) s += "," + db(column[i]);
+  for (double v : thd) s += "," + db(v);
   return s;
 }
 
