@@ -1,3 +1,4 @@
+// Reading and writing the interface reference file; every field is checked before use.
 #include "ThdReferenceFile.h"
 
 #include "ThdFormat.h"

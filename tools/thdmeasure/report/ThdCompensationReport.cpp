@@ -1,3 +1,4 @@
+// The compensation block of a single run's text report and the texts it shares with sweeps.
 #include "ThdFormat.h"
 #include "ThdLevels.h"
 #include "ThdReport.h"

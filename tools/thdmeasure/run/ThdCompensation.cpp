@@ -1,3 +1,4 @@
+// Taking the interface reference's harmonic vectors away from a run's, with the uncertainty.
 #include "ThdCompensation.h"
 
 #include "ThdFormat.h"

@@ -1,3 +1,4 @@
+// The interface reference in a run: loading and checking the files, applying and saving them.
 #include "ThdReferenceRun.h"
 
 #include "ThdCaptureFile.h"
