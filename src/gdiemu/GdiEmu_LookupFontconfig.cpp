@@ -7,16 +7,33 @@
 #ifndef _WIN32
 #include <fontconfig/fontconfig.h>
 
+#include <dlfcn.h>
+
 namespace {
 
 // Made on first use, under the font lock; freed by GdiEmu_ReleaseFontLookup.
 FcConfig* g_config = nullptr;
 bool g_configFailed = false;
 
+// fontconfig keeps a few things of its own for the life of the library (the program's name,
+// the default languages) that only FcFini frees. Unloaded with the module, as it would be in a
+// host that does not use fontconfig itself, it would leave them behind on every unload; kept
+// loaded, as in any host that draws text with it, they are made once per process.
+void KeepFontconfigLoaded()
+{
+  static bool done = false;
+  if (done) return;
+  done = true;
+  Dl_info info;
+  if (dladdr((void*)&FcInitLoadConfigAndFonts, &info) && info.dli_fname)
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 FcConfig* Config()
 {
   if (!g_config && !g_configFailed)
   {
+    KeepFontconfigLoaded();
     g_config = FcInitLoadConfigAndFonts();
     g_configFailed = g_config == nullptr;
   }
