@@ -4,6 +4,7 @@
 #include "GdiEmu_FontLookup.h"
 
 #include "GdiEmu_FontFamilies.h"
+#include "Util_ModulePath.h"
 
 #ifndef _WIN32
 #include <ft2build.h>
@@ -17,7 +18,6 @@
 #include <cstring>
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 namespace {
@@ -223,17 +223,8 @@ bool GdiEmu_FontFolderIndex::Match(const char* family, bool bold, bool italic, G
 
 std::string GdiEmu_FontFolderIndex::BundleResourcesFolder(const char* binaryPath)
 {
-  // <bundle>/Contents/MacOS/<binary> (macOS), <bundle>/Contents/<arch>-linux/<binary> (VST 3).
-  std::string path = binaryPath ? binaryPath : "";
-  for (int up = 0; up < 2; ++up)
-  {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    path.resize(slash);
-  }
-  const size_t slash = path.find_last_of('/');
-  if (path.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, "Contents") != 0) return "";
-  return path + "/Resources";
+  Util_String bundle;
+  return Util_GetBundleOfBinary(binaryPath, &bundle) ? std::string(bundle.Get()) + "/Contents/Resources" : "";
 }
 
 std::vector<std::string> GdiEmu_FontFolderIndex::DefaultFolders()
@@ -254,9 +245,9 @@ std::vector<std::string> GdiEmu_FontFolderIndex::DefaultFolders()
   folders.push_back("/usr/local/share/fonts");
   folders.push_back("/usr/share/fonts");
 #endif
-  Dl_info info;
-  if (dladdr((void*)&GdiEmu_FontFolderIndex::DefaultFolders, &info) && info.dli_fname)
-    folders.push_back(BundleResourcesFolder(info.dli_fname));
+  Util_String binary;
+  if (Util_GetModuleFile((const void*)&GdiEmu_FontFolderIndex::DefaultFolders, &binary))
+    folders.push_back(BundleResourcesFolder(binary.Get()));
   return folders;
 }
 #endif

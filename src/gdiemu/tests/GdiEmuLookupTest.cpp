@@ -95,7 +95,7 @@ TEST(GdiEmuLookup, BundleResourcesFolderOfTheBinary)
       {"/home/u/.vst3/VeldramixMeter.vst3/Contents/x86_64-linux/VeldramixMeter.so",
        "/home/u/.vst3/VeldramixMeter.vst3/Contents/Resources"},
       {"/usr/lib/vst/VeldramixMeter.so", ""},
-      {"/Contents/MacOS/x", "/Contents/Resources"},
+      {"/Contents/MacOS/x", ""},
       {"MacOS/x", ""},
       {"x", ""},
       {"", ""},
