@@ -11,6 +11,7 @@
 #   fuzz     clang, libFuzzer targets under ASan/UBSan (nothing to do until fuzz/ exists)
 #   bench    g++, Release, Google Benchmark programs in bench/
 #   gnustep  g++ against GNUstep's AppKit: the macOS view host, its tests and the macOS bundle
+#            (its text layer reads the font files, as on macOS)
 #
 # CC/CXX in the environment override the compiler of the Linux configurations.
 set -euo pipefail
@@ -55,8 +56,9 @@ case $config in
   gnustep)
     command -v gnustep-config >/dev/null \
       || vx_die "gnustep: GNUstep is not installed; run 'bash scripts/setup.sh --native-only' first"
+    # The text layer finds its fonts as the macOS bundle does: among the font files.
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_GNUSTEP=ON -DVX_BUILD_TESTS=ON
-           -DVX_BUILD_TOOLS=OFF) ;;
+           -DVX_BUILD_TOOLS=OFF -DVX_FONT_LOOKUP=files) ;;
   *)
     vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench gnustep)" ;;
 esac
