@@ -72,7 +72,7 @@ bool EndsInPNG(const char* name)
 }
 
 // The image name's last path component without extension, as a png resource of the plug-in
-// bundle: <bundle>/Contents/Resources/<base>.png, else by the identifier's bundle.
+// bundle: <bundle>/Contents/Resources/<base>.png, else in the identifier's bundle.
 Raster_IBitmap* LoadImgFromResourceOSX(const char* bundleID, const char* name)
 {
   if (!name || !EndsInPNG(name)) return nullptr;
@@ -82,13 +82,17 @@ Raster_IBitmap* LoadImgFromResourceOSX(const char* bundleID, const char* name)
   if ([base length])
   {
     Util_String binary, bundle;
-    NSString* path = nil;
     if (ModuleInBundle(&binary, &bundle))
-      path = [[[ToNSString(bundle.Get()) stringByAppendingPathComponent:@"Contents/Resources"]
+    {
+      NSString* path = [[[ToNSString(bundle.Get()) stringByAppendingPathComponent:@"Contents/Resources"]
           stringByAppendingPathComponent:base] stringByAppendingPathExtension:@"png"];
-    else
-      path = [BundleByIdentifier(bundleID ? bundleID : "") pathForResource:base ofType:@"png"];
-    if (path && [path length]) bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+      bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+    }
+    if (!bitmap)
+    {
+      NSString* path = [BundleByIdentifier(bundleID ? bundleID : "") pathForResource:base ofType:@"png"];
+      if (path && [path length]) bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+    }
   }
   [pool release];
   return bitmap;
