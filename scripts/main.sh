@@ -15,7 +15,7 @@ DEFAULT_ARGS=(--device softclip --drive 2 --freq 1000 --denoising 12 --no-calibr
 
 bash scripts/setup.sh --native-only
 bash scripts/build.sh native --target thdmeasure
-tool=$VX_BUILD_ROOT/native/tools/thdmeasure
+tool=$VX_BUILD_ROOT/native/tools/thdmeasure/thdmeasure
 if [ $# -gt 0 ]; then
   args=("$@")
 else

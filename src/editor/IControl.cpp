@@ -63,12 +63,14 @@ void IControl::SetValueFromPlug(double value)
     mDefaultValue = value;
     return;
   }
-  // NaN compares unequal to everything, so it always takes this path.
+  // NaN compares unequal to everything, so it always takes this path. This may run on a host
+  // thread while the drawing pass takes the value (a message control resets it): the value is
+  // stored once, already clamped, and never read back and written again; then dirty and redraw
+  // are set together.
   if (!(mValue == value))
   {
-    mValue = value;
-    SetDirty(false);
-    mRedraw = true;
+    mValue = Clamped(value);
+    MarkForRedraw();
   }
 }
 
@@ -78,14 +80,14 @@ void IControl::SetValueFromUserInput(double value)
   {
     mValue = value;
     SetDirty(true);
-    mRedraw = true;
+    Redraw();
   }
 }
 
 void IControl::Hide(bool hide)
 {
   mHide = hide;
-  mRedraw = true;
+  Redraw();
   SetDirty(false);
 }
 
@@ -112,13 +114,23 @@ void UpdateDisplayControl(IControl* display, const char* text)
 }
 }  // namespace
 
-void IControl::SetDirty(bool pushParamToPlug)
+double IControl::Clamped(double value) const
 {
   const double lo = mClampLo, hi = mClampHi;
-  const double v = mValue;
-  // Below low gives low, otherwise the smaller of value and high (so NaN becomes high).
-  mValue = v < lo ? lo : (v < hi ? v : hi);
-  mDirty = true;
+  return value < lo ? lo : (value < hi ? value : hi);
+}
+
+void IControl::SetDirty(bool pushParamToPlug)
+{
+  // Clamped in place only while nobody stored another value meanwhile: a value a host thread
+  // posts is not overwritten by the clamp of the one it replaced.
+  double v = mValue;
+  while (true)
+  {
+    const double clamped = Clamped(v);
+    if (clamped == v || mValue.CompareExchange(v, clamped)) break;
+  }
+  mDrawFlags.fetch_or(kFlagDirty, std::memory_order_acq_rel);
   if (!pushParamToPlug || !mPlug || mParamIdx < 0) return;
 
   mPlug->SetParameterFromGUI(mParamIdx, mValue);
@@ -144,13 +156,17 @@ void IControl::SetDirty(bool pushParamToPlug)
 
 void IControl::SetClean()
 {
-  mDirty = mRedraw.Get();
-  mRedraw = false;
+  // Dirty becomes redraw and redraw is cleared, in one step: flags a host thread sets meanwhile
+  // either come before it (and keep the control dirty) or after it.
+  unsigned flags = mDrawFlags.load(std::memory_order_acquire);
+  while (!mDrawFlags.compare_exchange_weak(flags, (flags & kFlagRedraw) ? (unsigned)kFlagDirty : 0u, std::memory_order_acq_rel))
+  {
+  }
 }
 
 bool IControl::IsDirty()
 {
-  return mDirty;
+  return (mDrawFlags.load(std::memory_order_acquire) & kFlagDirty) != 0;
 }
 
 void IControl::PromptUserInput()
@@ -170,7 +186,7 @@ void IControl::PromptUserInput()
     IRECT rect(cX - 20, cY - 8, cX + 20, cY + 8);
     gui->PromptUserInput(this, param, &rect);
   }
-  mRedraw = true;
+  Redraw();
 }
 
 void IControl::PromptUserInput(IRECT* textRect)
@@ -180,7 +196,7 @@ void IControl::PromptUserInput(IRECT* textRect)
   IGraphics* gui = GetGUI();
   if (!gui) return;
   gui->PromptUserInput(this, param, textRect);
-  mRedraw = true;
+  Redraw();
 }
 
 void IControl::AddAuxParam(int paramIdx)
@@ -206,8 +222,8 @@ void IControl::SetAuxParamValueFromPlug(int auxParamIdx, double value)
   AuxParam* aux = mAuxParams.Get(auxParamIdx);
   if (!aux || aux->mValue == value) return;
   aux->mValue = value;
-  SetDirty(false);
-  mRedraw = true;
+  // From a host thread: mark only (clamping the control's own value here would write it back).
+  MarkForRedraw();
 }
 
 void IControl::SetAllAuxParamsFromGUI()

@@ -8,6 +8,8 @@
 #include "Util_String.h"
 #include "Util_PtrList.h"
 
+#include <atomic>
+
 class IFxBase;
 class IGraphics;
 class IParam;
@@ -83,6 +85,9 @@ public:
   void SetTargetArea(IRECT rect) { mTargetRECT = rect; }
   double GetValue() const { return mValue; }
   void SetValue(double value) { mValue = value; }
+  // The value, replaced by `replacement` in the same step: for controls that carry messages
+  // posted from another thread (a posted value is taken once, or stays for the next pass).
+  double TakeValue(double replacement) { return mValue.Exchange(replacement); }
   double GetDefaultValue() const { return mDefaultValue; }
   IText* GetText() { return &mText; }
   void SetTextStyle(const IText& text) { mText = text; }
@@ -96,6 +101,9 @@ public:
   bool MouseDblAsSingleClick() const { return mDblAsSingleClick; }
   void SetDblAsSingleClick(bool single) { mDblAsSingleClick = single; }
   void Clamp(double lo, double hi) { mClampLo = lo; mClampHi = hi; }
+  // value limited to the clamp range: below low gives low, otherwise the smaller of value and
+  // high (so NaN becomes high).
+  double Clamped(double value) const;
   double GetClampLo() const { return mClampLo; }
   double GetClampHi() const { return mClampHi; }
   void SetValDisplayControl(IControl* control) { mValDisplayControl = control; }
@@ -103,7 +111,18 @@ public:
   void SetTooltip(const char* tooltip) { mTooltip.Set(tooltip ? tooltip : ""); }
   const char* GetTooltip() const { return mTooltip.Get(); }
   // Keeps the control dirty for one more drawing pass.
-  void Redraw() { mRedraw = true; }
+  void Redraw() { mDrawFlags.fetch_or(kFlagRedraw, std::memory_order_acq_rel); }
+  // Dirty now and for one more pass.
+  void MarkForRedraw() { mDrawFlags.fetch_or(kFlagDirty | kFlagRedraw, std::memory_order_acq_rel); }
+  // Where the control's last drawing went (the editor records it during each drawing pass),
+  // and the part of it drawn by operations that ignore the pass's region (text, lines, curves).
+  // A control may draw beyond its rectangle: a multi-line text runs on below it.
+  IRECT GetDrawnRECT() const { return mDrawnRECT; }
+  IRECT GetSpillRECT() const { return mSpillRECT; }
+  void SetDrawnArea(const IRECT& drawn, const IRECT& spill) { mDrawnRECT = drawn; mSpillRECT = spill; }
+  // The rectangle and everything the last drawing touched: what a repaint must redraw the
+  // control for, and what its next drawing must first clear.
+  IRECT GetPaintRECT() const { return mRECT.Union(mDrawnRECT); }
   // Sets the text of a text control (ITextControl and its relatives); does nothing otherwise.
   virtual void SetTextFromPlug(const char*) {}
   // The control's text, for controls that have one; empty otherwise.
@@ -114,16 +133,20 @@ protected:
   IText mText;
   IFxBase* mPlug = nullptr;
   IRECT mRECT, mTargetRECT;
+  IRECT mDrawnRECT, mSpillRECT;
   int mParamIdx = -1;
   Util_PtrList<AuxParam> mAuxParams;
   IShared<double> mValue = 0.0;
   IShared<double> mDefaultValue = -1.0;
   IShared<double> mClampLo = 0.0;
   IShared<double> mClampHi = 1.0;
-  IShared<bool> mDirty = true;
+  // The dirty and redraw flags in one word. A host thread marks the control in one atomic step
+  // and the drawing pass cleans it in one, so a value posted while a pass ends is never lost
+  // between reading one flag and writing the other.
+  enum { kFlagDirty = 1, kFlagRedraw = 2 };
+  std::atomic<unsigned> mDrawFlags{kFlagDirty};
   IShared<bool> mHide = false;
   IShared<bool> mGrayed = false;
-  IShared<bool> mRedraw = false;
   bool mDisablePrompt = true;
   bool mDblAsSingleClick = false;
   bool mMOWhenGreyed = false;

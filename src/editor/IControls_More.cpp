@@ -214,7 +214,7 @@ void IFileSelectorControl::SetLastSelectedFileFromPlug(const char* file)
 
 bool IFileSelectorControl::IsDirty()
 {
-  if (mDirty) return true;
+  if (IControl::IsDirty()) return true;
   if (mState == kFSDone)
   {
     mState = kFSNone;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 IGraphics::IGraphics(IFxBase* plug, int w, int h, int refreshFPS)
     : mPlug(plug), mWidth(w < 0 ? 0 : w), mHeight(h < 0 ? 0 : h), mFPS(refreshFPS > 0 ? refreshFPS : 25)
@@ -52,6 +53,7 @@ void IGraphics::Resize(int w, int h)
   mWidth = w < 0 ? 0 : w;
   mHeight = h < 0 ? 0 : h;
   ReleaseMouseCapture();
+  EndGesture();
   mMouseOver = -1;
   for (int i = mControls.GetSize() - 1; i >= 0; --i) delete mControls.Get(i);
   mControls.Empty(false);
@@ -258,7 +260,8 @@ bool IGraphics::IsDirty(IRECT* region)
     IControl* c = mControls.Get(i);
     if (!c->IsDirty()) continue;
     dirty = true;
-    if (region) *region = region->Union(*c->GetRECT());
+    // Where it drew last time as well: its next drawing must clear all of that.
+    if (region) *region = region->Union(c->GetPaintRECT());
   }
   return dirty;
 }
@@ -272,24 +275,78 @@ bool Overlaps(const IRECT& region, const IRECT& rect)
 }
 }  // namespace
 
-void IGraphics::DrawControl(IControl* control)
+void IGraphics::NoteDrawn(const IRECT& rect, bool spill)
 {
-  control->Draw(this);
+  if (!mTrackDrawing) return;
+  const IRECT r = rect.Intersect(IRECT(0, 0, mWidth, mHeight));
+  if (r.Empty()) return;
+  mTrackDrawn = mTrackDrawn.Union(r);
+  if (spill) mTrackSpill = mTrackSpill.Union(r);
 }
 
+void IGraphics::NoteDrawnBox(float l, float t, float r, float b, float pad)
+{
+  if (!mTrackDrawing) return;
+  if (l > r) std::swap(l, r);
+  if (t > b) std::swap(t, b);
+  NoteDrawn(IRECT((int)std::floor(l - pad), (int)std::floor(t - pad), (int)std::ceil(r + pad) + 1,
+                  (int)std::ceil(b + pad) + 1), true);
+}
+
+void IGraphics::DrawControl(IControl* control)
+{
+  const IRECT before = control->GetPaintRECT();
+  mTrackDrawing = true;
+  mTrackDrawn = IRECT();
+  mTrackSpill = IRECT();
+  control->Draw(this);
+  mTrackDrawing = false;
+  control->SetDrawnArea(mTrackDrawn, mTrackSpill);
+  // It drew where the dirty region and the screen copy did not reach (a text that grew by a
+  // line): one more pass, whose region covers the new area, clears it and shows it.
+  if (!before.Contains(control->GetPaintRECT())) control->MarkForRedraw();
+}
+
+IRECT IGraphics::GrowOverSpill(IRECT region) const
+{
+  const int n = mControls.GetSize();
+  // Each round either adds a control's spill or ends; spills only widen the region.
+  for (int round = 0; round <= n; ++round)
+  {
+    bool grown = false;
+    for (int i = 0; i < n; ++i)
+    {
+      IControl* c = mControls.Get(i);
+      const IRECT spill = c->GetSpillRECT();
+      if (c->IsHidden() || region.Contains(spill)) continue;
+      const IRECT area = c->GetPaintRECT();
+      if (area.Empty() || !Overlaps(region, area)) continue;
+      region = region.Union(spill);
+      grown = true;
+    }
+    if (!grown) break;
+  }
+  return region;
+}
+
+// Controls meet the region with everything they drew last time, not only their rectangles: a
+// repaint of a strip below a multi-line text's rectangle (another window uncovering part of the
+// editor) must draw that text again, not just the background over it.
 bool IGraphics::Draw(IRECT* region)
 {
   const int n = mControls.GetSize();
   if (!n || !region || !mDrawBitmap) return false;
 
+  IRECT drawn = *region;
   if (mStrict)
   {
-    mDrawRECT = *region;
+    drawn = region->Empty() ? *region : GrowOverSpill(*region);
+    mDrawRECT = drawn;
     for (int i = 0; i < n; ++i)
     {
       IControl* c = mControls.Get(i);
-      const IRECT& r = *c->GetRECT();
-      if (!c->IsHidden() && !region->Empty() && !r.Empty() && Overlaps(*region, r)) DrawControl(c);
+      const IRECT r = c->GetPaintRECT();
+      if (!c->IsHidden() && !drawn.Empty() && !r.Empty() && Overlaps(drawn, r)) DrawControl(c);
     }
     for (int i = 0; i < n; ++i) mControls.Get(i)->SetClean();
   }
@@ -298,7 +355,8 @@ bool IGraphics::Draw(IRECT* region)
     IControl* background = mControls.Get(0);
     if (background->IsDirty())
     {
-      mDrawRECT = *background->GetRECT();
+      mDrawRECT = GrowOverSpill(background->GetPaintRECT());
+      drawn = drawn.Union(mDrawRECT);
       for (int i = 0; i < n; ++i)
       {
         IControl* c = mControls.Get(i);
@@ -313,19 +371,21 @@ bool IGraphics::Draw(IRECT* region)
       {
         IControl* dirty = mControls.Get(i);
         if (!dirty->IsDirty()) continue;
-        mDrawRECT = *dirty->GetRECT();
+        mDrawRECT = GrowOverSpill(dirty->GetPaintRECT());
+        drawn = drawn.Union(mDrawRECT);
         for (int j = 0; j < n; ++j)
         {
           IControl* c = mControls.Get(j);
           if (c->IsHidden()) continue;
-          const IRECT& r = *c->GetRECT();
+          const IRECT r = c->GetPaintRECT();
           if (j == i || (!mDrawRECT.Empty() && !r.Empty() && Overlaps(r, mDrawRECT))) DrawControl(c);
         }
         dirty->SetClean();
       }
     }
   }
-  return DrawScreen(region);
+  // The screen gets everything redrawn, which may reach beyond the region asked for.
+  return DrawScreen(&drawn);
 }
 
 void IGraphics::OnGUIIdle()

@@ -163,6 +163,8 @@ public:
   void ReleaseMouseCapture();
   int GetMouseCapture() const { return mMouseCapture; }
   int GetMouseOver() const { return mMouseOver; }
+  // The parameter whose host gesture a press began and its release has not ended yet; -1 none.
+  int GetGestureParam() const { return mGestureParam; }
   int GetParamIdxForPTAutomation(int x, int y);
   int GetLastClickedParamForPTAutomation();
 
@@ -205,8 +207,21 @@ public:
 
 protected:
   int GetHitControl(int x, int y, bool mo) const;
+  // Draws one control and records where its drawing went (IControl::GetDrawnRECT).
   void DrawControl(IControl* control);
+  // The region grown over everything that the controls it meets draw regardless of the
+  // drawing region (their text, lines and curves), so that what lies beneath is redrawn first.
+  IRECT GrowOverSpill(IRECT region) const;
+  // Called by the drawing helpers: rect (before the region's clipping) received drawing;
+  // spill tells that the operation ignores the drawing region.
+  void NoteDrawn(const IRECT& rect, bool spill);
+  // NoteDrawn for a shape's bounding box of floats, widened by pad pixels for anti-aliasing.
+  void NoteDrawnBox(float l, float t, float r, float b, float pad);
   bool IsHitEligible(IControl* control, bool mo) const;
+  // Tells the host that a gesture on the control's parameter begins (ending one still open).
+  void BeginGesture(IControl* control);
+  // Ends the open gesture, if any: the host hears an end only after its begin.
+  void EndGesture();
 
   Util_PtrList<IControl> mControls;
   IFxBase* mPlug = nullptr;
@@ -219,8 +234,12 @@ protected:
   int mMouseCapture = -1, mMouseOver = -1;
   int mMouseX = 0, mMouseY = 0;
   int mLastClickedParam = -1;
+  int mGestureParam = -1;
   bool mHandleMouseOver = false;
   bool mStrict = true;
   bool mShowTooltips = false;
   IControl* mKeyCatcher = nullptr;
+  // While a control draws in a pass: where its drawing went so far.
+  bool mTrackDrawing = false;
+  IRECT mTrackDrawn, mTrackSpill;
 };

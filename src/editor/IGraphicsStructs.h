@@ -25,6 +25,8 @@ struct IRECT
   bool operator!=(const IRECT& o) const { return !(*this == o); }
   // Left and top inclusive, right and bottom exclusive.
   bool Contains(int x, int y) const { return !Empty() && x >= L && x < R && y >= T && y < B; }
+  // Whether o lies wholly inside; an empty o lies inside anything.
+  bool Contains(const IRECT& o) const { return o.Empty() || (!Empty() && o.L >= L && o.T >= T && o.R <= R && o.B <= B); }
   // Smallest rectangle holding both; an empty operand does not count.
   IRECT Union(const IRECT& o) const;
   // Common part; empty (all zero) when they do not meet.
@@ -149,6 +151,11 @@ public:
   operator T() const { return Get(); }
   T Get() const { return mV.load(std::memory_order_acquire); }
   void Set(T v) { mV.store(v, std::memory_order_release); }
+  // Stores v and returns what was there, in one step: a value posted by another thread is
+  // either returned here or stored after, never lost between a read and a reset.
+  T Exchange(T v) { return mV.exchange(v, std::memory_order_acq_rel); }
+  // Stores desired only while the value still equals expected (else expected becomes the value).
+  bool CompareExchange(T& expected, T desired) { return mV.compare_exchange_strong(expected, desired, std::memory_order_acq_rel); }
   IShared& operator+=(T d) { Set(Get() + d); return *this; }
   IShared& operator-=(T d) { Set(Get() - d); return *this; }
 

@@ -8,6 +8,7 @@
 #include "Raster_Fill.h"
 #include "Raster_Vector.h"
 
+#include <algorithm>
 #include <cmath>
 
 int IGraphics::BlendToMode(const IChannelBlend* blend)
@@ -31,6 +32,7 @@ float IGraphics::BlendWeight(const IChannelBlend* blend)
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend)
 {
   if (!bitmap || !bitmap->mData || !dest || !mDrawBitmap) return false;
+  NoteDrawn(*dest, false);
   const IRECT r = dest->Intersect(mDrawRECT);
   if (r.Empty()) return false;
   // The source moves with the part of the destination that the clipping cut away.
@@ -62,6 +64,7 @@ bool IGraphics::DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, d
   const int side = (int)std::ceil(std::sqrt((double)W * W + (double)H * H)) + 2;
   const int x = destCtrX - side / 2, y = destCtrY - side / 2;
   const float srcX = (float)(W - side) * 0.5f, srcY = (float)(H - side) * 0.5f;
+  NoteDrawn(IRECT(x, y, x + side, y + side), true);
   Raster_RotatedBlit(mDrawBitmap, bitmap->mData, x, y, side, side, srcX, srcY, (float)side, (float)side,
                      angle * M_PI / 180.0, false, BlendWeight(blend), BlendToMode(blend) | kRasterMode_Bilinear, 0.0f,
                      (float)yOffsetZeroDeg);
@@ -90,6 +93,7 @@ bool IGraphics::DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int 
 bool IGraphics::DrawPoint(const IColor* color, float x, float y, const IChannelBlend* blend, bool antiAlias)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox(x, y, x, y, 1.0f);
   if (antiAlias)
     Raster_FLine(mDrawBitmap, x, y, x, y, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), true);
   else
@@ -103,6 +107,7 @@ bool IGraphics::ForcePixel(const IColor* color, int x, int y)
   if (x < 0 || y < 0 || x >= mDrawBitmap->getWidth() || y >= mDrawBitmap->getHeight()) return false;
   uint32_t* bits = mDrawBitmap->getBits();
   if (!bits) return false;
+  NoteDrawn(IRECT(x, y, x + 1, y + 1), true);
   const int row = mDrawBitmap->isFlipped() ? mDrawBitmap->getHeight() - 1 - y : y;
   bits[(size_t)row * mDrawBitmap->getRowSpan() + x] = color->ToPixel();
   return true;
@@ -117,6 +122,7 @@ bool IGraphics::DrawLine(const IColor* color, float x1, float y1, float x2, floa
                          bool antiAlias)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox(x1, y1, x2, y2, 1.0f);
   Raster_FLine(mDrawBitmap, x1, y1, x2, y2, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), antiAlias);
   return true;
 }
@@ -125,6 +131,7 @@ bool IGraphics::DrawArc(const IColor* color, float cx, float cy, float r, float 
                         const IChannelBlend* blend, bool antiAlias)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox(cx - r, cy - r, cx + r, cy + r, 1.0f);
   Raster_Arc(mDrawBitmap, cx, cy, r, minAngle, maxAngle, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), antiAlias);
   return true;
 }
@@ -132,6 +139,7 @@ bool IGraphics::DrawArc(const IColor* color, float cx, float cy, float r, float 
 bool IGraphics::DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend, bool antiAlias)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox(cx - r, cy - r, cx + r, cy + r, 1.0f);
   Raster_Circle(mDrawBitmap, cx, cy, r, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), antiAlias);
   return true;
 }
@@ -158,6 +166,7 @@ bool IGraphics::DrawRect(const IColor* color, IRECT* rect)
 bool IGraphics::DrawVerticalLine(const IColor* color, int xi, int yLo, int yHi)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox((float)xi, (float)yLo, (float)xi, (float)yHi, 0.0f);
   Raster_Line(mDrawBitmap, xi, yLo, xi, yHi, color->ToPixel(), 1.0f, kRasterMode_SourceAlpha, false);
   return true;
 }
@@ -165,6 +174,7 @@ bool IGraphics::DrawVerticalLine(const IColor* color, int xi, int yLo, int yHi)
 bool IGraphics::DrawHorizontalLine(const IColor* color, int yi, int xLo, int xHi)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox((float)xLo, (float)yi, (float)xHi, (float)yi, 0.0f);
   Raster_Line(mDrawBitmap, xLo, yi, xHi, yi, color->ToPixel(), 1.0f, kRasterMode_SourceAlpha, false);
   return true;
 }
@@ -188,13 +198,18 @@ bool IGraphics::DrawHorizontalLine(const IColor* color, IRECT* rect, float y)
 bool IGraphics::FillIRect(const IColor* color, IRECT* rect, const IChannelBlend* blend)
 {
   if (!color || !rect || !mDrawBitmap || rect->Empty()) return false;
-  Raster_FillRect(mDrawBitmap, rect->L, rect->T, rect->W(), rect->H(), color->ToPixel(), BlendWeight(blend), BlendToMode(blend));
+  NoteDrawn(*rect, false);
+  // Within a drawing pass a fill keeps to the pass's region, as bitmaps do.
+  const IRECT r = mTrackDrawing ? rect->Intersect(mDrawRECT) : *rect;
+  if (r.Empty()) return true;
+  Raster_FillRect(mDrawBitmap, r.L, r.T, r.W(), r.H(), color->ToPixel(), BlendWeight(blend), BlendToMode(blend));
   return true;
 }
 
 bool IGraphics::RoundRect(const IColor* color, IRECT* rect, const IChannelBlend* blend, int cornerRadius, bool aa)
 {
   if (!color || !rect || !mDrawBitmap || rect->Empty()) return false;
+  NoteDrawnBox((float)rect->L, (float)rect->T, (float)(rect->R - 1), (float)(rect->B - 1), 1.0f);
   Raster_RoundRect(mDrawBitmap, (float)rect->L, (float)rect->T, (float)(rect->W() - 1), (float)(rect->H() - 1),
                    (float)cornerRadius, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), aa);
   return true;
@@ -209,6 +224,7 @@ bool IGraphics::FillRoundRect(const IColor* color, IRECT* rect, const IChannelBl
   if (cr > w / 2) cr = w / 2;
   if (cr > h / 2) cr = h / 2;
   if (cr <= 0) return FillIRect(color, rect, blend);
+  NoteDrawn(*rect, true);
   const uint32_t pixel = color->ToPixel();
   const float weight = BlendWeight(blend);
   const int mode = BlendToMode(blend);
@@ -244,6 +260,7 @@ bool IGraphics::FillRoundRect(const IColor* color, IRECT* rect, const IChannelBl
 bool IGraphics::FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend, bool antiAlias)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox((float)cx - r, (float)cy - r, (float)cx + r, (float)cy + r, 1.0f);
   Raster_FillCircle(mDrawBitmap, (float)cx, (float)cy, r, color->ToPixel(), BlendWeight(blend), BlendToMode(blend), antiAlias);
   return true;
 }
@@ -251,6 +268,8 @@ bool IGraphics::FillCircle(const IColor* color, int cx, int cy, float r, const I
 bool IGraphics::FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3, const IChannelBlend* blend)
 {
   if (!color || !mDrawBitmap) return false;
+  NoteDrawnBox((float)std::min({x1, x2, x3}), (float)std::min({y1, y2, y3}), (float)std::max({x1, x2, x3}),
+               (float)std::max({y1, y2, y3}), 1.0f);
   Raster_FillTriangle(mDrawBitmap, x1, y1, x2, y2, x3, y3, color->ToPixel(), BlendWeight(blend), BlendToMode(blend));
   return true;
 }
@@ -258,6 +277,15 @@ bool IGraphics::FillTriangle(const IColor* color, int x1, int y1, int x2, int y2
 bool IGraphics::FillIConvexPolygon(const IColor* color, int* x, int* y, int npoints, const IChannelBlend* blend)
 {
   if (!color || !x || !y || npoints < 3 || !mDrawBitmap) return false;
+  int l = x[0], t = y[0], r = x[0], b = y[0];
+  for (int i = 1; i < npoints; ++i)
+  {
+    l = std::min(l, x[i]);
+    r = std::max(r, x[i]);
+    t = std::min(t, y[i]);
+    b = std::max(b, y[i]);
+  }
+  NoteDrawnBox((float)l, (float)t, (float)r, (float)b, 1.0f);
   Raster_FillConvexPolygon(mDrawBitmap, x, y, npoints, color->ToPixel(), BlendWeight(blend), BlendToMode(blend));
   return true;
 }

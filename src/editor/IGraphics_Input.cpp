@@ -34,17 +34,39 @@ void IGraphics::ReleaseMouseCapture()
   mMouseX = mMouseY = -1;
 }
 
+// Hosts pair the begin and end of a gesture (VST 3 beginEdit/endEdit): a release whose press
+// went elsewhere (it committed a text entry, or was a double click delivered as such) ends
+// nothing, and a press whose release never came is ended before the next one begins.
+void IGraphics::BeginGesture(IControl* control)
+{
+  EndGesture();
+  const int paramIdx = control->ParamIdx();
+  if (paramIdx < 0 || !mPlug) return;
+  mGestureParam = paramIdx;
+  mPlug->BeginInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::EndGesture()
+{
+  const int paramIdx = mGestureParam;
+  mGestureParam = -1;
+  if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+}
+
 void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod)
 {
   ReleaseMouseCapture();
   const int idx = GetHitControl(x, y, false);
   IControl* c = mControls.Get(idx);
-  if (!c) return;
+  if (!c)
+  {
+    EndGesture();
+    return;
+  }
   mMouseCapture = idx;
   mMouseX = x;
   mMouseY = y;
-  const int paramIdx = c->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
+  BeginGesture(c);
   c->OnMouseDown(x, y, mod);
 }
 
@@ -53,10 +75,8 @@ void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod)
   const int idx = mMouseCapture >= 0 ? mMouseCapture : GetHitControl(x, y, false);
   ReleaseMouseCapture();
   IControl* c = mControls.Get(idx);
-  if (!c) return;
-  c->OnMouseUp(x, y, mod);
-  const int paramIdx = c->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+  if (c) c->OnMouseUp(x, y, mod);
+  EndGesture();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod)
@@ -74,15 +94,17 @@ bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod)
   ReleaseMouseCapture();
   const int idx = GetHitControl(x, y, false);
   IControl* c = mControls.Get(idx);
-  if (!c) return false;
-  if (!c->MouseDblAsSingleClick())
+  if (!c || !c->MouseDblAsSingleClick())
   {
-    c->OnMouseDblClick(x, y, mod);
+    EndGesture();
+    if (c) c->OnMouseDblClick(x, y, mod);
     return false;
   }
   mMouseCapture = idx;
   mMouseX = x;
   mMouseY = y;
+  // Delivered as a press, so it begins a gesture like one; its release ends it.
+  BeginGesture(c);
   c->OnMouseDown(x, y, mod);
   return true;
 }

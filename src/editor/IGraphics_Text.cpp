@@ -40,6 +40,27 @@ HFONT CreatePlatformFont(const IText* text, int height)
 }
 
 constexpr int kCachedFontFlags = kRasterFont_OwnsFont | kRasterFont_PreferNative;
+
+// A measured text of width x height laid into the rectangle as the alignment places it.
+void PlaceMeasuredText(int align, int width, int height, const IRECT* within, IRECT* out)
+{
+  IRECT r = *within;
+  if (align == IText::kAlignCenter)
+  {
+    r.L = (int)((double)(r.L + r.R) * 0.5) - width / 2;
+    r.R = r.L + width;
+  }
+  else if (align == IText::kAlignFar)
+  {
+    r.L = r.R - width;
+  }
+  else
+  {
+    r.R = r.L + width;
+  }
+  r.B = r.T + height;
+  *out = r;
+}
 }  // namespace
 
 Raster_CachedFont* IGraphics::CacheFont(IText* text)
@@ -112,27 +133,24 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* rect, bool measur
     if (!mDrawBitmap) return false;
     RECT r = {rect->L, rect->T, rect->R, rect->B};
     font->DrawText(mDrawBitmap, str, -1, &r, flags);
+    if (mTrackDrawing)
+    {
+      // Text is not clipped to its rectangle: the pass must know where it went. Glyphs may
+      // overhang the measured box by a little (italics, a first glyph's left bearing).
+      RECT box = {0, 0, 0, 0};
+      font->DrawText(mDrawBitmap, str, -1, &box, flags | DT_CALCRECT);
+      IRECT placed(rect->L, rect->T, rect->L, rect->T);
+      PlaceMeasuredText(text->mAlign, box.right - box.left, box.bottom - box.top, rect, &placed);
+      const int padX = 2 + text->mSize / 4, padY = 2;
+      NoteDrawn(IRECT(placed.L - padX, placed.T - padY, placed.R + padX, placed.B + padY), true);
+    }
     return true;
   }
 
   RECT r = {0, 0, 0, 0};
   // Measuring needs no target: the font measures on its own scratch context.
   font->DrawText(mDrawBitmap, str, -1, &r, flags | DT_CALCRECT);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (text->mAlign == IText::kAlignCenter)
-  {
-    rect->L = (int)((double)(rect->L + rect->R) * 0.5) - width / 2;
-    rect->R = rect->L + width;
-  }
-  else if (text->mAlign == IText::kAlignFar)
-  {
-    rect->L = rect->R - width;
-  }
-  else
-  {
-    rect->R = rect->L + width;
-  }
-  rect->B = rect->T + height;
+  PlaceMeasuredText(text->mAlign, r.right - r.left, r.bottom - r.top, rect, rect);
   return true;
 }
 

@@ -1,12 +1,15 @@
-// Area fills: trapezoids, convex polygons and triangles.
+// Area fills: trapezoids, convex polygons (also sampled for smooth small shapes) and triangles.
 //
 // Each row is filled once between its left and right edge. Edges advance in 16.16 fixed point
 // from their upper vertex (x = x_top + row x step, the step truncated), and the row's ends are
 // rounded to the nearest pixel. Fills pass (R, G, B, w) to the combine class like
 // Raster_FillRect and use the whole-word classes for copy at w = 64, 128, 192 and 256.
+#include "Raster_Fill.h"
 #include "Raster_Vector.h"
 #include "Raster_VectorCommon.h"
 
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 namespace
@@ -128,4 +131,50 @@ void Raster_FillTriangle(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, in
   const int xs[3] = {x1, x2, x3};
   const int ys[3] = {y1, y2, y3};
   Raster_FillConvexPolygon(bmp, xs, ys, 3, color, weight, mode);
+}
+
+void Raster_FillConvexPolygonAA(Raster_IBitmap* bmp, const double* x, const double* y, int npoints, uint32_t color)
+{
+  if (!bmp || !x || !y || npoints < 3 || bmp->getWidth() <= 0 || bmp->getHeight() <= 0) return;
+  double area = 0.0, x0 = x[0], x1 = x[0], y0 = y[0], y1 = y[0];
+  for (int i = 0; i < npoints; ++i)
+  {
+    if (!std::isfinite(x[i]) || !std::isfinite(y[i])) return;
+    const int j = (i + 1) % npoints;
+    area += x[i] * y[j] - x[j] * y[i];
+    x0 = std::min(x0, x[i]);
+    x1 = std::max(x1, x[i]);
+    y0 = std::min(y0, y[i]);
+    y1 = std::max(y1, y[i]);
+  }
+  // Inside is to the same side of every edge; the signed area tells which side that is.
+  const double turn = area < 0.0 ? -1.0 : 1.0;
+  const int top = (int)std::max(0.0, std::floor(y0)), bottom = (int)std::min(bmp->getHeight() - 1.0, std::ceil(y1));
+  const int left = (int)std::max(0.0, std::floor(x0)), right = (int)std::min(bmp->getWidth() - 1.0, std::ceil(x1));
+  for (int py = top; py <= bottom; ++py)
+    for (int px = left; px <= right; ++px)
+    {
+      int inside = 0;
+      for (int sy = 0; sy < 4; ++sy)
+        for (int sx = 0; sx < 4; ++sx)
+        {
+          const double qx = px - 0.5 + (sx + 0.5) / 4.0, qy = py - 0.5 + (sy + 0.5) / 4.0;
+          bool in = true;
+          for (int i = 0; i < npoints && in; ++i)
+          {
+            const int j = (i + 1) % npoints;
+            in = turn * ((x[j] - x[i]) * (qy - y[i]) - (y[j] - y[i]) * (qx - x[i])) >= 0.0;
+          }
+          inside += in;
+        }
+      if (!inside) continue;
+      const uint32_t under = Raster_GetPixel(bmp, px, py);
+      uint32_t mixed = 0xFF000000;
+      for (int shift = 0; shift < 24; shift += 8)
+      {
+        const int d = (int)((under >> shift) & 0xFF), c = (int)((color >> shift) & 0xFF);
+        mixed |= (uint32_t)((d * (16 - inside) + c * inside + 8) / 16) << shift;
+      }
+      Raster_PutPixel(bmp, px, py, mixed, 1.0f, 0);
+    }
 }

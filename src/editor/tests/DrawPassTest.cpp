@@ -4,10 +4,12 @@
 
 #include "IGraphicsCaches.h"
 #include "Raster_Bitmap.h"
+#include "Raster_Fill.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 namespace
 {
@@ -156,6 +158,67 @@ TEST(DrawPass, BitmapDrawsAreClippedToTheDrawingRegion)
   EXPECT_EQ(BackPixel(f.gui, 120, 110), 0xFFFFFFFFu);
   EXPECT_NE(BackPixel(f.gui, 110, 110), 0xFFFFFFFFu);
   EXPECT_EQ(f.gui->GetLastScreenRECT(), IRECT(100, 100, 120, 120));
+}
+
+// A text of several lines runs on below its control's rectangle, as the meter's results do.
+struct SpillingText : EditorFixture
+{
+  explicit SpillingText(const char* str) : EditorFixture(120, 100)
+  {
+    RegisterTestImages();
+    gui->AttachBackground(kImgBackground, "background.png");
+    IText style(12, &COLOR_WHITE, "DejaVu Sans", IText::kStyleBold, IText::kAlignNear);
+    text = new ITextControl(plug, IRECT(8, 8, 112, 22), &style, str);
+    gui->AttachControl(text);
+    AttachAndOpen();
+    Settle();
+  }
+  // Rows y0..y1 (exclusive) of the screen.
+  std::vector<uint32_t> Screen(int y0 = 0, int y1 = 100)
+  {
+    std::vector<uint32_t> px;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < 120; ++x) px.push_back(Raster_GetPixel(gui->GetScreen(), x, y));
+    return px;
+  }
+  ITextControl* text;
+};
+
+const char* const kFourLines = "THD=3.03 %\nH1=0.288\nH2=0.000\nH3=0.008";
+
+// Another window uncovering a strip below the text's rectangle: the strip is painted again with
+// the lines that run through it, not with the background alone.
+TEST(DrawPass, ARepaintBelowAControlsRectangleRedrawsWhatItDrewThere)
+{
+  SpillingText f(kFourLines);
+  SpillingText blank("");
+  const std::vector<uint32_t> before = f.Screen(40, 52);
+  ASSERT_NE(before, blank.Screen(40, 52));  // lines 3 and 4 cross the strip
+  for (IRECT strip : {IRECT(0, 40, 120, 52), IRECT(0, 48, 120, 49), IRECT(60, 30, 61, 70)})
+  {
+    SCOPED_TRACE(strip.T);
+    ASSERT_TRUE(f.gui->Expose(strip));
+    EXPECT_EQ(f.Screen(40, 52), before);
+    EXPECT_EQ(f.Screen(), SpillingText(kFourLines).Screen());
+  }
+  // The back buffer around the strip holds the same picture: nothing was drawn twice.
+  f.gui->Expose(IRECT(0, 0, 120, 100));
+  EXPECT_EQ(f.Screen(), SpillingText(kFourLines).Screen());
+}
+
+// A text that gains lines shows them all; one that loses lines leaves none of them behind.
+TEST(DrawPass, ATextGrowingOrShrinkingBeyondItsRectangleIsShownWhole)
+{
+  const char* const kOneLine = "THD=3.03 %";
+  for (auto [from, to] : {std::pair{kOneLine, kFourLines}, std::pair{kFourLines, kOneLine}})
+  {
+    SCOPED_TRACE(to);
+    SpillingText f(from);
+    f.text->SetTextFromPlug(to);
+    f.Settle();
+    EXPECT_FALSE(f.gui->Tick());
+    EXPECT_EQ(f.Screen(), SpillingText(to).Screen());
+  }
 }
 
 // The background image is inserted at index 0, ahead of controls attached before it.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace
 {
 using Log = std::vector<std::string>;
@@ -48,6 +50,43 @@ TEST(Input, CaptureHoldsFromPressThroughDragToRelease)
   t.gui->MouseUp(25, 25);
   EXPECT_EQ(t.log, (Log{"B:wheel -1", "B:up 25,25"}));
   EXPECT_EQ(t.plug->mEndEdits, 1);  // B has no parameter
+}
+
+// The host hears the end of a gesture only after its begin: a release whose press never reached
+// the control, and the release after a double click, end nothing; a double click delivered as a
+// press begins a gesture like one.
+TEST(Input, EveryEndOfAGestureHasItsBegin)
+{
+  struct Case
+  {
+    const char* name;
+    bool dblAsSingle;
+    std::vector<const char*> events;  // d: press, u: release, 2: double click, all on A
+    int begins, ends;
+  };
+  const Case kCases[] = {
+    {"a release without its press", false, {"u"}, 0, 0},
+    {"a click", false, {"d", "u"}, 1, 1},
+    {"a double click", false, {"d", "u", "2", "u"}, 1, 1},
+    {"a double click as two presses", true, {"d", "u", "2", "u"}, 2, 2},
+    {"a press whose release was lost, then a click", false, {"d", "d", "u"}, 2, 2},
+  };
+  for (const Case& c : kCases)
+  {
+    SCOPED_TRACE(c.name);
+    Board t;
+    t.a->SetDblAsSingleClick(c.dblAsSingle);
+    for (const char* e : c.events)
+    {
+      if (*e == 'd') t.gui->MouseDown(12, 12);
+      if (*e == 'u') t.gui->MouseUp(12, 12);
+      if (*e == '2') t.gui->MouseDblClick(12, 12);
+      EXPECT_LE(t.plug->mEndEdits, t.plug->mBeginEdits);
+    }
+    EXPECT_EQ(t.plug->mBeginEdits, c.begins);
+    EXPECT_EQ(t.plug->mEndEdits, c.ends);
+    EXPECT_EQ(t.gui->GetGestureParam(), -1);
+  }
 }
 
 TEST(Input, PressOnTheBackgroundCapturesIt)

@@ -439,6 +439,108 @@ TEST(VectorLine, DashedLinePattern)
   EXPECT_EQ(Pixels(&solid.bmp), Pixels(&line.bmp));
 }
 
+// The double form clips ends a million pixels away onto the box exactly, keeps ends inside the
+// box bit for bit, and leaves everything as it was when nothing is inside.
+TEST(VectorLine, ClipDoubleLineTable)
+{
+  struct Case
+  {
+    double x1, y1, x2, y2;
+    bool visible;
+    double ex1, ey1, ex2, ey2;
+  };
+  // Box [10, 110] x [20, 70].
+  const Case cases[] = {
+      {12.3, 21.7, 108.9, 69.1, true, 12.3, 21.7, 108.9, 69.1},   // inside: unchanged
+      {-1e6, 45.25, 1e6, 45.25, true, 10, 45.25, 110, 45.25},     // far ends, horizontal
+      {60.5, 1e9, 60.5, -1e9, true, 60.5, 70, 60.5, 20},          // far ends, vertical
+      {30.0, 40.0, 30.0 + 1e7, 40.0 + 1e7, true, 30, 40, 60, 70}, // one end inside stays
+      {-1e6, -1e6, -5.0, 1e6, false, -1e6, -1e6, -5, 1e6},        // left of the box
+      {NAN, 40.0, 50.0, 40.0, false, NAN, 40, 50, 40},            // not a point
+  };
+  for (const Case& c : cases)
+  {
+    double x1 = c.x1, y1 = c.y1, x2 = c.x2, y2 = c.y2;
+    EXPECT_EQ(Raster_ClipDLine(&x1, &y1, &x2, &y2, 10, 20, 110, 70), c.visible) << c.x1 << "," << c.y1;
+    const double got[4] = {x1, y1, x2, y2}, want[4] = {c.ex1, c.ey1, c.ex2, c.ey2};
+    for (int i = 0; i < 4; ++i)
+    {
+      if (std::isnan(want[i]))
+        EXPECT_TRUE(std::isnan(got[i]));
+      else if (!c.visible || c.x1 == c.ex1)
+        EXPECT_EQ(got[i], want[i]) << c.x1 << "," << c.y1 << " [" << i << "]";  // bit for bit
+      else
+        EXPECT_NEAR(got[i], want[i], 1e-6) << c.x1 << "," << c.y1 << " [" << i << "]";
+    }
+  }
+}
+
+// A wide line covers as many rows as it is wide (around the ideal line, both ways round), a
+// width up to 1.2 is the float line itself, and its ends stay square.
+TEST(VectorLine, WideLineCoversItsWidth)
+{
+  for (const float width : {1.0f, 2.0f, 3.0f, 5.0f})
+  {
+    Canvas cv(40, 20);
+    Raster_WideLine(&cv.bmp, 5.0, 10.0, 34.0, 10.0, width, kInk, 1.0f, 0, true);
+    int top = 99, bottom = -1, left = 99, right = -1;
+    for (const auto& p : Touched(&cv.bmp))
+    {
+      left = std::min(left, p.first);
+      right = std::max(right, p.first);
+      top = std::min(top, p.second);
+      bottom = std::max(bottom, p.second);
+    }
+    const int half = (int)std::ceil((width - 1.0f) / 2.0f);
+    EXPECT_EQ(top, 10 - half) << width;
+    EXPECT_EQ(bottom, 10 + half) << width;
+    EXPECT_EQ(left, 5) << width;
+    EXPECT_EQ(right, 34) << width;
+    // No holes along it: every pixel between the ends on its centre row is drawn.
+    for (int x = 5; x <= 34; ++x) EXPECT_NE(At(&cv.bmp, x, 10), kBack) << width << " " << x;
+    Canvas back(40, 20);
+    Raster_WideLine(&back.bmp, 34.0, 10.0, 5.0, 10.0, width, kInk, 1.0f, 0, true);
+    EXPECT_EQ(Touched(&back.bmp), Touched(&cv.bmp)) << width;
+  }
+  Canvas wide(30, 30), thin(30, 30);
+  Raster_WideLine(&wide.bmp, 2.5, 3.25, 27.0, 21.5, 1.0f, kInk, 1.0f, 0, true);
+  Raster_FLine(&thin.bmp, 2.5f, 3.25f, 27.0f, 21.5f, kInk, 1.0f, 0, true);
+  EXPECT_EQ(Pixels(&wide.bmp), Pixels(&thin.bmp));
+  // Absurd widths are bounded, not looped over.
+  Canvas huge(30, 30);
+  Raster_WideLine(&huge.bmp, 0.0, 15.0, 29.0, 15.0, 1e30f, kInk, 1.0f, 0, true);
+  Raster_WideLine(&huge.bmp, 0.0, 15.0, 29.0, 15.0, NAN, kInk, 1.0f, 0, true);
+  EXPECT_FALSE(Touched(&huge.bmp).empty());
+}
+
+// Dashes go on from one segment of a polyline to the next: a line drawn in pieces is the line
+// drawn whole. Along it, dash and gap alternate with their lengths.
+TEST(VectorLine, DashedPolylineCarriesItsPattern)
+{
+  Canvas whole(120, 5), pieces(120, 5);
+  Raster_DashedPolyline one(7.0, 4.0);
+  one.Segment(&whole.bmp, 2.0, 2.0, 112.0, 2.0, 1.0f, kInk, 1.0f, 0, false);
+  Raster_DashedPolyline many(7.0, 4.0);
+  const double cuts[] = {2.0, 5.5, 9.0, 30.25, 31.0, 77.0, 112.0};
+  for (size_t i = 0; i + 1 < std::size(cuts); ++i)
+    many.Segment(&pieces.bmp, cuts[i], 2.0, cuts[i + 1], 2.0, 1.0f, kInk, 1.0f, 0, false);
+  std::string row, rowPieces;
+  for (int x = 0; x < 120; ++x)
+  {
+    row += At(&whole.bmp, x, 2) == kInk ? '#' : '.';
+    rowPieces += At(&pieces.bmp, x, 2) == kInk ? '#' : '.';
+  }
+  EXPECT_EQ(rowPieces, row);
+  EXPECT_EQ(row.substr(0, 25), "..########...########...#") << row;
+  // No gaps: the wide line; no dashes: nothing.
+  Canvas solid(40, 9), line(40, 9), none(40, 9);
+  Raster_DashedPolyline(7.0, 0.0).Segment(&solid.bmp, 1.0, 2.0, 38.0, 7.0, 3.0f, kInk, 1.0f, 0, true);
+  Raster_WideLine(&line.bmp, 1.0, 2.0, 38.0, 7.0, 3.0f, kInk, 1.0f, 0, true);
+  EXPECT_EQ(Pixels(&solid.bmp), Pixels(&line.bmp));
+  Raster_DashedPolyline(0.0, 4.0).Segment(&none.bmp, 1.0, 2.0, 38.0, 7.0, 3.0f, kInk, 1.0f, 0, true);
+  EXPECT_TRUE(Touched(&none.bmp).empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Circles
 
@@ -762,6 +864,48 @@ TEST(VectorFill, TriangleCoversItsInsideOnce)
     Raster_FillTriangle(&other.bmp, x[2], y[2], x[0], y[0], x[1], y[1], kInk, 0.5f, 0);
     EXPECT_EQ(Pixels(&other.bmp), Pixels(&cv.bmp));
   }
+}
+
+// The sampled polygon: whole pixels inside take the colour, a pixel half inside the half mix
+// (rounded), every pixel it touches becomes opaque; the order of the vertices does not matter,
+// and a polygon reaching far outside draws its inside part without walking the outside.
+TEST(VectorFill, SampledConvexPolygon)
+{
+  const uint32_t back = 0xFF204060u, ink = 0xFFE0C0A0u;
+  // The square from 1.5 to 5.5 covers pixels 2..5 whole; the one from 1.5 to 5.0 half of column 5.
+  Canvas cv(10, 10, back);
+  const double xs[4] = {1.5, 5.0, 5.0, 1.5}, ys[4] = {1.5, 1.5, 5.5, 5.5};
+  Raster_FillConvexPolygonAA(&cv.bmp, xs, ys, 4, ink);
+  for (int y = 2; y <= 5; ++y)
+  {
+    for (int x = 2; x <= 4; ++x) EXPECT_EQ(At(&cv.bmp, x, y), ink) << x << "," << y;
+    EXPECT_EQ(At(&cv.bmp, 5, y), 0xFF808080u) << y;  // (0x20 x 8 + 0xE0 x 8 + 8) / 16 = 0x80, and so on
+  }
+  EXPECT_EQ(Touched(&cv.bmp, back).size(), 16u);
+  Canvas reversed(10, 10, back);
+  const double rx[4] = {1.5, 1.5, 5.0, 5.0}, ry[4] = {1.5, 5.5, 5.5, 1.5};
+  Raster_FillConvexPolygonAA(&reversed.bmp, rx, ry, 4, ink);
+  EXPECT_EQ(Pixels(&reversed.bmp), Pixels(&cv.bmp));
+
+  // A triangle with a slanted edge: partly covered pixels lie between the two colours.
+  Canvas tri(12, 12, back);
+  const double tx[3] = {1.0, 10.0, 1.0}, ty[3] = {1.0, 10.0, 10.0};
+  Raster_FillConvexPolygonAA(&tri.bmp, tx, ty, 3, ink);
+  EXPECT_EQ(At(&tri.bmp, 2, 8), ink);
+  EXPECT_EQ(At(&tri.bmp, 8, 2), back);
+  const uint32_t edge = At(&tri.bmp, 5, 5);
+  EXPECT_GT(Ch(edge, 16), Ch(back, 16));
+  EXPECT_LT(Ch(edge, 16), Ch(ink, 16));
+
+  Canvas far(20, 20, back), near(20, 20, back);
+  const double fx[3] = {-1e9, 1e9, 10.0}, fy[3] = {5.0, 5.0, 1e9};
+  Raster_FillConvexPolygonAA(&far.bmp, fx, fy, 3, ink);
+  EXPECT_EQ(At(&far.bmp, 10, 10), ink);
+  EXPECT_EQ(At(&far.bmp, 10, 2), back);
+  const double nx[3] = {NAN, 1.0, 5.0}, ny[3] = {1.0, 1.0, 5.0};
+  Raster_FillConvexPolygonAA(&near.bmp, nx, ny, 3, ink);
+  Raster_FillConvexPolygonAA(&near.bmp, fx, fy, 2, ink);
+  EXPECT_TRUE(Touched(&near.bmp, back).empty());
 }
 
 TEST(VectorFill, TrapezoidEdges)

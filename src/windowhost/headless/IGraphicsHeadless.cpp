@@ -54,6 +54,12 @@ bool IGraphicsHeadless::Tick()
   return Draw(&region);
 }
 
+bool IGraphicsHeadless::Expose(IRECT rect)
+{
+  if (!mOpen || rect.Empty()) return false;
+  return Draw(&rect);
+}
+
 bool IGraphicsHeadless::DrawScreen(IRECT* rect)
 {
   Raster_IBitmap* back = GetDrawBitmap();

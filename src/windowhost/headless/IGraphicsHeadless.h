@@ -50,6 +50,9 @@ public:
   // One timer tick: when the window is open and a control is dirty, runs the drawing pass and
   // copies the drawn region to the screen image. Returns whether anything was drawn.
   bool Tick();
+  // A platform paint of part of the window, as when another window uncovers it: draws that
+  // area whether or not anything is dirty. Returns whether anything was drawn.
+  bool Expose(IRECT rect);
   // The last screen image (all transparent black until the first tick that drew).
   Raster_IBitmap* GetScreen();
   // The region copied to the screen by the last drawing pass.

@@ -17,6 +17,9 @@ namespace
 std::atomic<int> gNOpenWindows{0};
 // The timer frequency of the module, copied from the editor's frame rate when a window opens.
 std::atomic<int> gFPS{25};
+// The last editor window died under its host's parent, while the class could not be unregistered
+// (a window of it was still being destroyed): the next close or destruction of an editor does it.
+std::atomic<bool> gUnregisterWhenGone{false};
 
 IGraphicsWin* FromWindow(HWND hWnd)
 {
@@ -130,7 +133,29 @@ void IGraphicsWin::CloseWindow()
     ReleaseMouseCapture();
     if (gNOpenWindows.fetch_sub(1) == 1) UnregisterClassA(kWindowClass, mHInstance);
   }
+  else if (gNOpenWindows.load() == 0 && gUnregisterWhenGone.exchange(false))
+  {
+    UnregisterClassA(kWindowClass, mHInstance);
+  }
   mMainWnd = nullptr;
+}
+
+void IGraphicsWin::OnWindowDestroyed()
+{
+  // Owned and child windows die with the editor window; what refers to them goes.
+  if (mTooltipWnd && IsWindow(mTooltipWnd)) DestroyWindow(mTooltipWnd);
+  mTooltipWnd = nullptr;
+  mShowingTooltip = false;
+  mTooltipIdx = -1;
+  DestroyTextEntry();
+  ShowMouseCursor();
+  mDelegate = nullptr;
+  mSwallowButtonUp = false;
+  ReleaseMouseCapture();
+  EndGesture();
+  mMainWnd = nullptr;
+  // The class cannot be unregistered while this window is still being destroyed.
+  if (gNOpenWindows.fetch_sub(1) == 1) gUnregisterWhenGone.store(true);
 }
 
 // ---- painting -----------------------------------------------------------------------------------
@@ -207,6 +232,13 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
   IGraphicsWin* self = FromWindow(hWnd);
   if (!self || hWnd != self->mDelegate) return DefWindowProcA(hWnd, msg, wParam, lParam);
 
+  if (msg == WM_DESTROY)
+  {
+    // Not through CloseWindow (which forgets the window first): the host destroyed a parent.
+    self->OnWindowDestroyed();
+    return 0;
+  }
+
   if (self->mParamEditWnd && self->mParamEditMsg == kEditing)
   {
     switch (msg)
@@ -214,6 +246,7 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
         self->mParamEditMsg = kCancel;
+        self->mSwallowButtonUp = true;
         return 0;
       case WM_PAINT:
       case WM_CTLCOLOREDIT:
@@ -273,8 +306,10 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
       if (self->mParamEditWnd)
       {
         self->mParamEditMsg = kCommit;  // a click elsewhere commits
+        self->mSwallowButtonUp = true;
         return 0;
       }
+      self->mSwallowButtonUp = false;
       SetFocus(hWnd);
       SetCapture(hWnd);
       IMouseMod mod = self->GetMouseMod(wParam);
@@ -286,6 +321,12 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
     case WM_RBUTTONUP:
     {
       ReleaseCapture();
+      if (self->mSwallowButtonUp)
+      {
+        // The release of a press that went to the text entry: no control saw that press.
+        self->mSwallowButtonUp = false;
+        return 0;
+      }
       IMouseMod mod = self->GetMouseMod(wParam);
       self->OnMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &mod);
       return 0;

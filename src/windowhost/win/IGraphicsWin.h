@@ -82,6 +82,9 @@ private:
   void OnMouseMoveMsg(HWND hWnd, WPARAM wParam, LPARAM lParam);
   void CommitOrCancelTextEntry();
   void DestroyTextEntry();
+  // The editor window is being destroyed by someone else (a host destroying its parent window
+  // before closing the editor): forget it as CloseWindow would.
+  void OnWindowDestroyed();
   void SetupTooltips();
   void ShowTooltip();
   void HideTooltip();
@@ -108,4 +111,7 @@ private:
   char mMainWndClassName[129] = {};
   DWORD mPID = 0;
   bool mScreenPainted = false;
+  // A button press went to the text entry (it committed or cancelled it): its release belongs
+  // to no press of the editor's.
+  bool mSwallowButtonUp = false;
 };

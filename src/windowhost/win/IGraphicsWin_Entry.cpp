@@ -130,6 +130,11 @@ LRESULT CALLBACK IGraphicsWin::ParamEditProc(HWND hWnd, UINT msg, WPARAM wParam,
     case WM_KILLFOCUS:
       self->mParamEditMsg = kCommit;
       break;
+    case WM_MOUSEWHEEL:
+      // Windows sends the wheel to the focused window, which is this entry wherever the pointer
+      // is; turning it cancels the entry (the edit control would scroll its text instead).
+      self->mParamEditMsg = kCancel;
+      return 0;
     case WM_GETDLGCODE:
     {
       LRESULT code = CallWindowProcA(previous, hWnd, msg, wParam, lParam);

@@ -3,6 +3,7 @@
 // message boxes, the system version, drawing to the screen, bundle images and the release of
 // every Cocoa object over many open/close cycles.
 #include "IControl.h"
+#include "IControls.h"
 #include "IFxTestBinding.h"
 #include "IGraphicsMac.h"
 #include "MacTestPixels.h"
@@ -334,6 +335,29 @@ TEST_F(MacViewTest, DrawingReachesTheScreenThroughTheTimer)
   EXPECT_EQ(0, MacCountDifferences(screen, back, w, &fx, &fy)) << "first at " << fx << "," << fy;
   EXPECT_EQ(0xFF0AC814u, screen[(size_t)150 * w + 150]);  // the recorder's new colour, upright
   EXPECT_EQ(0xFFC81E1Eu, screen[(size_t)20 * w + 30]);    // the small control near the top
+}
+
+// Another window uncovering a strip below a multi-line text's rectangle: the paint of that strip
+// draws the lines that cross it again, not only the background under them.
+TEST_F(MacViewTest, APaintOfAStripBelowATextsRectangleShowsTheTextThere)
+{
+  IText style(13, &COLOR_WHITE, "DejaVu Sans", IText::kStyleBold, IText::kAlignNear);
+  mGui->AttachControl(new ITextControl(mPlug, IRECT(20, 140, 230, 156), &style, "THD=3.03 %\nH1=0.288\nH2=0.000\nH3=0.008"));
+  NSView* view = Open();
+  int w = 0, h = 0;
+  const std::vector<unsigned int> before = MacBackBuffer(mGui, &w, &h);
+  ASSERT_EQ(kW, w);
+  const int kStripT = 175, kStripB = 195;  // lines 3 and 4, below the rectangle
+  int textPixels = 0;
+  for (int y = kStripT; y < kStripB; ++y)
+    for (int x = 20; x < 230; ++x) textPixels += before[(size_t)y * w + x] != 0xFF285AA0u;
+  ASSERT_GT(textPixels, 20) << "the text runs through the strip";
+
+  [view setNeedsDisplayInRect:NSMakeRect(0, kH - kStripB, kW, kStripB - kStripT)];
+  [view displayIfNeeded];
+  MacPump(0.05);
+  int fx, fy;
+  EXPECT_EQ(0, MacCountDifferences(MacBackBuffer(mGui, &w, &h), before, w, &fx, &fy)) << "first at " << fx << "," << fy;
 }
 
 TEST_F(MacViewTest, MessageBoxButtonsAndAnswers)

@@ -70,6 +70,30 @@ TEST_F(WinEditorTest, ADoubleClickCountsAsAPressForControlsThatAskForIt)
   ReleaseCapture();
 }
 
+// A double click arrives as press, release, double click, release: the host hears one end per
+// begin, whether the control takes the double click as such or as a second press.
+TEST_F(WinEditorTest, ADoubleClickEndsNoGestureItDidNotBegin)
+{
+  ProbeControl* gain = new ProbeControl(mPlug, IRECT(140, 20, 230, 60), IColor(255, 90, 90, 200), kTestParamGain);
+  mGUI->AttachControl(gain);
+  HWND wnd = Open();
+  ASSERT_NE(wnd, nullptr);
+  for (bool asPress : {false, true})
+  {
+    SCOPED_TRACE(asPress ? "as a second press" : "as a double click");
+    gain->SetDblAsSingleClick(asPress);
+    mPlug->mBeginEdits = mPlug->mEndEdits = 0;
+    const int ups = gain->mUps;
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, At(150, 30));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, At(150, 30));
+    PostMessageA(wnd, WM_LBUTTONDBLCLK, MK_LBUTTON, At(150, 30));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, At(150, 30));
+    ASSERT_TRUE(PumpUntil([&] { return gain->mUps == ups + 2; }));
+    EXPECT_EQ(mPlug->mBeginEdits, asPress ? 2 : 1);
+    EXPECT_EQ(mPlug->mEndEdits, mPlug->mBeginEdits);
+  }
+}
+
 TEST_F(WinEditorTest, TheWheelArrivesInScreenCoordinatesAndReachesTheControlThere)
 {
   HWND wnd = Open();

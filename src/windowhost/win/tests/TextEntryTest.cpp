@@ -89,11 +89,15 @@ TEST_F(WinTextEntryTest, EscapeCancelsAndTheWheelCancels)
   ASSERT_TRUE(EntryClosed());
   EXPECT_EQ(mEntry->mTextEntries, 0);
 
+  // Windows sends the wheel to the window with the focus, which is the entry, wherever the
+  // pointer is (here over the background).
   entry = OpenEntry("300");
   ASSERT_NE(entry, nullptr);
+  PumpUntil([&] { return GetFocus() == entry; });
+  ASSERT_EQ(GetFocus(), entry);
   RECT r;
   GetWindowRect(wnd, &r);
-  PostMessageA(wnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(r.left + 5, r.top + 5));
+  PostMessageA(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(r.left + 200, r.top + 250));
   ASSERT_TRUE(EntryClosed());
   EXPECT_EQ(mEntry->mTextEntries, 0);
   EXPECT_EQ(mBackground->mWheels, 0) << "the wheel only ended the entry";
@@ -110,6 +114,31 @@ TEST_F(WinTextEntryTest, AClickElsewhereInTheEditorCommits)
   ASSERT_TRUE(EntryClosed());
   EXPECT_STREQ(mEntry->mLastText.Get(), "440");
   EXPECT_EQ(mBackground->mDowns, 0) << "the click only ended the entry";
+  EXPECT_EQ(mBackground->mUps, 0) << "its release belongs to no press";
+}
+
+// A click on a parameter's control that only commits the entry begins no gesture, so its
+// release ends none; the next click on it begins and ends one.
+TEST_F(WinTextEntryTest, TheReleaseOfAClickThatCommittedTheEntryEndsNoGesture)
+{
+  ProbeControl* gain = new ProbeControl(mPlug, IRECT(140, 20, 230, 60), IColor(255, 90, 90, 200), kTestParamGain);
+  mGUI->AttachControl(gain);
+  HWND wnd = Open();
+  ASSERT_NE(wnd, nullptr);
+  ASSERT_NE(OpenEntry("440"), nullptr);
+  PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 30));
+  PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 30));
+  ASSERT_TRUE(EntryClosed());
+  Pump(50);
+  EXPECT_EQ(gain->mUps, 0);
+  EXPECT_EQ(mPlug->mBeginEdits, 0);
+  EXPECT_EQ(mPlug->mEndEdits, 0);
+
+  PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 30));
+  PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 30));
+  ASSERT_TRUE(PumpUntil([&] { return gain->mUps == 1; }));
+  EXPECT_EQ(mPlug->mBeginEdits, 1);
+  EXPECT_EQ(mPlug->mEndEdits, 1);
 }
 
 TEST_F(WinTextEntryTest, TheDisplayKeepsDrawingAroundAnOpenEntry)

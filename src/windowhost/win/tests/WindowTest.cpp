@@ -2,6 +2,7 @@
 // what reaches the screen, closing and reopening, and what 100 open/close cycles leave behind.
 #include "WinTestEditor.h"
 
+#include "IControls.h"
 #include "Raster_Bitmap.h"
 
 #include <vector>
@@ -93,6 +94,69 @@ TEST_F(WinEditorTest, APaintRequestFromTheSystemRedrawsTheInvalidArea)
   Pump(100);
   RECT left;
   EXPECT_FALSE(GetUpdateRect(wnd, &left, FALSE));
+}
+
+// Another window uncovering a strip below a multi-line text's rectangle: the paint draws the
+// lines that cross the strip again, not only the background under them.
+TEST_F(WinEditorTest, APaintOfAStripBelowATextsRectangleShowsTheTextThere)
+{
+  IText style(13, &COLOR_WHITE, "Verdana", IText::kStyleBold, IText::kAlignNear);
+  mGUI->AttachControl(new ITextControl(mPlug, IRECT(20, 140, 230, 156), &style, "THD=3.03 %\nH1=0.288\nH2=0.000\nH3=0.008"));
+  HWND wnd = Open();
+  ASSERT_NE(wnd, nullptr);
+  Pump(150);
+  std::vector<unsigned int> before(kW * kH), after(kW * kH);
+  ASSERT_TRUE(GrabWindow(wnd, kW, kH, before.data()));
+  const int kStripT = 175, kStripB = 195;  // lines 3 and 4, below the rectangle
+  int textPixels = 0;
+  for (int y = kStripT; y < kStripB; ++y)
+    for (int x = 20; x < 230; ++x) textPixels += before[y * kW + x] != 0x283C50u;
+  ASSERT_GT(textPixels, 20) << "the text runs through the strip";
+
+  RECT strip = {0, kStripT, kW, kStripB};
+  InvalidateRect(wnd, &strip, FALSE);
+  UpdateWindow(wnd);
+  Pump(100);
+  ASSERT_TRUE(GrabWindow(wnd, kW, kH, after.data()));
+  int differing = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      if (after[y * kW + x] != before[y * kW + x] && differing++ < 5)
+        ADD_FAILURE() << x << "," << y << std::hex << " after " << after[y * kW + x] << " before " << before[y * kW + x];
+  EXPECT_EQ(differing, 0);
+}
+
+// A host that destroys its window before telling the plug-in to close the editor: the editor
+// knows its window is gone, closing it later does nothing, and it opens again in a new window.
+TEST_F(WinEditorTest, AParentDestroyedFirstLeavesTheEditorClosed)
+{
+  HWND wnd = Open();
+  ASSERT_NE(wnd, nullptr);
+  IText style(14, &COLOR_BLACK, "Arial");
+  mGUI->CreateTextEntry(mEntry, &style, mEntry->GetRECT(), "12");
+  ASSERT_NE(mGUI->GetTextEntryWindow(), nullptr);
+  DestroyWindow(mParent);
+  mParent = nullptr;
+  EXPECT_FALSE(IsWindow(wnd));
+  EXPECT_FALSE(mGUI->WindowIsOpen());
+  EXPECT_EQ(mGUI->GetWindow(), nullptr);
+  EXPECT_EQ(mGUI->GetTextEntryWindow(), nullptr);
+  EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
+  // The host closes the editor afterwards, as it would have: nothing is left of the window, its
+  // class included.
+  mGUI->CloseWindow();
+  EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
+  WNDCLASSA wc = {};
+  EXPECT_FALSE(GetClassInfoA(mGUI->GetInstance(), "FxEditorWndClass", &wc));
+
+  mParent = CreateWindowExA(0, "STATIC", "second host window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 420,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(mParent, nullptr);
+  const int draws = mProbe->mDraws;
+  HWND again = (HWND)mGUI->OpenWindow(mParent);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(IGraphicsWin::NOpenWindows(), 1);
+  EXPECT_TRUE(PumpUntil([&] { return mProbe->mDraws > draws; }, 1000));
 }
 
 TEST_F(WinEditorTest, ReopeningKeepsThePositionAndRedrawsEverything)

@@ -7,19 +7,10 @@
 
 #include "IThdMeter.h"
 #include "ThdDevice.h"
+#include "ThdInputStream.h"
 
 #include <functional>
 #include <vector>
-
-// Where a recorded capture comes from: frames of the one channel the meter analyses, block
-// by block (a file read in blocks, perhaps resampled on the way).
-class ThdInputStream
-{
-public:
-  virtual ~ThdInputStream() = default;
-  // Fills up to n frames; returns how many it filled (fewer only at the end).
-  virtual int Read(float* out, int n) = 0;
-};
 
 struct ThdLoopSettings
 {

@@ -1,6 +1,6 @@
 // Plots of sweeps: two known sweeps against committed pictures (strict snapshot comparison),
 // awkward data that must still draw something, and the PNG file itself. Set
-// VX_UPDATE_GOLDENS=1 to rewrite the pictures in tools/tests/golden after an intended change,
+// VX_UPDATE_GOLDENS=1 to rewrite the pictures in tools/thdmeasure/tests/golden after an intended change,
 // then look at every one of them before committing.
 #include "Raster.h"
 #include "Raster_SnapshotCompare.h"
@@ -96,7 +96,7 @@ std::unique_ptr<Raster_MemBitmap> Draw(const ThdPlotData& d, int w = kWidth, int
 std::string GoldenPath(const std::string& name)
 {
   const char* src = std::getenv("VX_SOURCE_DIR");
-  return std::string(src ? src : ".") + "/tools/tests/golden/" + name;
+  return std::string(src ? src : ".") + "/tools/thdmeasure/tests/golden/" + name;
 }
 
 void ExpectMatchesGolden(const ThdPlotData& d, const std::string& name)

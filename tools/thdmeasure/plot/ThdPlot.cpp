@@ -337,131 +337,11 @@ struct Point
   double x, y;
 };
 
-// Clips the segment to the box (Liang-Barsky in doubles, so far-away ends stay exact).
-bool ClipSegment(Point& a, Point& b, double l, double t, double r, double bot)
-{
-  double t0 = 0.0, t1 = 1.0;
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {a.x - l, r - a.x, a.y - t, bot - a.y};
-  for (int i = 0; i < 4; ++i)
-  {
-    if (p[i] == 0.0)
-    {
-      if (q[i] < 0.0) return false;
-      continue;
-    }
-    const double u = q[i] / p[i];
-    if (p[i] < 0.0)
-      t0 = std::max(t0, u);
-    else
-      t1 = std::min(t1, u);
-    if (t0 > t1) return false;
-  }
-  const Point a0 = a;
-  a = {a0.x + t0 * dx, a0.y + t0 * dy};
-  b = {a0.x + t1 * dx, a0.y + t1 * dy};
-  return true;
-}
+// Dashed series: dashes of 7 pixels, gaps of 4.
+constexpr double kDashOn = 7.0, kDashOff = 4.0;
 
-// An anti-aliased line of some width: parallel one-pixel lines across it.
-void WideLine(Raster_IBitmap& bm, Point a, Point b, float width, uint32_t colour)
-{
-  const double dx = b.x - a.x, dy = b.y - a.y, len = std::hypot(dx, dy);
-  const int strands = std::max(1, (int)std::lround(width / 0.8));
-  const double nx = len > 0.0 ? -dy / len : 0.0, ny = len > 0.0 ? dx / len : 1.0;
-  const double spacing = strands > 1 ? (width - 1.0) / (strands - 1) : 0.0;
-  for (int i = 0; i < strands; ++i)
-  {
-    const double o = (i - (strands - 1) / 2.0) * spacing;
-    const float ox = (float)(o * nx), oy = (float)(o * ny);
-    Raster_FLine(&bm, (float)a.x + ox, (float)a.y + oy, (float)b.x + ox, (float)b.y + oy, colour, 1.0f, 0, true);
-  }
-}
-
-// Draws a dashed line, carrying the dash pattern from one segment to the next. Lengths are
-// counted down per dash (never as a phase added to a position), so no rounding can stall it.
-class Dasher
-{
-public:
-  static constexpr double kOn = 7.0, kOff = 4.0;
-  void Line(Raster_IBitmap& bm, Point a, Point b, float width, uint32_t colour)
-  {
-    const double len = std::hypot(b.x - a.x, b.y - a.y);
-    if (!(len > 0.0) || !std::isfinite(len)) return;
-    double done = 0.0;
-    for (;;)
-    {
-      const double step = std::min(mLeft, len - done);
-      if (mOn)
-      {
-        const Point p = {a.x + (b.x - a.x) * done / len, a.y + (b.y - a.y) * done / len};
-        const Point q = {a.x + (b.x - a.x) * (done + step) / len, a.y + (b.y - a.y) * (done + step) / len};
-        WideLine(bm, p, q, width, colour);
-      }
-      if (step >= len - done)
-      {
-        mLeft -= step;
-        if (mLeft <= 1e-6) Toggle();
-        return;
-      }
-      done += step;
-      Toggle();
-    }
-  }
-
-private:
-  void Toggle()
-  {
-    mOn = !mOn;
-    mLeft = mOn ? kOn : kOff;
-  }
-  bool mOn = true;
-  double mLeft = kOn;
-};
-
-// A small convex polygon with 4 x 4 samples per pixel (pixel (x, y) covers x +- 0.5): the
-// markers' slanted edges come out smooth without an outline that would fatten them.
-void PolygonMarker(Raster_IBitmap& bm, const double* xs, const double* ys, int n, uint32_t colour)
-{
-  double area = 0.0, x0 = xs[0], x1 = xs[0], y0 = ys[0], y1 = ys[0];
-  for (int i = 0; i < n; ++i)
-  {
-    const int j = (i + 1) % n;
-    area += xs[i] * ys[j] - xs[j] * ys[i];
-    x0 = std::min(x0, xs[i]);
-    x1 = std::max(x1, xs[i]);
-    y0 = std::min(y0, ys[i]);
-    y1 = std::max(y1, ys[i]);
-  }
-  const double turn = area < 0.0 ? -1.0 : 1.0;
-  for (int py = (int)std::floor(y0); py <= (int)std::ceil(y1); ++py)
-    for (int px = (int)std::floor(x0); px <= (int)std::ceil(x1); ++px)
-    {
-      int inside = 0;
-      for (int sy = 0; sy < 4; ++sy)
-        for (int sx = 0; sx < 4; ++sx)
-        {
-          const double qx = px - 0.5 + (sx + 0.5) / 4.0, qy = py - 0.5 + (sy + 0.5) / 4.0;
-          bool in = true;
-          for (int i = 0; i < n && in; ++i)
-          {
-            const int j = (i + 1) % n;
-            in = turn * ((xs[j] - xs[i]) * (qy - ys[i]) - (ys[j] - ys[i]) * (qx - xs[i])) >= 0.0;
-          }
-          inside += in;
-        }
-      if (!inside) continue;
-      const uint32_t under = Raster_GetPixel(&bm, px, py);
-      uint32_t mixed = 0xFF000000;
-      for (int shift = 0; shift < 24; shift += 8)
-      {
-        const int d = (int)((under >> shift) & 0xFF), c = (int)((colour >> shift) & 0xFF);
-        mixed |= (uint32_t)((d * (16 - inside) + c * inside + 8) / 16) << shift;
-      }
-      Raster_PutPixel(&bm, px, py, mixed, 1.0f, 0);
-    }
-}
+// A series' line: its dash pattern carried from segment to segment (solid: no gaps).
+Raster_DashedPolyline SeriesLine(const SeriesStyle& st) { return {kDashOn, st.mDashed ? kDashOff : 0.0}; }
 
 void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
 {
@@ -478,24 +358,24 @@ void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
     case EMarker::kTriangleUp:
     {
       const double xs[3] = {x, x + 5.0, x - 5.0}, ys[3] = {y - 5.0, y + 4.0, y + 4.0};
-      PolygonMarker(bm, xs, ys, 3, colour);
+      Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
       break;
     }
     case EMarker::kTriangleDown:
     {
       const double xs[3] = {x - 5.0, x + 5.0, x}, ys[3] = {y - 4.0, y - 4.0, y + 5.0};
-      PolygonMarker(bm, xs, ys, 3, colour);
+      Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
       break;
     }
     case EMarker::kDiamond:
     {
       const double xs[4] = {x, x + 5.0, x, x - 5.0}, ys[4] = {y - 5.0, y, y + 5.0, y};
-      PolygonMarker(bm, xs, ys, 4, colour);
+      Raster_FillConvexPolygonAA(&bm, xs, ys, 4, colour);
       break;
     }
     case EMarker::kCross:
-      WideLine(bm, {x - 4, y - 4}, {x + 4, y + 4}, 2.0f, colour);
-      WideLine(bm, {x - 4, y + 4}, {x + 4, y - 4}, 2.0f, colour);
+      Raster_WideLine(&bm, x - 4, y - 4, x + 4, y + 4, 2.0f, colour, 1.0f, 0, true);
+      Raster_WideLine(&bm, x - 4, y + 4, x + 4, y - 4, 2.0f, colour, 1.0f, 0, true);
       break;
   }
 }
@@ -525,13 +405,8 @@ constexpr int kEntryGap = 22;
 
 void DrawSample(Raster_IBitmap& bm, const SeriesStyle& st, int x, int y)
 {
-  if (st.mDashed)
-  {
-    Dasher d;
-    d.Line(bm, {(double)x, (double)y}, {(double)(x + kSampleLength), (double)y}, st.mWidth, st.mColour);
-  }
-  else
-    WideLine(bm, {(double)x, (double)y}, {(double)(x + kSampleLength), (double)y}, st.mWidth, st.mColour);
+  Raster_DashedPolyline line = SeriesLine(st);
+  line.Segment(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
   Marker(bm, st.mMarker, x + kSampleLength / 2.0, y, st.mColour);
 }
 
@@ -705,7 +580,7 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     const ThdPlotSeries& s = data.mSeries[si];
     const SeriesStyle& st = lay.legend[si].style;
     const size_t n = std::min(s.mY.size(), data.mX.size());
-    Dasher dash;
+    Raster_DashedPolyline line = SeriesLine(st);
     bool have = false;
     Point prev = {0, 0};
     for (size_t i = 0; i < n; ++i)
@@ -719,13 +594,10 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
       if (have)
       {
         Point a = prev, b = p;
-        if (ClipSegment(a, b, box.l, box.t, box.r, box.b))
+        if (Raster_ClipDLine(&a.x, &a.y, &b.x, &b.y, box.l, box.t, box.r, box.b))
         {
           anyInk = true;
-          if (st.mDashed)
-            dash.Line(bm, a, b, st.mWidth, st.mColour);
-          else
-            WideLine(bm, a, b, st.mWidth, st.mColour);
+          line.Segment(&bm, a.x, a.y, b.x, b.y, st.mWidth, st.mColour, 1.0f, 0, true);
         }
       }
       prev = p;

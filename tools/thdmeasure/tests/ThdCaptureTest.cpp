@@ -5,7 +5,7 @@
 #include "ThdOptions.h"
 #include "ThdReport.h"
 #include "ThdRun.h"
-#include "ThdSignalAnalysis.h"
+#include "ThdNoiseAnalyser.h"
 #include "ThdTestFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "ThdSweepReport.h"
 
 #include "ThdFormat.h"
+#include "ThdLevels.h"
 #include "ThdReport.h"
 
 #include <nlohmann/json.hpp>
@@ -13,8 +14,6 @@
 namespace {
 using Json = nlohmann::ordered_json;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-double Db(double linear) { return linear > 0.0 && std::isfinite(linear) ? 20.0 * std::log10(linear) : kNaN; }
 
 // Shortest text that reads back as the same double, '.' as the decimal point in any locale.
 std::string Exact(double v)
@@ -86,19 +85,19 @@ ThdSweepValues ThdSweepPointValues(const ThdSweepPoint& p)
   {
     const ThdHarmonic& h = r.mHarmonics[k];
     if (!h.mMeasured) continue;
-    v.mDbfs[k] = h.mLevel > 0.0 ? Db(h.mLevel) : -std::numeric_limits<double>::infinity();
+    v.mDbfs[k] = ThdDb(h.mLevel);
     if (k > 0 && h.mPhaseValid) v.mPhaseDeg[k - 1] = h.mPhaseDeg;
   }
   if (r.mThdValid)
   {
     v.mThdPercent = r.mThdPercent;
-    v.mThdDb = r.mThdPercent > 0.0 ? Db(r.mThdPercent / 100.0) : -std::numeric_limits<double>::infinity();
+    v.mThdDb = ThdDb(r.mThdPercent / 100.0);
   }
   if (r.mThdN.valid && r.mThdN.fundamentalRms > 0.0)
   {
     const double ratio = r.mThdN.Ratio();
     v.mThdNPercent = 100.0 * ratio;
-    v.mThdNDb = ratio > 0.0 ? Db(ratio) : -std::numeric_limits<double>::infinity();
+    v.mThdNDb = ThdDb(ratio);
   }
   return v;
 }

@@ -1,13 +1,12 @@
 #include "ThdReport.h"
 
 #include "ThdFormat.h"
+#include "ThdLevels.h"
 
 #include <cmath>
 #include <string>
 
 namespace {
-double ToDb(double linear) { return 20.0 * std::log10(linear); }
-
 std::string HzText(double hz)
 {
   if (hz >= 1000.0 && std::fmod(hz, 1000.0) == 0.0) return ThdFormat("%.0f kHz", hz / 1000.0);
@@ -131,7 +130,7 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
       std::fprintf(out, "  H%d %6lld Hz   not measured (%s)\n", h.mK, h.mHz,
                    h.mHz > IThdMeter::kMaxHarmonicHz ? "above 20000 Hz" : "at or above half the sample rate");
     else if (h.mLevel > 0.0)
-      std::fprintf(out, "  H%d %6lld Hz  %9.3f dBFS  %s\n", h.mK, h.mHz, ToDb(h.mLevel), PhaseText(h).c_str());
+      std::fprintf(out, "  H%d %6lld Hz  %9.3f dBFS  %s\n", h.mK, h.mHz, ThdDb(h.mLevel), PhaseText(h).c_str());
     else
       std::fprintf(out, "  H%d %6lld Hz       -inf dBFS       -\n", h.mK, h.mHz);
   }
@@ -139,7 +138,7 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
   if (r.mThdValid)
   {
     if (r.mThdPercent > 0.0)
-      std::fprintf(out, "THD (%s):  %9.3f dB (%.6f %%)\n", which.c_str(), ToDb(r.mThdPercent / 100.0), r.mThdPercent);
+      std::fprintf(out, "THD (%s):  %9.3f dB (%.6f %%)\n", which.c_str(), ThdDb(r.mThdPercent / 100.0), r.mThdPercent);
     else
       std::fprintf(out, "THD (%s):       -inf dB (0 %%)\n", which.c_str());
   }
@@ -151,7 +150,7 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
   {
     const double ratio = r.mThdN.Ratio();
     std::fprintf(out, "THD+N (%s):  %9.3f dB (%.6f %%)\n", ThdBandText(r.mThdN.bandLowHz, r.mThdN.bandHighHz).c_str(),
-                 ratio > 0.0 ? ToDb(ratio) : -INFINITY, 100.0 * ratio);
+                 ThdDb(ratio), 100.0 * ratio);
   }
   else
   {

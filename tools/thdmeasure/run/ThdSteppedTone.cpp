@@ -2,6 +2,7 @@
 
 #include "ThdCaptureFile.h"
 #include "ThdFormat.h"
+#include "ThdLevels.h"
 #include "ThdMath.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@ constexpr double kBlockSeconds = 0.01;
 // The noise floor is the quietest 100 ms; a step's tone must stand this far above it.
 constexpr int kFloorBlocks = 10;
 constexpr double kAboveFloorDb = 10.0;
-// Below this nothing is signal (as the capture's own silence check has it).
-constexpr double kSilenceDbfs = -100.0;
 // A step starts where the envelope rises above the threshold and mostly stays there for
 // half a second (a click does not), and ends where it stays below for 0.3 s.
 constexpr int kSustainBlocks = 50;
@@ -111,7 +110,7 @@ double Threshold(const Envelope& env)
     if (b - first >= len - 1) floor = std::min(floor, std::sqrt(std::max(0.0, sum) / (double)len));
   }
   if (!std::isfinite(floor)) floor = 0.0;
-  const double silence = std::pow(10.0, kSilenceDbfs / 20.0) / std::sqrt(2.0);
+  const double silence = std::pow(10.0, kThdSilenceDbfs / 20.0) / std::sqrt(2.0);
   return std::max(floor * std::pow(10.0, kAboveFloorDb / 20.0), silence);
 }
 
@@ -343,7 +342,7 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   if (!ReadEnvelope(options, &env, error)) return 1;
   float loudest = 0.0f;
   for (float v : env.mRms) loudest = std::max(loudest, v);
-  if (ThdRmsToDbfs(loudest) < kSilenceDbfs)
+  if (ThdRmsToDbfs(loudest) < kThdSilenceDbfs)
   {
     *error = ThdFormat("no step of the sweep found: the recording is silent (its loudest 10 ms reach %.1f dBFS): check "
                     "that the recorder listens to the device's output and its level", ThdRmsToDbfs(loudest));

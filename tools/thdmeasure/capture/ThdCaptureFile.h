@@ -3,7 +3,7 @@
 // the recorder ran on its own clock.
 #pragma once
 
-#include "ThdLoopHost.h"
+#include "ThdInputStream.h"
 
 #include <string>
 #include <vector>

@@ -6,7 +6,7 @@
 #include "IThdMeter.h"
 #include "ThdCaptureCheck.h"
 #include "ThdOptions.h"
-#include "ThdSignalAnalysis.h"
+#include "ThdNoiseAnalyser.h"
 
 #include <string>
 #include <vector>

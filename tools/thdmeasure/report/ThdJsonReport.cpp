@@ -1,5 +1,7 @@
 #include "ThdReport.h"
 
+#include "ThdLevels.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -9,7 +11,7 @@ using Json = nlohmann::ordered_json;
 
 // Numbers that are not finite have no JSON spelling: they are null, as unmeasured values are.
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
-Json Db(double linear) { return linear > 0.0 && std::isfinite(linear) ? Json(20.0 * std::log10(linear)) : Json(nullptr); }
+Json Db(double linear) { return Number(ThdDb(linear)); }
 const char* Side(int channel) { return channel ? "right" : "left"; }
 }  // namespace
 

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "ThdCaptureFile.h"
-#include "ThdSignalAnalysis.h"
+#include "ThdLevels.h"
+#include "ThdToneTracker.h"
 
 #include <string>
 #include <vector>
@@ -30,7 +31,7 @@ struct ThdCaptureReport
   long long mFrames = 0;
   double mRate = 0.0;
   long long mNonFinite = 0, mClipped = 0;
-  double mLoudestDbfs = -400.0;  // loudest 10 ms, dBFS (a full-scale sine reads 0)
+  double mLoudestDbfs = kThdNothingDbfs;  // loudest 10 ms, dBFS (a full-scale sine reads 0)
   double mDominantHz = 0.0, mToneShare = 0.0;
   ThdToneTrack mTrack;
   long long mStartFrame = 0;     // the meter's run starts here
@@ -47,6 +48,3 @@ struct ThdCaptureReport
 // False only when the file cannot be read.
 bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& settings, ThdCaptureReport* report,
                        std::string* error);
-
-// Text helpers shared by the reports.
-double ThdRmsToDbfs(double rms);

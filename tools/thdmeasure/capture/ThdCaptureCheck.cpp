@@ -1,6 +1,8 @@
 #include "ThdCaptureCheck.h"
 
+#include "ThdCaptureScan.h"
 #include "ThdFormat.h"
+#include "ThdLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,8 +12,6 @@
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kBlock = 65536;
-// Below this the capture holds nothing a converter would call signal.
-constexpr double kSilenceDbfs = -100.0;
 // A tone carries most of the energy of its loudest second; noise spreads it everywhere.
 constexpr double kMinToneShare = 0.5;
 // Steadiness of the fundamental from one second to the next.
@@ -23,11 +23,6 @@ constexpr double kWarnPpm = 2.0;
 constexpr double kMaxDriftLossDb = 0.1;
 
 }  // namespace
-
-double ThdRmsToDbfs(double rms)
-{
-  return rms > 0.0 ? 20.0 * std::log10(rms * std::sqrt(2.0)) : -400.0;
-}
 
 bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCaptureReport* r, std::string* error)
 {
@@ -54,7 +49,7 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   if (r->mNonFinite > 0)
     r->mFailed.push_back({"non-finite", ThdFormat("%lld samples are not finite numbers (NaN or infinity): the file is damaged; "
                                                "record or export it again", r->mNonFinite)});
-  const bool silent = r->mLoudestDbfs < kSilenceDbfs;
+  const bool silent = r->mLoudestDbfs < kThdSilenceDbfs;
   if (silent)
     r->mFailed.push_back({"silence", ThdFormat("the capture is silent (its loudest 10 ms reach %.1f dBFS): check that the "
                                             "recorder listens to the device's output and its level", r->mLoudestDbfs)});
