@@ -22,7 +22,7 @@ NATIVE_PACKAGES=(
   build-essential cmake ninja-build g++ clang libclang-rt-14-dev python3 pkgconf dpkg-dev
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev libsndfile1-dev libpixman-1-dev
-  libsoxr-dev libcli11-dev nlohmann-json3-dev   # the measurement tool: resampling, command line, JSON
+  libsoxr-dev libfftw3-dev libcli11-dev nlohmann-json3-dev   # the measurement tool: resampling, THD+N, command line, JSON
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
   ardour sox                            # a real host for the plug-in modules, headless
 )

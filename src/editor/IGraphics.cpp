@@ -231,21 +231,8 @@ void IGraphics::SetFromStringAfterPrompt(IControl* control, IParam* param, const
 {
   if (!control || !param || !text) return;
   double value = 0.0;
-  const IParam::EParamType type = param->Type();
-  if (type == IParam::kTypeEnum || type == IParam::kTypeBool)
-  {
-    int mapped = 0;
-    // A text that names no choice changes nothing.
-    if (!param->MapDisplayText(text, &mapped)) return;
-    value = (double)mapped;
-  }
-  else
-  {
-    value = atof(text);
-    // "nan" or "inf" typed into a number field must not reach the parameter.
-    if (!std::isfinite(value)) return;
-    if (param->GetNegateDisplay()) value = -value;
-  }
+  // A text that names no choice, or no finite number, changes nothing.
+  if (!param->ParseDisplayText(text, &value)) return;
   control->SetValueFromUserInput(param->GetNormalized(value));
 }
 

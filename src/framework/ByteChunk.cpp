@@ -10,7 +10,11 @@ int ByteChunk::PutBytes(const void* data, int len)
 int ByteChunk::GetBytes(void* out, int len, int startPos) const
 {
   if (startPos < 0 || len < 0) return -1;
-  if ((long long)startPos + len > Size()) return -1;
+  if ((long long)startPos + len > Size())
+  {
+    if (startPos < Size()) mReadEndedInsideValue = true;
+    return -1;
+  }
   if (len) std::memcpy(out, GetBytes() + startPos, (size_t)len);
   return startPos + len;
 }
@@ -50,7 +54,11 @@ int ByteChunk::ReadString(Util_String* text, int startPos) const
     text->Set("");
     return pos;
   }
-  if ((long long)pos + len > Size()) return -1;
+  if ((long long)pos + len > Size())
+  {
+    mReadEndedInsideValue = true;  // the length was there, the characters are not
+    return -1;
+  }
   const char* chars = (const char*)GetBytes() + pos;
   text->Set(chars, (int)strnlen(chars, (size_t)len));
   return pos + len;

@@ -57,6 +57,11 @@ public:
 
   bool IsEqual(const ByteChunk* other) const;
 
+  // Whether a read so far wanted a value that begins inside the data but runs past its end:
+  // the data stops within a value rather than between two. A reader uses it to tell a chunk
+  // cut short at a field boundary (an older, shorter layout) from one cut anywhere.
+  bool ReadEndedInsideValue() const { return mReadEndedInsideValue; }
+
   // Framework header: the magic and the framework version ahead of the payload.
   static void InitChunkWithFxVer(ByteChunk* chunk);
   // Returns the version and advances *pos past the header, or 0 when there is none
@@ -65,4 +70,5 @@ public:
 
 private:
   Util_HeapBuf mBytes;
+  mutable bool mReadEndedInsideValue = false;
 };

@@ -132,12 +132,46 @@ bool IFxBase::CompareState(const unsigned char* incomingState, int startPos)
 void IFxBase::SetParameterFromGUI(int idx, double normalizedValue)
 {
   TRACE_FX("%d:%f", idx, normalizedValue);
+  {
+    Util_MutexLock lock(mMutex);
+    IParam* param = GetParam(idx);
+    if (!param) return;
+    param->SetNormalized(normalizedValue);
+    OnParamChange(idx);
+  }
+  // The host hears of it after the mutex is released: a host that takes a lock of its own
+  // here, and holds that lock around its audio calls, would otherwise deadlock with them.
+  InformHostOfParamChange(idx, normalizedValue);
+}
+
+bool IFxBase::SetParameterFromHost(int idx, double value, bool normalized)
+{
+  if (!std::isfinite(value)) return false;
   Util_MutexLock lock(mMutex);
   IParam* param = GetParam(idx);
-  if (!param) return;
-  param->SetNormalized(normalizedValue);
-  InformHostOfParamChange(idx, normalizedValue);
+  if (!param) return false;
+  if (normalized)
+  {
+    value = value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
+    param->SetNormalized(value);
+  }
+  else
+  {
+    value = param->Clamp(value);
+    param->Set(value);
+  }
+  if (mGraphics) mGraphics->SetParameterFromPlug(idx, value, normalized);
   OnParamChange(idx);
+  return true;
+}
+
+bool IFxBase::SetParameterFromHostText(int idx, const char* text)
+{
+  Util_MutexLock lock(mMutex);
+  const IParam* param = GetParam(idx);
+  double value = 0.0;
+  if (!param || !param->ParseDisplayText(text, &value)) return false;
+  return SetParameterFromHost(idx, value, false);
 }
 
 void IFxBase::AttachGraphics(IEditorLink* graphics)
@@ -166,9 +200,15 @@ void IFxBase::OnParamReset()
 
 void IFxBase::DirtyParameters()
 {
-  Util_MutexLock lock(mMutex);
+  // The values are taken under the mutex, the host is told after it (see SetParameterFromGUI).
+  Util_TypedBuf<double> values;
   const int n = NParams();
-  for (int i = 0; i < n; ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+  if (!values.Resize(n) && n > 0) return;
+  {
+    Util_MutexLock lock(mMutex);
+    for (int i = 0; i < n; ++i) values.Get()[i] = GetParam(i)->GetNormalized();
+  }
+  for (int i = 0; i < n; ++i) InformHostOfParamChange(i, values.Get()[i]);
 }
 
 void IFxBase::CreateDelayLine()

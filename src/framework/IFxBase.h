@@ -91,6 +91,14 @@ public:
   IParam* GetParam(int idx) const { return mParams.Get(idx); }
   void OnParamReset();
   void DirtyParameters();
+  // The one way a host changes a parameter (automation, a host's text entry, a VST 3 queue):
+  // the parameter takes the value (normalised 0..1, clamped, or real units clamped to the
+  // bounds when normalized is false), the editor's controls follow, then OnParamChange.
+  // An index out of range or a value that is not a finite number changes nothing (false).
+  // Takes the plug-in mutex (callers may already hold it); never calls the host.
+  bool SetParameterFromHost(int idx, double value, bool normalized);
+  // Host text for parameter idx, read with the parameter's display-text parser.
+  bool SetParameterFromHostText(int idx, const char* text);
   IEditorLink* GetGUI() const { return mGraphics; }
   Util_Mutex* GetMutex() { return &mMutex; }
 
@@ -114,6 +122,11 @@ public:
   void ProcessBuffersAccumulating(float sampleType, int nFrames);
   void PassThroughBuffers(double sampleType, int nFrames);
   void PassThroughBuffers(float sampleType, int nFrames);
+  // The one block entry of every binding, after the host's buffers are attached: past the
+  // plug-in while bypassed, else through it; float outputs are then written to the host
+  // (added to what it holds when accumulate is set).
+  void ProcessBlock(double sampleType, int nFrames);
+  void ProcessBlock(float sampleType, int nFrames, bool accumulate = false);
   void ZeroScratchBuffers();
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
   double GetSampleRate() const { return mSampleRate; }
@@ -220,5 +233,6 @@ private:
   template <class SampleType> void AttachInputBuffersT(int idx, int n, SampleType** ppData, int nFrames);
   template <class SampleType> void AttachOutputBuffersT(int idx, int n, SampleType** ppData);
   void ConvertOutputsToFloat(int nFrames, bool accumulate);
+  void UnaliasInputs(int nFrames);
   void CopyOrZeroOutputs(int nFrames);
 };

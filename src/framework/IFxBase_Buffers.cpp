@@ -5,6 +5,7 @@
 // ProcessDoubleReplacing over the double arrays -> float outputs converted back.
 #include "IFxBase.h"
 
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -202,9 +203,42 @@ void IFxBase::ConvertOutputsToFloat(int nFrames, bool accumulate)
   }
 }
 
+// A host may pass one buffer as an input and an output (in place). The plug-in writes its
+// outputs as it goes, before it has read every input (the meter writes its tone first), so an
+// input whose buffer overlaps any output's is copied to the channel's scratch buffer and read
+// from there. The scratch buffers hold a whole block already (the attach step grows them for
+// a longer one), so nothing is allocated here.
+void IFxBase::UnaliasInputs(int nFrames)
+{
+  if (nFrames <= 0) return;
+  double** in = mInData.Get();
+  double** out = mOutData.Get();
+  const int nIn = NInChannels(), nOut = NOutChannels();
+  const uintptr_t bytes = sizeof(double) * (uintptr_t)nFrames;
+  for (int i = 0; i < nIn; ++i)
+  {
+    InChannel* ch = mInChannels.Get(i);
+    double* scratch = ch->mScratchBuf.Get();
+    const uintptr_t src = (uintptr_t)in[i];
+    if (!src || in[i] == scratch) continue;
+    for (int o = 0; o < nOut; ++o)
+    {
+      const uintptr_t dst = (uintptr_t)out[o];
+      if (!dst || dst >= src + bytes || src >= dst + bytes) continue;
+      if (scratch && ch->mScratchBuf.GetSize() >= nFrames)
+      {
+        std::memcpy(scratch, in[i], (size_t)bytes);
+        in[i] = scratch;
+      }
+      break;
+    }
+  }
+}
+
 void IFxBase::ProcessBuffers(double, int nFrames)
 {
   if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  UnaliasInputs(nFrames);
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
 }
 
@@ -230,6 +264,7 @@ void IFxBase::CopyOrZeroOutputs(int nFrames)
 void IFxBase::PassThroughBuffers(double, int nFrames)
 {
   if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  UnaliasInputs(nFrames);
   if (mLatency && mDelay && mDelay->mLength > 0)
   {
     double** in = mInData.Get();
@@ -263,4 +298,18 @@ void IFxBase::PassThroughBuffers(float, int nFrames)
   if (nFrames > mBlockSize) SetBlockSize(nFrames);
   PassThroughBuffers(0.0, nFrames);
   ConvertOutputsToFloat(nFrames, false);
+}
+
+void IFxBase::ProcessBlock(double, int nFrames)
+{
+  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
+  else ProcessBuffers(0.0, nFrames);
+}
+
+void IFxBase::ProcessBlock(float, int nFrames, bool accumulate)
+{
+  if (nFrames > mBlockSize) SetBlockSize(nFrames);
+  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
+  else ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+  ConvertOutputsToFloat(nFrames, accumulate);
 }

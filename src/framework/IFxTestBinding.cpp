@@ -1,5 +1,18 @@
 #include "IFxTestBinding.h"
 
+#include <mutex>
+
+namespace {
+// The host side's own lock. The plug-in calls its host from several threads (the editor's,
+// the host's) and, like a real host, this one serialises what it records itself: the plug-in
+// mutex is not held when the host is called.
+std::mutex& HostRecordLock()
+{
+  static std::mutex lock;
+  return lock;
+}
+}  // namespace
+
 IFxTestBinding::IFxTestBinding(const IFxInstanceInfo& info, int nParams, const char* channelIOStr,
                                int nPresets, const char* effectName, const char* productName,
                                const char* mfrName, int vendorVersion, int uniqueID, int mfrID,
@@ -12,16 +25,19 @@ IFxTestBinding::IFxTestBinding(const IFxInstanceInfo& info, int nParams, const c
 
 void IFxTestBinding::BeginInformHostOfParamChange(int)
 {
+  std::lock_guard<std::mutex> lock(HostRecordLock());
   ++mBeginEdits;
 }
 
 void IFxTestBinding::InformHostOfParamChange(int idx, double normalizedValue)
 {
+  std::lock_guard<std::mutex> lock(HostRecordLock());
   mInformed.Add(ParamChange{idx, normalizedValue});
 }
 
 void IFxTestBinding::EndInformHostOfParamChange(int)
 {
+  std::lock_guard<std::mutex> lock(HostRecordLock());
   ++mEndEdits;
 }
 
@@ -33,6 +49,7 @@ void IFxTestBinding::GetTimeSig(int* numerator, int* denominator)
 
 bool IFxTestBinding::SendMidiMsg(IMidiMsg*)
 {
+  std::lock_guard<std::mutex> lock(HostRecordLock());
   ++mMidiSent;
   return true;
 }
@@ -63,8 +80,7 @@ void IFxTestBinding::HostProcess(float** inputs, float** outputs, int nFrames)
   Util_MutexLock lock(mMutex);
   AttachInputBuffers(0, NInChannels(), inputs, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outputs);
-  if (IsBypassed()) PassThroughBuffers(0.0f, nFrames);
-  else ProcessBuffers(0.0f, nFrames);
+  ProcessBlock(0.0f, nFrames);
 }
 
 void IFxTestBinding::HostProcess(double** inputs, double** outputs, int nFrames)
@@ -72,6 +88,5 @@ void IFxTestBinding::HostProcess(double** inputs, double** outputs, int nFrames)
   Util_MutexLock lock(mMutex);
   AttachInputBuffers(0, NInChannels(), inputs, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outputs);
-  if (IsBypassed()) PassThroughBuffers(0.0, nFrames);
-  else ProcessBuffers(0.0, nFrames);
+  ProcessBlock(0.0, nFrames);
 }

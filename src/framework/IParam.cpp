@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -206,6 +207,33 @@ bool IParam::MapDisplayText(const char* text, int* value) const
     }
   }
   return false;
+}
+
+bool IParam::ParseDisplayText(const char* text, double* value) const
+{
+  if (!text || !value) return false;
+  int key = 0;
+  if (MapDisplayText(text, &key))
+  {
+    *value = Clamp((double)key);
+    return true;
+  }
+  const bool isChoice = (mType == kTypeBool || mType == kTypeEnum) && GetNDisplayTexts() > 0;
+  if (isChoice) return false;
+  // "nan" and "inf" are refused on every platform: glibc reads them as non-numbers, the
+  // Windows C library as 0.
+  const char* p = text;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '+' || *p == '-') ++p;
+  const char lower0 = (char)(p[0] | 0x20), lower1 = p[0] ? (char)(p[1] | 0x20) : 0;
+  const char lower2 = p[0] && p[1] ? (char)(p[2] | 0x20) : 0;
+  if ((lower0 == 'n' && lower1 == 'a' && lower2 == 'n') || (lower0 == 'i' && lower1 == 'n' && lower2 == 'f'))
+    return false;
+  double v = std::atof(text);
+  if (!std::isfinite(v)) return false;
+  if (mNegateDisplay) v = -v;
+  *value = Clamp(v);
+  return true;
 }
 
 void IParam::GetBounds(double* minVal, double* maxVal) const

@@ -61,6 +61,12 @@ public:
   const char* GetDisplayText(int value) const;
   const char* GetDisplayTextAtIdx(int idx, int* value = nullptr) const;
   bool MapDisplayText(const char* text, int* value) const;
+  // Reads text the way the display shows this parameter, into real units clamped to the
+  // bounds: a display text gives its key; any other text is read as a number (atof), with
+  // the sign inverted when the display is negated. A choice (boolean or enumeration with
+  // display texts) accepts only its texts. False, value untouched, for a text that names no
+  // choice or reads as no finite number. Hosts and the editor all come in through here.
+  bool ParseDisplayText(const char* text, double* value) const;
 
   EParamType Type() const { return mType; }
   double GetDefault() const { return mDefault; }

@@ -3,21 +3,11 @@
 #include "IUserNotice.h"
 #include "Util_ByteOrder.h"
 #include "Util_CStr.h"
+#include "Util_Platform.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <windows.h>
-#include <shlobj.h>
-#include <knownfolders.h>
-#else
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 constexpr const char* kEffectName = "Veldramix THD Meter";
@@ -41,69 +31,25 @@ IThdMeter::IThdMeter(const IFxInstanceInfo& instanceInfo)
 
 IThdMeter::~IThdMeter() = default;
 
-#ifdef _WIN32
-bool IThdMeter::DocumentsFolderFromWide(const wchar_t* documents, char* folder, int size)
-{
-  if (!folder || size <= 0) return false;
-  folder[0] = 0;
-  if (!documents || !*documents) return false;
-  // A path the multi-byte code page cannot hold (a user name outside it) leaves no folder at
-  // all: "\\Veldramix THD Meter\\" alone would name a folder at the root of the current drive.
-  char path[1024] = {};
-  const size_t n = std::wcstombs(path, documents, sizeof path - 1);
-  if (n == (size_t)-1 || n == 0 || n >= sizeof path - 1) return false;
-  std::snprintf(folder, (size_t)size, "%s\\%s\\", path, kFolderName);
-  return true;
-}
-#endif
-
 void IThdMeter::InitDocumentsFolder()
 {
   mDocumentsFolder[0] = 0;
-  if (const char* documents = ThdDocumentsFolderOverride(*this); documents && *documents)
+  char documents[sizeof mDocumentsFolder] = {};
+  if (const char* folder = ThdDocumentsFolderOverride(*this); folder && *folder)
   {
-    Util_StrCopy(mDocumentsFolder, documents);
-#ifdef _WIN32
-    Util_StrAppend(mDocumentsFolder, "\\");
-    Util_StrAppend(mDocumentsFolder, kFolderName);
-    Util_StrAppend(mDocumentsFolder, "\\");
-    CreateDirectoryA(mDocumentsFolder, nullptr);
-#else
-    Util_StrAppend(mDocumentsFolder, "/");
-    Util_StrAppend(mDocumentsFolder, kFolderName);
-    mkdir(mDocumentsFolder, 0700);
-#endif
-    return;
+    Util_StrCopy(documents, folder);
   }
-#ifdef _WIN32
-  PWSTR wide = nullptr;
-  if (SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide) != S_OK || !wide)
+  else
   {
-    ShowUserNotice("SHGetKnownFolderPath Error1.", "Error", kNoticeError);
+    const EUtilFolderResult found = Util_DocumentsFolder(documents, sizeof documents);
+    // The text users of the Windows module have always seen when the shell fails to answer.
+    if (found == EUtilFolderResult::kSystemError) ShowUserNotice("SHGetKnownFolderPath Error1.", "Error", kNoticeError);
+    // Without a folder (or with a path that does not fit) the calibration search finds nothing.
+    if (found != EUtilFolderResult::kFound) return;
+    Util_MakeFolder(documents);  // the meter's folder needs its parent; an existing one is fine
   }
-  else if (DocumentsFolderFromWide(wide, mDocumentsFolder, (int)sizeof mDocumentsFolder))
-  {
-    CreateDirectoryA(mDocumentsFolder, nullptr);  // an existing folder is fine
-  }
-  if (wide) CoTaskMemFree(wide);
-#else
-  const char* home = std::getenv("HOME");
-  if (!home || !*home)
-  {
-    // No HOME: fall back to the account's home directory; with none, there is no folder
-    // and the calibration search simply finds nothing.
-    const passwd* pw = getpwuid(getuid());
-    home = pw ? pw->pw_dir : nullptr;
-  }
-  if (!home || !*home) return;
-  char documents[1024];
-  std::snprintf(documents, sizeof documents, "%s/Documents", home);
-  mkdir(documents, 0700);  // the meter's folder needs its parent; an existing one is fine
-  Util_StrCopy(mDocumentsFolder, documents);
-  Util_StrAppend(mDocumentsFolder, "/");
-  Util_StrAppend(mDocumentsFolder, kFolderName);
-  mkdir(mDocumentsFolder, 0700);
-#endif
+  if (Util_SubFolderPath(mDocumentsFolder, sizeof mDocumentsFolder, documents, kFolderName))
+    Util_MakeFolder(mDocumentsFolder);  // a failure is ignored: the search then finds nothing
 }
 
 void IThdMeter::InitParams()

@@ -205,9 +205,9 @@ protected:
   // Volume value 0..1 -> level -20*(1-v) dB -> mAmplitude and mVolumeLabel.
   void ApplyVolumeMapping();
 
-  // Opens the product's help web page in the default browser; virtual so that tests can
-  // watch it instead of starting a browser.
-  virtual void OpenHelpPage(const char* url);
+  // Opens the product's help web page in the default browser (tests watch it through
+  // Util_SetOpenAddressFunc); an address the system reports missing gets a notice.
+  void OpenHelpPage(const char* url);
 
   // ---- identity and user settings ---------------------------------------------------------
   std::atomic<double> mCurrentSampleRate{48000.0};
@@ -300,14 +300,6 @@ protected:
 
 private:
   void InitDocumentsFolder();
-#ifdef _WIN32
-public:
-  // The meter's folder below the Documents folder, "<documents>\\Veldramix THD Meter\\", in the
-  // multi-byte code page. False, with folder empty, when the path does not convert (or fill
-  // the buffer); then nothing is created and no calibration file is searched for.
-  static bool DocumentsFolderFromWide(const wchar_t* documents, char* folder, int size);
-private:
-#endif
   void InitParams();
   // Builds the editor with its controls and attaches it (IThdMeter_Editor.cpp).
   void BuildEditor();

@@ -5,79 +5,23 @@
 #include "CalibrationParser.h"
 #include "IUserNotice.h"
 #include "Util_CStr.h"
+#include "Util_Platform.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <glob.h>
-#endif
-
 namespace {
 const char* const kPatterns[] = {"*.frd", "*.cal", "*.txt"};
 constexpr const char* kOpenFailure = "Error_005 Can't open calibration file.";
-
-#ifndef _WIN32
-// The folder is taken literally: glob characters in it ("[", "*", "?") are escaped.
-void AppendEscaped(char* dst, size_t dstSize, const char* src)
-{
-  size_t len = std::strlen(dst);
-  for (; *src && len + 2 < dstSize; ++src)
-  {
-    if (*src == '\\' || *src == '*' || *src == '?' || *src == '[') dst[len++] = '\\';
-    dst[len++] = *src;
-  }
-  dst[len] = 0;
-}
-#endif
 }  // namespace
 
 bool IThdMeter::FindCalibrationFile(const char* folder, char* name, int nameSize, char* path, int pathSize)
 {
-  if (name && nameSize > 0) name[0] = 0;
-  if (path && pathSize > 0) path[0] = 0;
-  if (!folder || !*folder || !name || nameSize < 1 || !path || pathSize < 1) return false;
-  const size_t folderLen = std::strlen(folder);
-#ifdef _WIN32
-  const bool hasSep = folder[folderLen - 1] == '\\' || folder[folderLen - 1] == '/';
   for (const char* pattern : kPatterns)
-  {
-    char search[1100];
-    std::snprintf(search, sizeof search, "%s%s%s", folder, hasSep ? "" : "\\", pattern);
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(search, &found);
-    if (h == INVALID_HANDLE_VALUE) continue;
-    FindClose(h);
-    Util_StrCopy(name, found.cFileName, (size_t)nameSize);
-    std::snprintf(path, (size_t)pathSize, "%s%s%s", folder, hasSep ? "" : "\\", found.cFileName);
-    return true;
-  }
-#else
-  const bool hasSep = folder[folderLen - 1] == '/';
-  for (const char* pattern : kPatterns)
-  {
-    char search[2200] = {};
-    AppendEscaped(search, sizeof search, folder);
-    Util_StrAppend(search, hasSep ? "" : "/", sizeof search);
-    Util_StrAppend(search, pattern, sizeof search);
-    glob_t g;
-    std::memset(&g, 0, sizeof g);
-    const int rc = glob(search, 0, nullptr, &g);  // matches come sorted by name
-    if (rc == 0 && g.gl_pathc > 0)
-    {
-      const char* match = g.gl_pathv[0];
-      const char* slash = std::strrchr(match, '/');
-      Util_StrCopy(name, slash ? slash + 1 : match, (size_t)nameSize);
-      Util_StrCopy(path, match, (size_t)pathSize);
-      globfree(&g);
+    if (Util_FindFirstFile(folder, pattern, name, nameSize > 0 ? (size_t)nameSize : 0, path,
+                           pathSize > 0 ? (size_t)pathSize : 0))
       return true;
-    }
-    globfree(&g);
-  }
-#endif
   return false;
 }
 
@@ -131,11 +75,7 @@ bool IThdMeter::UseCalibrationFile(const char* path)
   if (!path) return true;
   const int count = ReadCalibrationFile(path, mCalibrationFrequency, mCalibrationLevel, kMaxCalibrationPoints);
   if (count < 0) return false;
-  const char* slash = std::strrchr(path, '/');
-#ifdef _WIN32
-  if (const char* back = std::strrchr(path, '\\'); back && (!slash || back > slash)) slash = back;
-#endif
-  Util_StrCopy(mCalibrationName, slash ? slash + 1 : path);
+  Util_StrCopy(mCalibrationName, Util_FileNameOf(path));
   Util_StrCopy(mCalibrationPath, path);
   mCalibrationCount = count;
   mCalibrationLoaded = count >= 2 ? 1 : 0;

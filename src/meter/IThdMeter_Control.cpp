@@ -7,17 +7,12 @@
 #include "IUserNotice.h"
 #include "ThdMath.h"
 #include "Util_CStr.h"
+#include "Util_Platform.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 namespace {
 // 2*pi*k as the doubles the step coefficients have always used.
@@ -187,32 +182,10 @@ void IThdMeter::ParseFrequencyEntry()
 
 void IThdMeter::OpenHelpPage(const char* url)
 {
-#if defined(_WIN32)
-  const INT_PTR result = (INT_PTR)ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
-  if (result == 2)
-  {
-    char text[512];
-    std::snprintf(text, sizeof text, "%s not found", url);
-    ShowUserNotice(text, "Info", kNoticeInfo);
-  }
-#else
-  // The editor's window host opens addresses the platform's way (and the headless host
-  // records them); without an editor the system's opener is asked directly.
-  if (IGraphics* gui = IGraphics::FromPlug(this))
-  {
-    gui->OpenURL(url);
-    return;
-  }
-#if defined(__APPLE__)
-  const char* opener = "open";
-#else
-  const char* opener = "xdg-open";
-#endif
-  char command[512];
-  std::snprintf(command, sizeof command, "%s \"%s\" >/dev/null 2>&1 &", opener, url);
-  const int ignored = std::system(command);  // the shell's result is not reported
-  (void)ignored;
-#endif
+  if (Util_OpenAddress(url) != EUtilOpenResult::kNotFound) return;  // any other answer is not reported
+  char text[512];
+  std::snprintf(text, sizeof text, "%s not found", url);
+  ShowUserNotice(text, "Info", kNoticeInfo);
 }
 
 // ---- engine messages (editor thread) ----------------------------------------------------------

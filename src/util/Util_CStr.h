@@ -10,6 +10,13 @@ char* Util_StrCopy(char* dst, const char* src, size_t dstSize);
 // Appends src to the text in dst without exceeding dstSize bytes in total.
 char* Util_StrAppend(char* dst, const char* src, size_t dstSize);
 
+// Formats into dst (printf rules) only when the whole text fits: true then; otherwise dst is
+// left empty and the result is false. For paths and names, where a cut text names something else.
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((format(printf, 3, 4)))
+#endif
+bool Util_StrFormatWhole(char* dst, size_t dstSize, const char* format, ...);
+
 template <size_t N>
 inline char* Util_StrCopy(char (&dst)[N], const char* src) { return Util_StrCopy(dst, src, N); }
 template <size_t N>

@@ -3,6 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// Length of text, reading no further than maxLen bytes when maxLen >= 0: a bounded source
+// (a string field inside a chunk) need not be terminated.
+size_t BoundedLength(const char* text, int maxLen)
+{
+  return maxLen >= 0 ? strnlen(text, (size_t)maxLen) : std::strlen(text);
+}
+
+}  // namespace
+
 Util_String::Util_String(const char* text) : mBuf(128)
 {
   Set(text);
@@ -36,12 +47,12 @@ void Util_String::Set(const char* text, int maxLen)
   if (text >= (const char*)mBuf.Get() && mBuf.Get() && text < (const char*)mBuf.Get() + mBuf.GetSize())
   {
     // Setting from our own storage: copy first.
-    Util_String tmp(text);
-    Set(tmp.Get(), maxLen);
+    Util_String tmp;
+    tmp.Set(text, maxLen);
+    Set(tmp.Get());
     return;
   }
-  size_t len = std::strlen(text);
-  if (maxLen >= 0 && len > (size_t)maxLen) len = (size_t)maxLen;
+  size_t len = BoundedLength(text, maxLen);
   if (len > 0x7ffffff0u) len = 0x7ffffff0u;
   char* p = (char*)mBuf.Resize((int)len + 1, false);
   if (!p) return;
@@ -51,10 +62,10 @@ void Util_String::Set(const char* text, int maxLen)
 
 void Util_String::Append(const char* text, int maxLen)
 {
-  if (!text || !*text) return;
-  Util_String tmp(text);  // tolerates appending from our own storage
-  size_t add = (size_t)tmp.GetLength();
-  if (maxLen >= 0 && add > (size_t)maxLen) add = (size_t)maxLen;
+  if (!text || maxLen == 0 || !*text) return;
+  Util_String tmp;  // tolerates appending from our own storage
+  tmp.Set(text, maxLen);
+  const size_t add = (size_t)tmp.GetLength();
   const int old = GetLength();
   if ((long long)old + (long long)add + 1 > 0x7ffffff0LL) return;
   char* p = (char*)mBuf.Resize(old + (int)add + 1, false);

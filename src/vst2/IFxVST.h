@@ -3,7 +3,7 @@
 // through the host callback. The plug-in class derives from it.
 //
 // Every entry point (dispatcher, parameters, processing) holds the plug-in mutex for its
-// whole run. The editor's platform part lives behind IEditorLink::OpenWindow/CloseWindow, so
+// whole run, except where it calls the host: the host is never called with the mutex held. The editor's platform part lives behind IEditorLink::OpenWindow/CloseWindow, so
 // the same binding serves any window host (an NSView on macOS; none yet on Linux).
 #pragma once
 
@@ -92,6 +92,9 @@ private:
   template <class SampleType> bool PrepareHostArrays(SampleType** inputs, SampleType** outputs, int nFrames,
                                                      SampleType*** ins, SampleType*** outs);
   void ProcessFloat(float** inputs, float** outputs, int nFrames, bool accumulate);
+  template <class SampleType> void SilenceUnattachedOutputs(SampleType** outs, int nFrames);
+  // effEditOpen / effEditClose, called without the plug-in mutex.
+  VstIntPtr EditWindow(bool open, void* parent);
   void ProcessDouble(double** inputs, double** outputs, int nFrames);
 
   audioMasterCallback mHostCallback = nullptr;

@@ -54,8 +54,38 @@ VstIntPtr VSTCALLBACK IFxVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, Vs
     delete plug;
     return 0;
   }
+  // The host is never called with the plug-in mutex held: a host that takes a lock of its
+  // own in its callback, and holds that lock around its audio calls, would deadlock with it.
+  // So the host is identified before the mutex is taken at effOpen, and the editor's window
+  // (which may ask the host things while it opens or closes) is handled without it.
+  switch (opcode)
+  {
+    case effOpen:
+      plug->GetHost();
+      break;
+    case effEditOpen:
+    case effEditClose:
+      return plug->EditWindow(opcode == effEditOpen, ptr);
+    default:
+      break;
+  }
   Util_MutexLock lock(plug->mMutex);
   return plug->Dispatch(opcode, idx, value, ptr, opt);
+}
+
+VstIntPtr IFxVST::EditWindow(bool open, void* parent)
+{
+  IEditorLink* editor = GetGUI();
+  if (!editor) return 0;
+  if (open)
+  {
+    if (!HasEditorWindowHost() || !editor->OpenWindow(parent)) return 0;
+    OnGUIOpen();
+    return 1;
+  }
+  OnGUIClose();
+  editor->CloseWindow();
+  return 1;
 }
 
 VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void* ptr, float opt)
@@ -139,23 +169,6 @@ VstIntPtr IFxVST::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void*
       if (ptr && GetGUI())
       {
         *(ERect**)ptr = &mEditRect;
-        return 1;
-      }
-      return 0;
-
-    case effEditOpen:
-      if (GetGUI() && HasEditorWindowHost() && GetGUI()->OpenWindow(ptr))
-      {
-        OnGUIOpen();
-        return 1;
-      }
-      return 0;
-
-    case effEditClose:
-      if (GetGUI())
-      {
-        OnGUIClose();
-        GetGUI()->CloseWindow();
         return 1;
       }
       return 0;
@@ -287,8 +300,9 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
   ByteChunk chunk;
   if (chunk.PutBytes(data, (int)size) != (int)size) return 0;
 
-  // Keep what the plug-in has now: a chunk that does not read as exactly one state (or one
-  // bank) of this plug-in is refused, and the plug-in is put back as it was.
+  // Keep what the plug-in has now: a chunk that does not read as one whole state (or one
+  // bank) of this plug-in is refused, and the plug-in is put back as it was. Bytes after a
+  // whole state or bank are left alone: a later version may append fields, a host may pad.
   ByteChunk savedState, savedBank;
   const int savedPreset = GetCurrentPresetIdx();
   SerializeState(&savedState);
@@ -300,7 +314,7 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
   if (asState) pos = UnserializeState(&chunk, pos < 0 ? 0 : pos);
   else pos = UnserializePresets(&chunk, pos);
 
-  if (pos < 0 || pos != chunk.Size())
+  if (pos < 0)
   {
     if (!asState)
     {
@@ -319,26 +333,7 @@ VstIntPtr IFxVST::SetChunk(bool program, VstIntPtr size, const void* data)
 
 VstIntPtr IFxVST::String2Parameter(int idx, const char* text)
 {
-  IParam* param = GetParam(idx);
-  double value;
-  if (param->GetNDisplayTexts())
-  {
-    int mapped = 0;
-    if (!param->MapDisplayText(text, &mapped)) return 0;
-    value = mapped;
-  }
-  else
-  {
-    value = std::atof(text);
-    if (param->GetNegateDisplay()) value = -value;
-  }
-  // Text such as "nan" reads as a number that no parameter can hold.
-  if (!std::isfinite(value)) return 0;
-  value = param->Clamp(value);
-  if (GetGUI()) GetGUI()->SetParameterFromPlug(idx, value, false);
-  param->Set(value);
-  OnParamChange(idx);
-  return 1;
+  return SetParameterFromHostText(idx, text) ? 1 : 0;
 }
 
 VstIntPtr IFxVST::GetPinProperties(bool input, int idx, VstPinProperties* props)
@@ -445,13 +440,7 @@ void VSTCALLBACK IFxVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float va
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
   Util_MutexLock lock(plug->mMutex);
-  IParam* param = plug->GetParam(idx);
-  // A normalised value is 0..1; one that is not a number changes nothing.
-  if (!param || !std::isfinite(value)) return;
-  const double normalized = value < 0.0f ? 0.0 : value > 1.0f ? 1.0 : (double)value;
-  if (plug->GetGUI()) plug->GetGUI()->SetParameterFromPlug(idx, normalized, true);
-  param->SetNormalized(normalized);
-  plug->OnParamChange(idx);
+  plug->SetParameterFromHost(idx, value, true);
 }
 
 // ---- audio entry points ----------------------------------------------------------------------------
@@ -510,8 +499,8 @@ void IFxVST::ProcessFloat(float** inputs, float** outputs, int nFrames, bool acc
   if (nFrames <= 0 || !PrepareHostArrays(inputs, outputs, nFrames, &ins, &outs)) return;
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
-  if (accumulate) ProcessBuffersAccumulating(0.0f, nFrames);
-  else ProcessBuffers(0.0f, nFrames);
+  ProcessBlock(0.0f, nFrames, accumulate);
+  if (!accumulate) SilenceUnattachedOutputs(outs, nFrames);
 }
 
 void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
@@ -524,15 +513,30 @@ void IFxVST::ProcessDouble(double** inputs, double** outputs, int nFrames)
   if (nFrames > GetBlockSize()) SetBlockSize(nFrames);
   AttachInputBuffers(0, NInChannels(), ins, nFrames);
   AttachOutputBuffers(0, NOutChannels(), outs);
-  ProcessBuffers(0.0, nFrames);
+  ProcessBlock(0.0, nFrames);
+  SilenceUnattachedOutputs(outs, nFrames);
+}
+
+// The host passes numOutputs buffers, but only connected channels take one (in order): with
+// fewer channels connected (a mono arrangement) the rest would keep whatever they held, and
+// the host would play it. They get silence.
+template <class SampleType>
+void IFxVST::SilenceUnattachedOutputs(SampleType** outs, int nFrames)
+{
+  int attached = 0;
+  for (int i = 0; i < NOutChannels(); ++i)
+    if (IsOutChannelConnected(i)) ++attached;
+  const int nHost = mAEffect.numOutputs < NOutChannels() ? mAEffect.numOutputs : NOutChannels();
+  for (int i = attached; i < nHost; ++i) std::memset(outs[i], 0, sizeof(SampleType) * (size_t)nFrames);
 }
 
 void VSTCALLBACK IFxVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames)
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessFloat(inputs, outputs, nFrames, true);
 }
 
@@ -540,8 +544,9 @@ void VSTCALLBACK IFxVST::VSTProcessReplacing(AEffect* effect, float** inputs, fl
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessFloat(inputs, outputs, nFrames, false);
 }
 
@@ -550,7 +555,8 @@ void VSTCALLBACK IFxVST::VSTProcessDoubleReplacing(AEffect* effect, double** inp
 {
   IFxVST* plug = PlugOf(effect);
   if (!plug) return;
-  Util_MutexLock lock(plug->mMutex);
+  // Asked before the mutex is taken: the host is never called holding it.
   if (plug->DoesMIDI()) plug->HostCallback(audioMasterWantMidi);
+  Util_MutexLock lock(plug->mMutex);
   plug->ProcessDouble(inputs, outputs, nFrames);
 }

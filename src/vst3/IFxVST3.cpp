@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 using namespace vst3;
 
@@ -86,9 +87,9 @@ bool IFxParameter::FromString(const char16* text, ParamValue& normalized) const
 {
   char buf[128];
   Narrow(text, buf, sizeof buf, 128);
-  const double v = std::atof(buf);
-  if (!std::isfinite(v)) return false;
-  normalized = mParam->GetNormalized(mParam->Clamp(v));
+  double v = 0.0;
+  if (!mParam->ParseDisplayText(buf, &v)) return false;
+  normalized = mParam->GetNormalized(v);
   return true;
 }
 
@@ -248,7 +249,7 @@ tresult IFxVST3::setupProcessing(ProcessSetup& setup)
   if (setup.symbolicSampleSize != kSample32 && setup.symbolicSampleSize != kSample64) return kResultFalse;
   Util_MutexLock lock(mMutex);
   SetSampleRate(setup.sampleRate);
-  SetBypassed(false);
+  // Bypass is the host's setting and outlives a new set-up (a changed block size or rate).
   SetBlockSize(setup.maxSamplesPerBlock);
   Reset();
   mProcessSetup = setup;
@@ -320,12 +321,18 @@ tresult IFxVST3::process(ProcessData& data)
       int32 offset = 0;
       ParamValue value = 0.0;
       if (nPoints <= 0 || queue->getPoint(nPoints - 1, offset, value) != kResultOk) continue;
+      const ParamID id = queue->getParameterId();
+      if (id < (ParamID)NParams())
+      {
+        SetParameterFromHost((int)id, value, true);
+        continue;
+      }
       if (!std::isfinite(value)) continue;
       value = value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
-      const ParamID id = queue->getParameterId();
       if (id == kBypassParamID)
       {
         SetBypassed(value > 0.5);
+        mControllerBypassed = value > 0.5;
       }
       else if (id == kPresetParamID)
       {
@@ -334,13 +341,6 @@ tresult IFxVST3::process(ProcessData& data)
         int idx = (int)(value * n);
         if (idx >= n) idx = n - 1;
         if (idx >= 0) RestorePreset(idx);
-      }
-      else if (id < (ParamID)NParams())
-      {
-        const int idx = (int)id;
-        GetParam(idx)->SetNormalized(value);
-        if (mGraphics) mGraphics->SetParameterFromPlug(idx, value, true);
-        OnParamChange(idx);
       }
     }
   }
@@ -380,14 +380,12 @@ tresult IFxVST3::process(ProcessData& data)
   if (data.symbolicSampleSize == kSample64)
   {
     AttachHostBuffers<double>(data, &HostBuffers<double>);
-    if (IsBypassed()) PassThroughBuffers(0.0, data.numSamples);
-    else ProcessBuffers(0.0, data.numSamples);
+    ProcessBlock(0.0, data.numSamples);
   }
   else if (data.symbolicSampleSize == kSample32)
   {
     AttachHostBuffers<float>(data, &HostBuffers<float>);
-    if (IsBypassed()) PassThroughBuffers(0.0f, data.numSamples);
-    else ProcessBuffers(0.0f, data.numSamples);
+    ProcessBlock(0.0f, data.numSamples);
   }
   else
   {
@@ -406,18 +404,39 @@ tresult IFxVST3::WriteState(IBStream* state)
   return WriteFully(state, chunk.GetBytes(), chunk.Size()) ? kResultOk : kResultFalse;
 }
 
-tresult IFxVST3::ReadState(IBStream* state)
+tresult IFxVST3::ReadState(IBStream* state, bool withBypass)
 {
   if (!state) return kInvalidArgument;
-  // The current state gives the size to read; a short read leaves the rest of the chunk as
-  // the current bytes, so what the stream did not cover keeps its value.
-  ByteChunk chunk;
-  SerializeState(&chunk);
-  const int n = chunk.Size();
+  // The current state's size tells how much to read. The stream is read whole before
+  // anything changes: as long as the state (or longer: the rest is not ours), it replaces
+  // it; shorter, ending between two values, it means what such a short chunk means to
+  // UnserializeState (the values it holds); ending inside a value, it is refused and the
+  // state stays as it was.
+  ByteChunk current;
+  SerializeState(&current);
+  const int n = current.Size();
   if (n <= 0) return kResultFalse;
-  ReadFully(state, chunk.GetBytes(), n);
-  UnserializeState(&chunk, 0);
+  const int want = n + (withBypass ? 4 : 0);
+  ByteChunk incoming;
+  if (incoming.Resize(want) != want) return kResultFalse;
+  const int got = ReadFully(state, incoming.GetBytes(), want);
+  if (got > n && got < want) return kResultFalse;  // the bypass flag is cut
+  int32 bypassed = 0;
+  const bool hasBypass = withBypass && got == want;
+  if (hasBypass) std::memcpy(&bypassed, incoming.GetBytes() + n, sizeof bypassed);
+  incoming.Resize(got < n ? got : n);
+
+  UnserializeState(&incoming, 0);
+  if (incoming.ReadEndedInsideValue())
+  {
+    UnserializeState(&current, 0);
+    return kResultFalse;
+  }
   RedrawParamControls();
+  if (!withBypass) return kResultOk;
+  if (!hasBypass) return kResultFalse;
+  SetBypassed(bypassed != 0);
+  mControllerBypassed = bypassed != 0;
   return kResultOk;
 }
 
@@ -430,7 +449,7 @@ tresult IFxVST3::GetProcessorState(IBStream* state)
 tresult IFxVST3::SetProcessorState(IBStream* state)
 {
   Util_MutexLock lock(mMutex);
-  return ReadState(state);
+  return ReadState(state, false);
 }
 
 tresult IFxVST3::GetControllerState(IBStream* state)
@@ -438,19 +457,14 @@ tresult IFxVST3::GetControllerState(IBStream* state)
   Util_MutexLock lock(mMutex);
   const tresult r = WriteState(state);
   if (r != kResultOk) return r;
-  const int32 bypassed = IsBypassed() ? 1 : 0;
+  const int32 bypassed = mControllerBypassed ? 1 : 0;
   return WriteFully(state, &bypassed, sizeof bypassed) ? kResultOk : kResultFalse;
 }
 
 tresult IFxVST3::SetControllerState(IBStream* state)
 {
   Util_MutexLock lock(mMutex);
-  const tresult r = ReadState(state);
-  if (r != kResultOk) return r;
-  int32 bypassed = 0;
-  if (ReadFully(state, &bypassed, sizeof bypassed) != (int)sizeof bypassed) return kResultFalse;
-  SetBypassed(bypassed != 0);
-  return kResultOk;
+  return ReadState(state, true);
 }
 
 // ---- controller -------------------------------------------------------------------------------------
@@ -460,14 +474,21 @@ tresult IFxVST3::SetControllerState(IBStream* state)
 ParamValue IFxVST3::getParamNormalized(ParamID id)
 {
   Util_MutexLock lock(mMutex);
-  if (id == kBypassParamID) return IsBypassed() ? 1.0 : 0.0;
+  if (id == kBypassParamID) return mControllerBypassed ? 1.0 : 0.0;
   if (id < (ParamID)NParams()) return GetParam((int)id)->GetNormalized();
   return 0.0;
 }
 
 tresult IFxVST3::setParamNormalized(ParamID id, ParamValue value)
 {
-  if (id >= (ParamID)NParams() || !std::isfinite(value)) return kResultFalse;
+  if (!std::isfinite(value)) return kResultFalse;
+  if (id == kBypassParamID && !IsInstrument())
+  {
+    Util_MutexLock lock(mMutex);
+    mControllerBypassed = value > 0.5;
+    return kResultOk;
+  }
+  if (id >= (ParamID)NParams()) return kResultFalse;
   Util_MutexLock lock(mMutex);
   GetParam((int)id)->SetNormalized(value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value);
   return kResultOk;

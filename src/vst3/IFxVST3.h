@@ -92,11 +92,15 @@ public:
 
 private:
   void AddAudioBus(vst3::BusList* list, const char* name, int nChannels);
-  vst3::tresult ReadState(vst3::IBStream* state);
+  vst3::tresult ReadState(vst3::IBStream* state, bool withBypass);
   vst3::tresult WriteState(vst3::IBStream* state);
   template <class SampleType> void AttachHostBuffers(vst3::ProcessData& data, SampleType** (*pick)(vst3::AudioBusBuffers&));
 
   bool mPublished = false;  // buses and parameters, added by the first initialize
+  // The bypass parameter as the controller shows it: what the host set on the controller,
+  // the last bypass change a block carried, or the controller state. The processor's own
+  // flag (IsBypassed) follows the blocks and the controller state only.
+  bool mControllerBypassed = false;
   vst3::ProcessContext mProcessContext{};
   Util_PtrList<IFxVST3View> mOpenViews;
   Util_PtrList<Util_String> mParamGroups;

@@ -164,6 +164,7 @@ VstIntPtr VSTCALLBACK Vst2Host::Callback(AEffect* effect, VstInt32 opcode, VstIn
 
 VstIntPtr Vst2Host::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
+  if (mOnCallback) mOnCallback(opcode);
   {
     std::lock_guard<std::mutex> lock(mCallsLock);
     mCalls.push_back(Call{opcode, index, value, opt});

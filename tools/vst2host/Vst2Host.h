@@ -7,6 +7,7 @@
 #include "VstAbi.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -82,6 +83,9 @@ public:
   // Time info handed out for audioMasterGetTime; with mHasTime false the host answers 0.
   bool mHasTime = true;
   VstTimeInfo mTime{};
+  // Runs first in every host callback, on the calling thread: a test makes the host take a
+  // lock of its own there, as real hosts do around their automation and window handling.
+  std::function<void(VstInt32 opcode)> mOnCallback;
 
   // ---- what the plug-in asked ---------------------------------------------------------------
   std::vector<Call> Calls() const;

@@ -253,11 +253,9 @@ TEST(Prompt, TextEntriesForOtherParameters)
     const bool ended = ec.typed ? f.gui->CompleteTextEntry(ec.typed) : f.gui->CancelTextEntry();
     EXPECT_TRUE(ended);
     EXPECT_FALSE(f.gui->HasPendingTextEntry());
-    double expected = ec.expected;
-    // Some C libraries (Windows') read "nan" and "inf" as 0, an ordinary number.
-    if (ec.typed && std::isfinite(ec.expected) && ec.expected == -10.0 && std::isfinite(atof(ec.typed)))
-      expected = f.plug->GetParam(ec.param)->Clamp(-atof(ec.typed));
-    EXPECT_DOUBLE_EQ(f.plug->GetParam(ec.param)->Value(), expected);
+    // "nan" and "inf" change nothing on every platform (the Windows C library reads them as 0;
+    // the parameter's parser refuses them by name).
+    EXPECT_DOUBLE_EQ(f.plug->GetParam(ec.param)->Value(), ec.expected);
     EXPECT_EQ(f.gui->NPopupsShown(), 0);
   }
 }

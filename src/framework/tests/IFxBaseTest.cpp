@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -232,6 +233,122 @@ TEST(IFxBase, ParameterFlowFromEditorAndToHost)
   plug.changed.clear();
   plug.OnParamReset();
   EXPECT_EQ(plug.changed, (std::vector<int>{0, 1, 2}));
+}
+
+TEST(IFxBase, HostSetsParametersOneWay)
+{
+  // Automation (normalised) and host text (read by the parameter's parser) both end in the
+  // same steps: the value, then the editor, then OnParamChange; the host is not told back.
+  int deleted = 0;
+  PassThroughPlug plug;
+  RecordingEditor* editor = new RecordingEditor(&deleted);
+  plug.AttachGraphics(editor);
+  editor->params.clear();
+  EXPECT_TRUE(plug.SetParameterFromHost(2, 0.5, true));
+  EXPECT_EQ(plug.GetParam(2)->Value(), 2.0);
+  EXPECT_TRUE(plug.SetParameterFromHost(0, 1.5, true)) << "normalised values are cut to 0..1";
+  EXPECT_EQ(plug.GetParam(0)->Value(), 12.0);
+  EXPECT_TRUE(plug.SetParameterFromHost(0, -20.0, false)) << "real values are clamped";
+  EXPECT_EQ(plug.GetParam(0)->Value(), -12.0);
+  EXPECT_TRUE(plug.SetParameterFromHostText(1, "on"));
+  EXPECT_EQ(plug.GetParam(1)->Value(), 1.0);
+  EXPECT_TRUE(plug.SetParameterFromHostText(0, "-3.5"));
+  EXPECT_EQ(plug.GetParam(0)->Value(), -3.5);
+  ASSERT_EQ(editor->params.size(), 5u);
+  EXPECT_EQ(editor->params[0].idx, 2);
+  EXPECT_EQ(editor->params[0].value, 0.5);
+  EXPECT_TRUE(editor->params[0].normalized);
+  EXPECT_EQ(editor->params[1].value, 1.0);
+  EXPECT_EQ(editor->params[2].value, -12.0);
+  EXPECT_FALSE(editor->params[2].normalized);
+  EXPECT_EQ(editor->params[4].value, -3.5);
+  EXPECT_EQ(plug.changed, (std::vector<int>{2, 0, 0, 1, 0}));
+  EXPECT_EQ(plug.mInformed.GetSize(), 0) << "a host's own change is not reported back to it";
+
+  // Refused: nothing changes, nobody is told.
+  const struct { int idx; double value; bool normalized; } refused[] = {
+    {3, 0.5, true}, {-1, 0.5, true}, {0, std::nan(""), true}, {0, INFINITY, false},
+  };
+  for (const auto& r : refused) EXPECT_FALSE(plug.SetParameterFromHost(r.idx, r.value, r.normalized)) << r.idx;
+  EXPECT_FALSE(plug.SetParameterFromHostText(1, "maybe"));
+  EXPECT_FALSE(plug.SetParameterFromHostText(0, "nan"));
+  EXPECT_FALSE(plug.SetParameterFromHostText(7, "1"));
+  EXPECT_EQ(editor->params.size(), 5u);
+  EXPECT_EQ(plug.changed.size(), 5u);
+  EXPECT_EQ(plug.GetParam(0)->Value(), -3.5);
+}
+
+TEST(IFxBase, ProcessBlockBypassesOrProcesses)
+{
+  // A plug-in that writes a constant, so the block entry's choice shows in the output.
+  class ConstPlug : public PassThroughPlug
+  {
+  public:
+    ConstPlug() : PassThroughPlug("1-1 2-2", 2) {}
+    void ProcessDoubleReplacing(double**, double** outputs, int nFrames) override
+    {
+      for (int c = 0; c < 2; ++c)
+        for (int s = 0; s < nFrames; ++s) outputs[c][s] = 0.25;
+    }
+  };
+  ConstPlug plug;
+  plug.HostSetBypassDelay();
+  plug.HostPrepare(48000, 4);
+  float in0[4] = {1, 2, 3, 4}, in1[4] = {5, 6, 7, 8}, out0[4] = {}, out1[4] = {};
+  float* ins[] = {in0, in1};
+  float* outs[] = {out0, out1};
+  plug.HostProcess(ins, outs, 4);
+  EXPECT_EQ(out0[3], 0.25f);
+  plug.SetBypassed(true);
+  plug.HostProcess(ins, outs, 4);
+  EXPECT_EQ(out0[0], 0.0f) << "bypassed: the input delayed by the latency";
+  EXPECT_EQ(out0[2], 1.0f);
+  EXPECT_EQ(out1[3], 6.0f);
+  plug.SetBypassed(false);
+  double d0[4] = {}, d1[4] = {}, i0[4] = {1, 1, 1, 1}, i1[4] = {};
+  double* dins[] = {i0, i1};
+  double* douts[] = {d0, d1};
+  plug.HostProcess(dins, douts, 4);
+  EXPECT_EQ(d1[0], 0.25);
+}
+
+TEST(IFxBase, InPlaceDoubleBuffersAreReadBeforeTheyAreWritten)
+{
+  // Writes output 0 before reading input 0 (as the meter writes its tone), in the plug-in and
+  // past it; a host passing one buffer as both must still have its input read.
+  class WriteFirstPlug : public PassThroughPlug
+  {
+  public:
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override
+    {
+      for (int s = 0; s < nFrames; ++s)
+      {
+        outputs[0][s] = -1.0;
+        outputs[1][s] = inputs[0][s];
+      }
+    }
+  };
+  WriteFirstPlug plug;
+  plug.HostPrepare(48000, 8);
+  double a[8], b[8];
+  for (int i = 0; i < 8; ++i) a[i] = i + 1, b[i] = 0.0;
+  double* bufs[] = {a, b};
+  plug.HostProcess(bufs, bufs, 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(b[i], i + 1.0) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(a[i], -1.0) << i;
+
+  // Crosswise through the bypass delay line: output 1 is input 0's buffer.
+  PassThroughPlug delayed("1-1 2-2", 2);
+  delayed.HostSetBypassDelay();
+  delayed.HostPrepare(48000, 8);
+  delayed.SetBypassed(true);
+  double in0[8], in1[8], out0[8];
+  for (int i = 0; i < 8; ++i) in0[i] = i + 1, in1[i] = 100 + i;
+  double* ins[] = {in0, in1};
+  double* outs[] = {out0, in0};
+  delayed.HostProcess(ins, outs, 8);
+  for (int i = 2; i < 8; ++i) EXPECT_EQ(out0[i], i - 1.0) << i;
+  for (int i = 2; i < 8; ++i) EXPECT_EQ(in0[i], 98.0 + i) << i;
 }
 
 TEST(IFxBase, AttachGraphicsPassesNormalisedValuesAndOwnsTheEditor)

@@ -147,3 +147,63 @@ TEST(IParam, FirstInitialiserFixesTheType)
   p.SetNormalized(0.4);
   EXPECT_EQ(p.Value(), 0.5) << "still rounded as the integer type it first was";
 }
+
+TEST(IParam, DisplayTextsReadBackAsTheValueTheyShow)
+{
+  // Whatever the display shows for a value, parsed, gives that value back: hosts and the
+  // editor feed typed or host-formatted text through this one parser.
+  IParam onOff, mode, gain, count, negated, modeNoTexts, marked;
+  onOff.InitBool("b", false);
+  mode.InitEnum("m", 0, 3);
+  mode.SetDisplayText(0, "Sine");
+  mode.SetDisplayText(1, "Square");
+  mode.SetDisplayText(2, "Saw");
+  gain.InitDouble("g", 0.0, -60.0, 12.0, 0.1, "dB");
+  count.InitInt("c", 0, 0, 10);
+  negated.InitDouble("v", 0.0, 0.0, 20.0, 0.5, "dB");
+  negated.NegateDisplay();
+  modeNoTexts.InitEnum("n", 0, 4);
+  marked.InitInt("k", 0, 0, 100);
+  marked.SetDisplayText(0, "off");
+  struct Case { const IParam* param; double value; };
+  const Case cases[] = {
+    {&onOff, 0}, {&onOff, 1}, {&mode, 0}, {&mode, 2}, {&gain, -60}, {&gain, -6.5}, {&gain, 12},
+    {&count, 7}, {&negated, 0}, {&negated, 3.5}, {&negated, 20}, {&modeNoTexts, 3}, {&marked, 0},
+    {&marked, 42},
+  };
+  for (const Case& c : cases)
+  {
+    const std::string shown = Display(*c.param, c.value);
+    double parsed = -999.0;
+    ASSERT_TRUE(c.param->ParseDisplayText(shown.c_str(), &parsed)) << c.param->GetNameForHost() << " " << shown;
+    EXPECT_DOUBLE_EQ(parsed, c.value) << c.param->GetNameForHost() << " " << shown;
+  }
+}
+
+TEST(IParam, ParsedTextIsClampedAndRefusalsLeaveTheValueAlone)
+{
+  IParam onOff, mode, gain, negated;
+  onOff.InitBool("b", false);
+  mode.InitEnum("m", 0, 3);
+  mode.SetDisplayText(0, "Sine");
+  mode.SetDisplayText(2, "Saw");
+  gain.InitDouble("g", 0.0, -60.0, 12.0, 0.1, "dB");
+  negated.InitDouble("v", 0.0, 0.0, 20.0, 0.5, "dB");
+  negated.NegateDisplay();
+  struct Case { const IParam* param; const char* text; bool ok; double value; };
+  const Case cases[] = {
+    {&onOff, "on", true, 1},       {&onOff, "On", false, 0},    {&onOff, "1", false, 0},  // choices by name only
+    {&mode, "Saw", true, 2},       {&mode, "Square", false, 0}, {&mode, "2", false, 0},
+    {&gain, "99", true, 12},       {&gain, "-1e300", true, -60}, {&gain, "garbage", true, 0},  // atof
+    {&gain, "nan", false, 0},      {&gain, "inf", false, 0},    {&gain, "-inf", false, 0},
+    {&gain, " NaN", false, 0},     {&gain, "+Infinity", false, 0},
+    {&negated, "-3", true, 3},     {&negated, "4", true, 0},    {&negated, "-99", true, 20},
+    {&gain, nullptr, false, 0},
+  };
+  for (const Case& c : cases)
+  {
+    double v = -999.0;
+    EXPECT_EQ(c.param->ParseDisplayText(c.text, &v), c.ok) << (c.text ? c.text : "(null)");
+    EXPECT_DOUBLE_EQ(v, c.ok ? c.value : -999.0) << (c.text ? c.text : "(null)");
+  }
+}

@@ -1,5 +1,6 @@
 // Measurement control: the editor's tags, the frequency entry, the volume mapping, the
 // message texts and the host hooks.
+#include "ThdOpenedAddresses.h"
 #include "ThdTestHost.h"
 
 #include "IControl.h"
@@ -15,7 +16,7 @@
 namespace {
 using ThdControlTest = ThdTestFolder;
 
-// A meter whose help page is observable.
+// A meter whose editor can be replaced by one of the test's own.
 class WatchedMeter : public IThdMeter
 {
 public:
@@ -31,11 +32,13 @@ public:
     AttachGraphics(editor);
     mDummyControlIdx = dummyIdx;
   }
-  std::vector<std::string> mOpened;
-
-protected:
-  void OpenHelpPage(const char* url) override { mOpened.push_back(url); }
 };
+
+std::vector<std::string> gNotices;
+void RecordNotice(const char* text, const char* caption, ENoticeKind kind)
+{
+  gNotices.push_back(std::string(caption) + (kind == kNoticeError ? " (error): " : ": ") + text);
+}
 
 }  // namespace
 
@@ -114,7 +117,7 @@ TEST_F(ThdControlTest, ResetFollowsTheHostRate)
 
 TEST_F(ThdControlTest, ButtonsAndUnknownTags)
 {
-  WatchedMeter meter{Info()};
+  IThdMeter meter{Info()};
   const std::string before = meter.GetMessageText();
   for (int tag : {(int)kParamDenoising, (int)kParamButton, 101, 103, -1, 10})
   {
@@ -126,10 +129,27 @@ TEST_F(ThdControlTest, ButtonsAndUnknownTags)
   EXPECT_TRUE(meter.IsAboutBoxShown());
   meter.from_GUI(kParamOK);
   EXPECT_FALSE(meter.IsAboutBoxShown());
-  meter.from_GUI(kParamHelp);
-  ASSERT_EQ(meter.mOpened.size(), 1u);
-  EXPECT_EQ(meter.mOpened[0], IThdMeter::kHelpPageURL);
-  EXPECT_EQ(meter.mOpened[0].rfind("https://", 0), 0u);
+}
+
+// Help opens the help page in the browser, without a notice; an address the system reports
+// missing gets one, with the address in it.
+TEST_F(ThdControlTest, HelpOpensTheHelpPage)
+{
+  IThdMeter meter{Info()};
+  gNotices.clear();
+  const IUserNoticeFunc old = SetUserNoticeFunc(RecordNotice);
+  for (EUtilOpenResult answer : {EUtilOpenResult::kOpened, EUtilOpenResult::kFailed, EUtilOpenResult::kNotFound})
+  {
+    ThdOpenedAddresses opened(answer);
+    meter.from_GUI(kParamHelp);
+    ASSERT_EQ(opened.Addresses().size(), 1u);
+    EXPECT_EQ(opened.Addresses()[0], IThdMeter::kHelpPageURL);
+    EXPECT_EQ(opened.Addresses()[0].rfind("https://", 0), 0u);
+  }
+  SetUserNoticeFunc(old);
+  ASSERT_EQ(gNotices.size(), 1u);
+  EXPECT_EQ(gNotices[0], std::string("Info: ") + IThdMeter::kHelpPageURL + " not found");
+  EXPECT_EQ(meter.IsMeasuring(), 0);
 }
 
 // Only the two message values reach MyIdle through the pump; a later message replaces an

@@ -897,15 +897,16 @@ TEST(VectorFill, SampledConvexPolygon)
   EXPECT_GT(Ch(edge, 16), Ch(back, 16));
   EXPECT_LT(Ch(edge, 16), Ch(ink, 16));
 
-  Canvas wide(20, 20, back), refused(20, 20, back);
+  // (Not named far and near: windows.h defines both as macros.)
+  Canvas huge(20, 20, back), odd(20, 20, back);
   const double fx[3] = {-1e9, 1e9, 10.0}, fy[3] = {5.0, 5.0, 1e9};
-  Raster_FillConvexPolygonAA(&wide.bmp, fx, fy, 3, ink);
-  EXPECT_EQ(At(&wide.bmp, 10, 10), ink);
-  EXPECT_EQ(At(&wide.bmp, 10, 2), back);
+  Raster_FillConvexPolygonAA(&huge.bmp, fx, fy, 3, ink);
+  EXPECT_EQ(At(&huge.bmp, 10, 10), ink);
+  EXPECT_EQ(At(&huge.bmp, 10, 2), back);
   const double nx[3] = {NAN, 1.0, 5.0}, ny[3] = {1.0, 1.0, 5.0};
-  Raster_FillConvexPolygonAA(&refused.bmp, nx, ny, 3, ink);
-  Raster_FillConvexPolygonAA(&refused.bmp, fx, fy, 2, ink);
-  EXPECT_TRUE(Touched(&refused.bmp, back).empty());
+  Raster_FillConvexPolygonAA(&odd.bmp, nx, ny, 3, ink);
+  Raster_FillConvexPolygonAA(&odd.bmp, fx, fy, 2, ink);
+  EXPECT_TRUE(Touched(&odd.bmp, back).empty());
 }
 
 TEST(VectorFill, TrapezoidEdges)

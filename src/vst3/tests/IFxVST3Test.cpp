@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace vst3;
@@ -58,6 +63,7 @@ struct Handler : Fake<IComponentHandler>
   tresult VX_VST3_API beginEdit(ParamID id) override { Note('b', std::to_string(id)); return kResultOk; }
   tresult VX_VST3_API performEdit(ParamID id, ParamValue v) override
   {
+    if (onEdit) onEdit();
     Note('p', std::to_string(id));
     log += '=';
     log += std::to_string(v);
@@ -72,6 +78,7 @@ struct Handler : Fake<IComponentHandler>
   tresult VX_VST3_API restartComponent(int32 flags) override { restarts.push_back(flags); return kResultOk; }
   std::string log;
   std::vector<int32> restarts;
+  std::function<void()> onEdit;  // what the host does inside performEdit (take its own lock)
 };
 
 struct Frame : Fake<IPlugFrame>
@@ -162,6 +169,17 @@ public:
   void OnGUIOpen() override { ++guiOpen; }
   void OnGUIClose() override { ++guiClose; }
   void ProcessMidiMsg(IMidiMsg* msg) override { midi.push_back(*msg); }
+  // Like the meter: output 0 is written before input 0 is read (and copied to output 1).
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override
+  {
+    if (!writeBeforeRead) return IFxVST3::ProcessDoubleReplacing(inputs, outputs, nFrames);
+    for (int s = 0; s < nFrames; ++s)
+    {
+      outputs[0][s] = 0.125;
+      outputs[1][s] = inputs[0][s];
+    }
+  }
+  bool writeBeforeRead = false;
   void AttachEditor(IEditorLink* editor) { AttachGraphics(editor); }
 
   int identified = 0, resized = 0, guiOpen = 0, guiClose = 0;
@@ -396,4 +414,86 @@ TEST_F(IFxVST3Fixture, ViewReportsTheAttachedEditorAndFollowsTheResizeProtocol)
 
   view->release();
   EXPECT_EQ(plug->NOpenViews(), 0);
+}
+
+TEST_F(IFxVST3Fixture, HostTextReadsBackWhatTheParameterShows)
+{
+  // getParamValueByString reads the text the way getParamStringByValue writes it: choice
+  // names and numbers (it used to read every text as a number, so "on" gave off).
+  struct Case { ParamID id; double normalized; };
+  const Case cases[] = {{2, 0.0}, {2, 1.0}, {1, 0.75}, {3, 0.25}, {0, 0.5}};
+  for (const Case& c : cases)
+  {
+    String128 text = {};
+    ASSERT_EQ(plug->getParamStringByValue(c.id, c.normalized, text), kResultOk);
+    ParamValue back = -1.0;
+    ASSERT_EQ(plug->getParamValueByString(c.id, text, back), kResultOk) << Text(text);
+    EXPECT_NEAR(back, c.normalized, 1e-12) << Text(text);
+  }
+  String128 maybe = {};
+  Widen("maybe", maybe, 128);
+  ParamValue v = -1.0;
+  EXPECT_NE(plug->getParamValueByString(2, maybe, v), kResultOk) << "a name that is no choice";
+  EXPECT_EQ(v, -1.0);
+}
+
+TEST_F(IFxVST3Fixture, InPlace64BitBuffersReadTheHostsInput)
+{
+  // A host may pass the same buffers for input and output; the plug-in writes output 0
+  // before it reads input 0 and must still read what the host gave, not its own output.
+  plug->writeBeforeRead = true;
+  ProcessSetup setup{kRealtime, kSample64, 64, 48000.0};
+  ASSERT_EQ(plug->setupProcessing(setup), kResultOk);
+  std::vector<double> left(64), right(64, 0.0);
+  for (int i = 0; i < 64; ++i) left[(size_t)i] = 0.01 * i;
+  const std::vector<double> given = left;
+  double* channels[] = {left.data(), right.data()};
+  AudioBusBuffers bus{};
+  bus.numChannels = 2;
+  bus.channelBuffers64 = channels;
+  ProcessData data{};
+  data.symbolicSampleSize = kSample64;
+  data.numSamples = 64;
+  data.numInputs = 1;
+  data.numOutputs = 1;
+  data.inputs = &bus;
+  data.outputs = &bus;
+  ASSERT_EQ(plug->process(data), kResultOk);
+  EXPECT_EQ(left, std::vector<double>(64, 0.125));
+  EXPECT_EQ(right, given);
+}
+
+TEST_F(IFxVST3Fixture, TheHostIsNeverCalledWithThePlugInMutexHeld)
+{
+  // The host takes its own lock inside performEdit and holds it around process on its audio
+  // thread. An edit from the editor that reached performEdit holding the plug-in mutex would
+  // deadlock with that audio thread; the callback waits a few seconds at most, then says so.
+  std::timed_mutex hostLock;
+  std::atomic<bool> inEdit{false}, gotLock{false};
+  const std::thread::id editor = std::this_thread::get_id();
+  handler.onEdit = [&] {
+    if (std::this_thread::get_id() != editor) return;
+    inEdit = true;
+    if (hostLock.try_lock_for(std::chrono::seconds(3)))
+    {
+      gotLock = true;
+      hostLock.unlock();
+    }
+  };
+  std::atomic<bool> audioReady{false};
+  std::thread audio([&] {
+    std::lock_guard<std::timed_mutex> lock(hostLock);
+    audioReady = true;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!inEdit && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+    Changes none;
+    Process(&none);
+  });
+  while (!audioReady) std::this_thread::yield();
+  plug->SetParameterFromGUI(0, 0.5);
+  audio.join();
+  handler.onEdit = nullptr;
+  EXPECT_TRUE(inEdit);
+  EXPECT_TRUE(gotLock) << "performEdit was called with the plug-in mutex held";
+  EXPECT_DOUBLE_EQ(plug->GetParam(0)->Value(), 0.5);
 }

@@ -103,7 +103,8 @@ public:
   static void ClearRecordedNotices();
 
   // ---- URLs ----------------------------------------------------------------------------------------
-  // With launching off (the default) URLs are only recorded; with it on they go to xdg-open.
+  // With launching off (the default) URLs are only recorded; with it on they also go to the
+  // system's opener (Util_OpenAddress).
   void SetLaunchURLs(bool launch) { mLaunchURLs = launch; }
   int NOpenedURLs() const { return mURLs.GetSize(); }
   const char* GetOpenedURL(int idx) const;

@@ -1,11 +1,12 @@
 // The headless host's platform services: folders from the XDG base directories, web addresses
-// handed to xdg-open (or only recorded), images from memory or from PNG files beside the
+// recorded (and opened the system's way when asked to), images from memory or from PNG files beside the
 // module, file and colour prompts answered by the caller, and recorded notices.
 #include "IGraphicsHeadless.h"
 
 #include "IUserNotice.h"
 #include "Raster_PNG.h"
 #include "Util_Mutex.h"
+#include "Util_Platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 namespace
@@ -316,20 +314,7 @@ bool IGraphicsHeadless::OpenURL(const char* url, const char* msgWindowTitle, con
   if (confirmMsg && ShowMessageBox(confirmMsg, msgWindowTitle ? msgWindowTitle : "", kMB_YESNO) != kIDYES) return false;
   mURLs.Add(new Util_String(url));
   bool ok = mOpenURLResult;
-#ifndef _WIN32
-  if (ok && mLaunchURLs)
-  {
-    // The address goes to xdg-open as one argument, never through a shell.
-    pid_t pid = 0;
-    char* argv[] = {(char*)"xdg-open", (char*)url, nullptr};
-    ok = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0;
-    if (ok)
-    {
-      int status = 0;
-      ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-  }
-#endif
+  if (ok && mLaunchURLs) ok = Util_OpenAddress(url) == EUtilOpenResult::kOpened;
   if (!ok && errMsgOnFailure) ShowMessageBox(errMsgOnFailure, msgWindowTitle ? msgWindowTitle : "Error", kMB_OK | kMB_ICONERROR);
   return ok;
 }

@@ -69,8 +69,6 @@ public:
   static int TimerPeriodMs(int fps);
   // Win32 virtual key to the editor's key code, or -1 for keys the editor does not take.
   static int TranslateVirtualKey(WPARAM vk);
-  // The normalised value a committed entry text gives a parameter (see the timer handling).
-  static double ValueFromEntryText(IParam* param, const char* text, bool* ok);
 
 private:
   static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

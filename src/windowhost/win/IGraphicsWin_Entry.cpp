@@ -46,35 +46,6 @@ void IGraphicsWin::ForceEndUserEdit()
   mParamEditMsg = kCancel;
 }
 
-double IGraphicsWin::ValueFromEntryText(IParam* param, const char* text, bool* ok)
-{
-  if (ok) *ok = false;
-  if (!param || !text) return 0.0;
-  double v = 0.0;
-  const IParam::EParamType type = param->Type();
-  if (type == IParam::kTypeBool || type == IParam::kTypeEnum)
-  {
-    int mapped = 0;
-    v = param->MapDisplayText(text, &mapped) ? (double)mapped : 0.0;
-  }
-  else
-  {
-    v = atof(text);
-    if (param->GetNegateDisplay()) v = -v;
-  }
-  // "nan" converts to a value that no clamp can bound: such a text changes nothing.
-  if (std::isnan(v)) return 0.0;
-  const double lo = param->GetMin(), hi = param->GetMax();
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  double normalized = hi > lo ? (v - lo) / (hi - lo) : 0.0;
-  const double shape = param->GetShape();
-  if (shape > 0.0 && shape != 1.0) normalized = std::pow(normalized, 1.0 / shape);
-  if (!std::isfinite(normalized)) return 0.0;
-  if (ok) *ok = true;
-  return normalized;
-}
-
 void IGraphicsWin::CommitOrCancelTextEntry()
 {
   if (mParamEditMsg == kCommit && mEdControl)
@@ -82,11 +53,7 @@ void IGraphicsWin::CommitOrCancelTextEntry()
     char txt[33] = {};
     SendMessageA(mParamEditWnd, WM_GETTEXT, (WPARAM)sizeof txt, (LPARAM)txt);
     if (mEdParam)
-    {
-      bool ok = false;
-      const double v = ValueFromEntryText(mEdParam, txt, &ok);
-      if (ok) mEdControl->SetValueFromUserInput(v);
-    }
+      SetFromStringAfterPrompt(mEdControl, mEdParam, txt);
     else
     {
       mEdControl->TextFromTextEntry(txt);

@@ -6,10 +6,10 @@
 #include "IFxBase.h"
 #include "IUserNotice.h"
 #include "Raster_PNG.h"
+#include "Util_Platform.h"
 #include "Util_TypedBuf.h"
 
 #include <commdlg.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -89,8 +89,7 @@ bool IGraphicsWin::OpenURL(const char* url, const char* msgWindowTitle, const ch
   if (!url || !*url) return false;
   if (confirmMsg && *confirmMsg && ShowMessageBox(confirmMsg, msgWindowTitle ? msgWindowTitle : "", MB_YESNO) != IDYES)
     return false;
-  if (ConnectedToInternet() && (INT_PTR)ShellExecuteA(mDelegate, "open", url, nullptr, nullptr, SW_SHOWNORMAL) > 32)
-    return true;
+  if (ConnectedToInternet() && Util_OpenAddress(url, mDelegate) == EUtilOpenResult::kOpened) return true;
   if (errMsgOnFailure && *errMsgOnFailure) ShowMessageBox(errMsgOnFailure, msgWindowTitle ? msgWindowTitle : "", MB_OK);
   return false;
 }

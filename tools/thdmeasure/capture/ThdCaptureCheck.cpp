@@ -21,7 +21,53 @@ constexpr double kMaxPhaseWanderRad = 0.35;
 // would move H1 by more than kMaxDriftLossDb over the window.
 constexpr double kWarnPpm = 2.0;
 constexpr double kMaxDriftLossDb = 0.1;
+// An offset moves a reported figure by more than this when left alone, and is corrected.
+constexpr double kMaxFigureMoveDb = 0.01;
+// Over each second the meter sums, a fundamental off its frequency by a share eps of it leaks
+// eps / (k - 1) of its level into harmonic k's sums: a phantom harmonic where there is none,
+// a few hundredths of a dB on a real one 60 dB down. Below this share the leak lies under the
+// rounding of 32-bit samples (-150 dB) and moves nothing the reports show.
+constexpr double kMaxLeakShare = 1e-9;
+// An offset within this many standard errors of zero is not known to be there.
+constexpr double kSignificantErrors = 3.0;
 
+}  // namespace
+
+namespace {
+// Sample rates recorders use: a tone found at the chosen frequency times a ratio of two of them
+// is a file whose header gives the wrong rate.
+constexpr double kCommonRates[] = {8000,  11025, 16000, 22050, 24000,  32000,  44100,
+                                   48000, 88200, 96000, 176400, 192000, 352800, 384000};
+
+// The rate the samples seem to have when the tone sits at `found` instead of `hz`; 0 if none.
+double RateTheSamplesHave(double headerRate, double hz, double found)
+{
+  if (!(found > 0.0) || !(hz > 0.0)) return 0.0;
+  const double rate = headerRate * hz / found;
+  for (double common : kCommonRates)
+    if (common != headerRate && std::fabs(rate / common - 1.0) < 2e-4) return common;
+  return 0.0;
+}
+
+// Where the analysed channel holds no tone at the frequency, the other one may: the advice for
+// the message ("" when it does not).
+std::string OtherChannelAdvice(const ThdCaptureFile& file, int hz)
+{
+  if (file.Channels() < 2) return std::string();
+  ThdCaptureFile other;
+  std::string error;
+  const int channel = file.Channel() == 0 ? 1 : 0;
+  if (!other.Open(file.Path(), channel, &error)) return std::string();
+  ThdCaptureScan scan(other.SampleRate());
+  std::vector<float> block(kBlock);
+  for (int got; (got = other.Read(block.data(), kBlock)) > 0;) scan.Add(block.data(), got);
+  scan.Finish();
+  if (ThdRmsToDbfs(scan.LoudestBlockRms()) < kThdSilenceDbfs || scan.ToneShare() < kMinToneShare ||
+      std::fabs(scan.DominantFrequency() - hz) > std::max(0.5, 1e-3 * hz))
+    return std::string();
+  return ThdFormat("; the %s channel carries a %.1f Hz tone: run with --input %s", channel ? "second" : "first",
+                   scan.DominantFrequency(), channel ? "right" : "left");
+}
 }  // namespace
 
 bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCaptureReport* r, std::string* error)
@@ -52,7 +98,8 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   const bool silent = r->mLoudestDbfs < kThdSilenceDbfs;
   if (silent)
     r->mFailed.push_back({"silence", ThdFormat("the capture is silent (its loudest 10 ms reach %.1f dBFS): check that the "
-                                            "recorder listens to the device's output and its level", r->mLoudestDbfs)});
+                                            "recorder listens to the device's output and its level", r->mLoudestDbfs) +
+                                       OtherChannelAdvice(file, s.mHz)});
 
   // Pass 2: where the tone is and how its phase runs.
   const double peak = scan.LoudestBlockRms() * std::sqrt(2.0);
@@ -60,11 +107,21 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   if (!silent && !toneFound)
     r->mFailed.push_back({"no-tone", ThdFormat("the capture holds no steady tone (its strongest component, at %.1f Hz, carries "
                                             "%.0f%% of the loudest second): play the test tone through the chain and record "
-                                            "it again", r->mDominantHz, 100.0 * r->mToneShare)});
+                                            "it again", r->mDominantHz, 100.0 * r->mToneShare) +
+                                         OtherChannelAdvice(file, s.mHz)});
   const bool rightFrequency = std::fabs(r->mDominantHz - s.mHz) <= std::max(0.5, 1e-3 * s.mHz);
   if (toneFound && !rightFrequency)
-    r->mFailed.push_back({"frequency", ThdFormat("the capture's tone is at %.1f Hz; run with --freq %.0f", r->mDominantHz,
-                                              std::floor(r->mDominantHz + 0.5))});
+  {
+    const double samplesRate = RateTheSamplesHave(rate, s.mHz, r->mDominantHz);
+    if (samplesRate > 0.0)
+      r->mFailed.push_back({"frequency", ThdFormat("the capture's tone is at %.1f Hz, %d Hz times %g / %g: the sample rate "
+                                                "looks wrong; the file says %g Hz but its samples seem to be at %g Hz: "
+                                                "set the right rate in the file's header (or record again)",
+                                                r->mDominantHz, s.mHz, rate, samplesRate, rate, samplesRate)});
+    else
+      r->mFailed.push_back({"frequency", ThdFormat("the capture's tone is at %.1f Hz; run with --freq %.0f", r->mDominantHz,
+                                                std::floor(r->mDominantHz + 0.5))});
+  }
   if (!silent)
   {
     ThdToneTracker tracker(rate, peak, s.mHz, rightFrequency ? r->mDominantHz : s.mHz);
@@ -87,15 +144,27 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
   {
     r->mClockKnown = true;
     r->mPpm = t.ppm;
+    r->mPpmUncertainty = t.ppmUncertainty;
     r->mDriftLossDb = ThdDriftLossDb(s.mHz, t.ppm, s.mSeconds);
-    if (s.mDriftCorrect) r->mResampleRatio = 1.0 + t.ppm * 1e-6;
-    if (std::fabs(t.ppm) > kWarnPpm)
-      r->mWarnings.push_back(ThdFormat("the player's and the recorder's clocks differ by %+.1f ppm (the capture's tone is at "
+    // Left alone, the offset turns harmonic k's phase k times as fast as the fundamental's (the
+    // highest reported harmonic loses most) and lets the fundamental leak into the harmonics.
+    const int top = std::max(1, s.mHighestHarmonic);
+    const double topLossDb = -ThdDriftLossDb((double)top * s.mHz, t.ppm, s.mSeconds);
+    const double leak = std::fabs(t.ppm) * 1e-6;
+    const bool known = std::fabs(t.ppm) > kSignificantErrors * t.ppmUncertainty;
+    const bool moves = known && (topLossDb > kMaxFigureMoveDb || (top > 1 && leak > kMaxLeakShare));
+    r->mDriftCorrected = s.mDriftCorrect || (moves && !s.mNoDriftCorrect);
+    if (r->mDriftCorrected) r->mResampleRatio = 1.0 + t.ppm * 1e-6;
+    if (std::fabs(t.ppm) > kWarnPpm || (moves && !r->mDriftCorrected))
+      r->mWarnings.push_back(ThdFormat("the player's and the recorder's clocks differ by %+.2f ppm (the capture's tone is at "
                                     "%.3f Hz)%s", t.ppm, s.mHz * (1.0 + t.ppm * 1e-6),
-                                    s.mDriftCorrect ? "; the capture is resampled to match" : ""));
-    if (!s.mDriftCorrect && r->mDriftLossDb < -kMaxDriftLossDb)
+                                    r->mDriftCorrected ? "; the capture is resampled to match"
+                                    : ThdFormat("; left alone (--no-drift-correct) it lowers H%d by %.3f dB and leaks "
+                                             "the fundamental into the harmonics %.0f dB below it", top, topLossDb,
+                                             ThdDb(leak)).c_str()));
+    if (!r->mDriftCorrected && r->mDriftLossDb < -kMaxDriftLossDb)
       r->mFailed.push_back({"clock-drift", ThdFormat("a clock offset of %+.1f ppm between player and recorder lowers H1 by %.2f dB "
-                                                  "over %d s of averaging: run with --drift-correct", t.ppm,
+                                                  "over %d s of averaging: run without --no-drift-correct", t.ppm,
                                                   -r->mDriftLossDb, s.mSeconds)});
     if (t.levelSpreadDb > kMaxLevelSpreadDb)
       r->mFailed.push_back({"drifting-fundamental", ThdFormat("the fundamental's level changes by %.1f dB from second to second: "

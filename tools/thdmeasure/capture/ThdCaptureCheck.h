@@ -21,7 +21,9 @@ struct ThdExamineSettings
   int mHz = 300;               // the frequency the meter will measure
   int mSeconds = 12;           // its averaging window (the run is one settling second more)
   double mStartSeconds = -1.0; // where the run starts; negative: at the tone's start
-  bool mDriftCorrect = false;  // the capture will be resampled by the measured clock offset
+  bool mDriftCorrect = false;    // resample by the measured clock offset whatever it is
+  bool mNoDriftCorrect = false;  // never resample (by default: whenever the offset moves a figure)
+  int mHighestHarmonic = 5;      // the highest harmonic the run reports
   long long mFrameOffset = 0;  // a window of a longer recording: where it starts there, so
                                // that messages give times in the whole recording
 };
@@ -38,7 +40,9 @@ struct ThdCaptureReport
   bool mStartGiven = false;
   bool mClockKnown = false;
   double mPpm = 0.0;             // capture's tone over the expected frequency, - 1, in ppm
+  double mPpmUncertainty = 0.0;  // its standard error
   double mDriftLossDb = 0.0;     // what that offset costs H1 over the window, uncorrected
+  bool mDriftCorrected = false;  // the capture is resampled by the offset before it is measured
   double mResampleRatio = 1.0;   // output frames per capture frame when correcting
   std::vector<ThdCheck> mFailed;
   std::vector<std::string> mWarnings;

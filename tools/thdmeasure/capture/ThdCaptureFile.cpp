@@ -29,6 +29,21 @@ bool ThdCaptureFile::Open(const std::string& path, int channel, std::string* err
     *error = "'" + path + "' holds no usable audio";
     return false;
   }
+  if (info.frames == 0)
+  {
+    *error = "no audio in the file '" + path + "': its header gives no samples (a recorder that stopped before it "
+             "finished the file leaves it so): record again, or repair the header";
+    return false;
+  }
+  mPath = path;
+  switch (info.format & SF_FORMAT_SUBMASK)
+  {
+    case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: mBits = 8; break;
+    case SF_FORMAT_PCM_16: mBits = 16; break;
+    case SF_FORMAT_PCM_24: mBits = 24; break;
+    case SF_FORMAT_PCM_32: mBits = 32; break;
+    default: mBits = 0; break;
+  }
   mChannels = info.channels;
   mRate = info.samplerate;
   mFrames = info.frames;

@@ -32,6 +32,9 @@ public:
   double SampleRate() const { return mRate; }
   long long Frames() const { return mTo - mFrom; }
   int Channel() const { return mChannel; }
+  const std::string& Path() const { return mPath; }
+  // Bits of an integer sample format (8, 16, 24, 32); 0 for floating-point formats.
+  int IntegerBits() const { return mBits; }
 
   bool Seek(long long frame);
   // Up to n frames of the channel; returns how many were read (0 at the end).
@@ -39,7 +42,8 @@ public:
 
 private:
   sf_private_tag* mFile = nullptr;
-  int mChannels = 0, mChannel = 0;
+  int mChannels = 0, mChannel = 0, mBits = 0;
+  std::string mPath;
   double mRate = 0.0;
   long long mFrames = 0;
   long long mFrom = 0, mTo = 0;  // the window, in frames of the file

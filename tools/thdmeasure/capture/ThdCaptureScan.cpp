@@ -40,7 +40,7 @@ int SecondLength(double rate) { return std::max(1, (int)std::floor(rate)); }
 }  // namespace
 
 ThdCaptureScan::ThdCaptureScan(double sampleRate)
-  : mRate(sampleRate), mBlockLen(std::max(1, (int)(sampleRate / 100.0))), mSecondLen(SecondLength(sampleRate))
+  : mRate(sampleRate), mDc(sampleRate), mBlockLen(std::max(1, (int)(sampleRate / 100.0))), mSecondLen(SecondLength(sampleRate))
 {
   mSecond.reserve((size_t)mSecondLen);
 }
@@ -71,8 +71,10 @@ void ThdCaptureScan::Add(const float* x, int n)
       const bool atFullScale = std::fabs(v) >= (float)kClipLevel;
       clipped += atFullScale && prevClipped;
       prevClipped = atFullScale;
-      keep[j] = v;
-      block += (double)v * v;
+      // Levels and the tone's frequency without the recorder's offset.
+      const double ac = mDc.Process(v);
+      keep[j] = (float)ac;
+      block += ac * ac;
     }
     mPrevClipped = prevClipped;
     mNonFinite += bad;

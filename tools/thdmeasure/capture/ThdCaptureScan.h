@@ -3,6 +3,8 @@
 // current and the loudest second are kept.
 #pragma once
 
+#include "ThdDcBlocker.h"
+
 #include <vector>
 
 // Counts what makes a capture unusable and keeps the loudest second for a frequency estimate.
@@ -18,7 +20,8 @@ public:
   // Samples at full scale right after another one: the flat tops of a clipped wave (a clean
   // sine at full scale touches it on one sample of a peak at most).
   long long Clipped() const { return mClipped; }
-  // RMS of the loudest block of about 10 ms (linear, full scale 1.0).
+  // RMS of the loudest block of about 10 ms without DC and subsonic content (linear, full
+  // scale 1.0).
   double LoudestBlockRms() const { return mLoudestBlockRms; }
   // The dominant frequency of the loudest second and the share of that second's energy the
   // tone around it carries (1 for a clean sine, a few per cent for noise). 0 when silent.
@@ -30,6 +33,7 @@ public:
 
 private:
   double mRate;
+  ThdDcBlocker mDc;
   int mBlockLen, mSecondLen;
   long long mFrames = 0, mNonFinite = 0, mClipped = 0;
   double mBlockSum = 0.0;

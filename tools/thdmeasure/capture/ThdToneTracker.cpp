@@ -17,7 +17,7 @@ int SecondLength(double rate) { return std::max(1, (int)std::floor(rate)); }
 }  // namespace
 
 ThdToneTracker::ThdToneTracker(double sampleRate, double peak, double hz, double estimateHz)
-  : mRate(sampleRate), mHz(hz), mThreshold(kStartShare * peak), mSecondLen(SecondLength(sampleRate))
+  : mRate(sampleRate), mHz(hz), mThreshold(kStartShare * peak), mDc(sampleRate), mSecondLen(SecondLength(sampleRate))
 {
   const double step = 2.0 * kPi * hz / sampleRate;
   mStepC = std::cos(step);
@@ -25,8 +25,11 @@ ThdToneTracker::ThdToneTracker(double sampleRate, double peak, double hz, double
   mExpectedAdvance = WrapPi(2.0 * kPi * (estimateHz - hz) * (double)mSecondLen / sampleRate);
 }
 
-void ThdToneTracker::Add(const float* x, int n)
+void ThdToneTracker::Add(const float* in, int n)
 {
+  mBlock.resize((size_t)std::max(n, 0));
+  double* x = mBlock.data();
+  for (int j = 0; j < n; ++j) x[j] = mDc.Process(std::isfinite(in[j]) ? (double)in[j] : 0.0);
   int i = 0;
   if (!mStarted)
   {
@@ -52,7 +55,7 @@ void ThdToneTracker::Add(const float* x, int n)
     double sc = mSumC, ss = mSumS, c = mOscC, s = mOscS;
     for (int j = i; j < i + count; ++j)
     {
-      const double v = std::isfinite(x[j]) ? (double)x[j] : 0.0;
+      const double v = x[j];
       sc += v * c;
       ss += v * s;
       const double nc = c * mStepC - s * mStepS;
@@ -127,6 +130,18 @@ ThdToneTrack ThdToneTracker::Finish()
       lo = std::min(lo, mLevels[(size_t)j]);
       hi = std::max(hi, mLevels[(size_t)j]);
       ++counted;
+    }
+    // The slope's standard error, from the scatter of every second about the line.
+    double all = 0.0;
+    for (int j = 0; j < whole; ++j)
+    {
+      const double d = mPhases[(size_t)j] - (icept + slope * j);
+      all += d * d;
+    }
+    if (whole >= 3)
+    {
+      const double slopeError = std::sqrt(all / (m - 2.0) / (stt - st * st / m));
+      t.ppmUncertainty = mHz > 0.0 ? slopeError / (2.0 * kPi) * mRate / (double)mSecondLen / mHz * 1e6 : 0.0;
     }
     if (counted > 0)
     {

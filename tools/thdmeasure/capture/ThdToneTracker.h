@@ -3,6 +3,8 @@
 // signal are kept (20 KB for a 20-minute capture).
 #pragma once
 
+#include "ThdDcBlocker.h"
+
 #include <vector>
 
 struct ThdToneTrack
@@ -11,12 +13,13 @@ struct ThdToneTrack
   long long start = 0, end = 0;  // first frame of the tone, one past its last
   int seconds = 0;               // whole seconds of tone the per-second sums cover
   double ppm = 0.0;              // capture tone frequency / expected frequency - 1, in ppm
+  double ppmUncertainty = 0.0;   // standard error of ppm, from the phases' scatter
   double levelSpreadDb = 0.0;    // loudest over quietest second of the fundamental
   double phaseWanderRad = 0.0;   // RMS of the per-second phases around a straight line
 };
 
-// Follows the tone through the capture: its start and end (the first and last sample above
-// kStartShare of its peak), and per whole second after the start the fundamental sum at the expected
+// Follows the tone through the capture, DC and subsonic content taken out first: its start and
+// end (the first and last sample above kStartShare of its peak), and per whole second after the start the fundamental sum at the expected
 // frequency, whose phase grows linearly with the clock offset between player and recorder.
 class ThdToneTracker
 {
@@ -33,6 +36,8 @@ private:
   void EndSecond();
 
   double mRate, mHz, mThreshold;
+  ThdDcBlocker mDc;
+  std::vector<double> mBlock;  // the block being added, without DC
   int mSecondLen;
   long long mPos = 0;
   bool mStarted = false;

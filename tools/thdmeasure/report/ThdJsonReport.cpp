@@ -27,6 +27,7 @@ std::string ThdJsonReport(const ThdResult& r, int status)
     j["sample_rate"] = r.mRate;
     j["frequency_hz"] = Number(r.mFrequency);
     j["volume_db"] = o.mVolumeDb;
+    j["played_db"] = Number(r.mPlayedDb);
     j["output"] = Side(o.mOutput);
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   }
@@ -36,6 +37,7 @@ std::string ThdJsonReport(const ThdResult& r, int status)
   j["buffers"] = o.mDoubleBuffers ? "double" : "float";
   j["denoising_seconds"] = o.mDenoising;
   j["volume_db"] = o.mVolumeDb;
+  j["played_db"] = Number(r.mPlayedDb);
   j["amplitude"] = Number(r.mAmplitude);
   j["output"] = Side(o.mOutput);
   j["input"] = Side(o.mInput);
@@ -53,7 +55,9 @@ std::string ThdJsonReport(const ThdResult& r, int status)
     cap["measured_from_s"] = c.mStartFrame / r.mRate;
     cap["start_given"] = c.mStartGiven;
     cap["clock_offset_ppm"] = c.mClockKnown ? Json(c.mPpm) : Json(nullptr);
-    cap["drift_corrected"] = o.mDriftCorrect;
+    cap["clock_offset_uncertainty_ppm"] = c.mClockKnown ? Json(c.mPpmUncertainty) : Json(nullptr);
+    cap["drift_corrected"] = c.mDriftCorrected;
+    cap["dc_offset"] = r.mThdN.valid ? Number(r.mThdN.dcOffset) : Json(nullptr);
     cap["clipped_samples"] = c.mClipped;
     cap["non_finite_samples"] = c.mNonFinite;
     Json failed = Json::array();

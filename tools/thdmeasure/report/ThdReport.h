@@ -32,4 +32,6 @@ private:
 // -180 reads 180.0 and one a hair below 0 reads 0.0, never "-0.0".
 double ThdPhaseTenths(double degrees);
 std::string ThdBandText(double lowHz, double highHz);
+// The DC offset over the averaging window: "+0.050000 of full scale (-26.0 dB)".
+std::string ThdDcText(const ThdNoiseResult& noise);
 std::string ThdThdHarmonicsText(const std::vector<int>& includes);

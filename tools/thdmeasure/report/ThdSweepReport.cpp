@@ -179,7 +179,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
 std::string ThdSweepCsv(const ThdSweepResult& r)
 {
   std::string s = "frequency_hz,volume_db,h1_dbfs,h2_dbfs,h3_dbfs,h4_dbfs,h5_dbfs,thd_percent,thd_db,thdn_percent,"
-                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status\n";
+                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db\n";
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
@@ -187,7 +187,8 @@ std::string ThdSweepCsv(const ThdSweepResult& r)
     for (double d : v.mDbfs) s.append(1, ',').append(Exact(d));
     for (double d : {v.mThdPercent, v.mThdDb, v.mThdNPercent, v.mThdNDb, v.mDriftPpm}) s.append(1, ',').append(Exact(d));
     for (double d : v.mPhaseDeg) s.append(1, ',').append(Exact(d));
-    s.append(1, ',').append(std::to_string(p.mStatus)).append(1, '\n');
+    s.append(1, ',').append(std::to_string(p.mStatus));
+    s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string()).append(1, '\n');
   }
   return s;
 }

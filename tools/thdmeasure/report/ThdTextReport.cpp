@@ -31,6 +31,14 @@ double ThdPhaseTenths(double degrees)
   return tenths / 10.0;
 }
 
+std::string ThdDcText(const ThdNoiseResult& n)
+{
+  if (!n.valid) return "not measured";
+  const double dc = n.dcOffset;
+  if (dc == 0.0) return "0";
+  return ThdFormat("%+.6f of full scale (%.1f dB)", dc, ThdDb(std::fabs(dc)));
+}
+
 std::string ThdBandText(double lowHz, double highHz) { return HzText(lowHz) + " - " + HzText(highHz); }
 
 std::string ThdThdHarmonicsText(const std::vector<int>& includes)
@@ -64,8 +72,8 @@ void ThdTextProgress::Begin(const ThdResult& r)
   {
     source = ThdDeviceName(o.mDevice.mModel).mTitle;
   }
-  std::printf("%s: %d Hz at %.1f dB, %d s denoising, %s out, %s in; %g Hz, block %d, %s buffers; %s%s%s\n",
-              r.mEffectName.c_str(), (int)r.mFrequency, o.mVolumeDb, o.mDenoising, Side(o.mOutput), Side(o.mInput), r.mRate,
+  std::printf("%s: %d Hz at %.2f dB, %d s denoising, %s out, %s in; %g Hz, block %d, %s buffers; %s%s%s\n",
+              r.mEffectName.c_str(), (int)r.mFrequency, r.mPlayedDb, o.mDenoising, Side(o.mOutput), Side(o.mInput), r.mRate,
               o.mBlock, o.mDoubleBuffers ? "64-bit" : "float", source.c_str(), r.mCalibrationName.empty() ? "" : "; calibration ",
               r.mCalibrationName.c_str());
   std::fflush(stdout);
@@ -104,8 +112,8 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
   if (o.mMode == EThdMode::kWriteTone)
   {
     if (status == 0)
-      std::fprintf(out, "Wrote %lld frames (%g s) of %d Hz tone at %.1f dB on the %s channel to %s\n", r.mToneFrames,
-                   r.mRate > 0 ? (double)r.mToneFrames / std::floor(r.mRate) : 0.0, (int)r.mFrequency, o.mVolumeDb,
+      std::fprintf(out, "Wrote %lld frames (%g s) of %d Hz tone at %.2f dB on the %s channel to %s\n", r.mToneFrames,
+                   r.mRate > 0 ? (double)r.mToneFrames / std::floor(r.mRate) : 0.0, (int)r.mFrequency, r.mPlayedDb,
                    Side(o.mOutput), o.mToneFile.c_str());
     return;
   }
@@ -164,8 +172,9 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
       std::fprintf(out, "tone from %.3f s to %.3f s; ", c.mTrack.start / r.mRate, c.mTrack.end / r.mRate);
     std::fprintf(out, "measured from %.3f s%s; ", c.mStartFrame / r.mRate, c.mStartGiven ? " (--start)" : "");
     if (c.mClockKnown)
-      std::fprintf(out, "clock offset %+.2f ppm%s\n", c.mPpm, o.mDriftCorrect ? " (corrected)" : "");
+      std::fprintf(out, "clock offset %+.2f ppm%s; ", c.mPpm, c.mDriftCorrected ? " (corrected)" : "");
     else
-      std::fprintf(out, "clock offset not known (no steady tone)\n");
+      std::fprintf(out, "clock offset not known (no steady tone); ");
+    std::fprintf(out, "DC offset %s\n", ThdDcText(r.mThdN).c_str());
   }
 }

@@ -14,6 +14,8 @@ constexpr int kDenoisingX = 126, kDenoisingY[3] = {102, 119, 136};
 constexpr int kFaderY = 156;
 // The fader: 74 + half the 12-pixel handle is value 0, each of the 106 pixels after it 1/106.
 constexpr int kFaderZeroX = 80, kFaderSpan = 106;
+// A fine wheel notch moves the fader by this much (0.02 dB), a plain one by ten times as much.
+constexpr double kFineNotch = 0.001;
 constexpr int kStartX = 60, kStartY = 182;
 }  // namespace
 
@@ -43,15 +45,16 @@ void ThdEditorPanel::Apply(const ThdOptions& o)
   if ((mMeter.GetOutputChannel() != 0.0) != (o.mOutput != 0)) mGui->Click(kRadioX, kRadioY[0]);
   if ((mMeter.GetInputChannel() != 0.0) != (o.mInput != 0)) mGui->Click(kRadioX, kRadioY[1]);
 
-  // The fader: a press at the pixel below the wanted value, then fine notches (0.001 each,
-  // 0.02 dB) up to it.
-  const double target = IThdMeter::VolumeFromDb(o.mVolumeDb);
-  const int pixels = (int)std::floor(target * kFaderSpan);
-  mGui->MouseDown(kFaderZeroX + pixels, kFaderY);
-  mGui->MouseUp(kFaderZeroX + pixels, kFaderY);
-  const double pressed = mMeter.GetParam(kParamVolume)->Value();
-  const int notches = (int)std::lround((target - pressed) / 0.001);
-  if (notches) mGui->MouseWheel(kFaderZeroX + pixels, kFaderY, notches, IMouseMod(false, false, false, true));
+  // The fader as a careful user sets a level: a double click puts it back to its default,
+  // then wheel notches of 0.01 (0.2 dB) and fine ones with Control of 0.001 (0.02 dB) walk it
+  // there. Every multiple of 0.02 dB is reached exactly (a press would land between the steps).
+  const int faderX = kFaderZeroX + kFaderSpan / 2;
+  mGui->MouseDblClick(faderX, kFaderY);
+  const double from = mMeter.GetParam(kParamVolume)->Value();
+  const long long fine = std::llround((IThdMeter::VolumeFromDb(o.mVolumeDb) - from) / kFineNotch);
+  const long long coarse = fine / 10, rest = fine - 10 * coarse;
+  if (coarse) mGui->MouseWheel(faderX, kFaderY, (int)coarse);
+  if (rest) mGui->MouseWheel(faderX, kFaderY, (int)rest, IMouseMod(false, false, false, true));
 
   const double denoising = IThdMeter::DenoisingValue(o.mDenoising);
   mGui->Click(kDenoisingX, kDenoisingY[denoising == 0.0 ? 0 : (denoising == 0.5 ? 1 : 2)]);

@@ -13,7 +13,7 @@ public:
   explicit ThdEditorPanel(IThdMeter& meter);
   ~ThdEditorPanel() override;
 
-  // Output and input radios, the fader (press, then fine wheel notches), the Denoising
+  // Output and input radios, the fader (double click, then wheel notches), the Denoising
   // button, and the frequency typed into its display.
   void Apply(const ThdOptions& options) override;
   // A click on the Start button's rectangle.

@@ -1,57 +1,52 @@
 #include "ThdNoiseAnalyser.h"
 
+#include <fftw3.h>
+
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 int SecondLength(double rate) { return std::max(1, (int)std::floor(rate)); }
+
+// FFTW's planner is not thread-safe (sweeps analyse their points side by side); running a
+// plan is.
+std::mutex& PlannerLock()
+{
+  static std::mutex lock;
+  return lock;
+}
 }  // namespace
+
+void ThdNoiseAnalyser::Band(double sampleRate, double* lowHz, double* highHz)
+{
+  *lowHz = 20.0;
+  *highHz = std::min(20000.0, 0.5 * sampleRate);
+}
 
 ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from, long long to)
   : mRate(sampleRate), mHz(hz), mFrom(from), mTo(to), mSecondLen(SecondLength(sampleRate))
 {
-  auto section = [&](bool high, double fc, double q) {
-    const double w0 = 2.0 * kPi * fc / sampleRate, cw = std::cos(w0), alpha = std::sin(w0) / (2.0 * q);
-    const double a0 = 1.0 + alpha;
-    Biquad b;
-    if (high)
-    {
-      b.b0 = (1.0 + cw) / 2.0 / a0;
-      b.b1 = -(1.0 + cw) / a0;
-    }
-    else
-    {
-      b.b0 = (1.0 - cw) / 2.0 / a0;
-      b.b1 = (1.0 - cw) / a0;
-    }
-    b.b2 = b.b0;
-    b.a1 = -2.0 * cw / a0;
-    b.a2 = (1.0 - alpha) / a0;
-    mFilters.push_back(b);
-  };
-  // Fourth-order Butterworth high-pass at 20 Hz; eighth-order low-pass at 20 kHz, close
-  // enough to a brick wall that white noise reads within a few hundredths of a dB of its
-  // share of the band. At rates up to 40 kHz the band ends at half the rate by itself.
-  for (double q : {0.54119610, 1.30656296}) section(true, 20.0, q);
-  mBandHigh = 0.5 * sampleRate;
-  if (sampleRate > 40000.0)
-  {
-    mBandHigh = 20000.0;
-    for (double q : {0.50979558, 0.60134489, 0.89997622, 2.56291545}) section(false, 20000.0, q);
-  }
+  Band(sampleRate, &mBandLow, &mBandHigh);
+  const int n = mSecondLen;
+  // Bin k of a one-second transform lies at k * rate / n Hz (k Hz at a whole-Hz rate).
+  const double perBin = sampleRate > 0.0 ? sampleRate / n : 1.0;
+  mFirstBin = std::max(1, (int)std::ceil(mBandLow / perBin - 1e-9));
+  mLastBin = std::min(n / 2, (int)std::floor(mBandHigh / perBin + 1e-9));
+
   const double step = 2.0 * kPi * hz / sampleRate;
   mStepC = std::cos(step);
   mStepS = std::sin(step);
   // The fit's basis is the same every second, so its normal matrix is worked out once.
   double c = 1.0, s = 0.0;
-  const double inv = 1.0 / mSecondLen, half = 0.5 * mSecondLen;
-  for (int i = 0; i < mSecondLen; ++i)
+  const double inv = 1.0 / n, half = 0.5 * n;
+  for (int i = 0; i < n; ++i)
   {
     const double t = ((double)i - half) * inv;
     const double basis[5] = {1.0, c, s, c * t, s * t};
-    // Symmetric: each product once (the same product either way round, so bit for bit).
+    // Symmetric: each product once.
     for (int r = 0; r < 5; ++r)
       for (int k = r; k < 5; ++k) mAtA[r][k] += basis[r] * basis[k];
     const double nc = c * mStepC - s * mStepS;
@@ -60,130 +55,91 @@ ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from,
   }
   for (int r = 1; r < 5; ++r)
     for (int k = 0; k < r; ++k) mAtA[r][k] = mAtA[k][r];
-}
 
-void ThdNoiseAnalyser::Add(const double* x, int n)
-{
-  while (n > 0)
+  mSecond.resize((size_t)n);
+  mSpectrum = (double*)fftw_malloc(sizeof(fftw_complex) * (size_t)(n / 2 + 1));
+  if (mSpectrum)
   {
-    const int m = n < kChunk ? n : kChunk;
-    for (int i = 0; i < m; ++i) mChunk[i] = x[i];
-    Chunk(m);
-    x += m;
-    n -= m;
+    std::lock_guard<std::mutex> guard(PlannerLock());
+    mPlan = fftw_plan_dft_r2c_1d(n, mSecond.data(), (fftw_complex*)mSpectrum, FFTW_ESTIMATE);
   }
 }
 
-void ThdNoiseAnalyser::Add(const float* x, int n)
+ThdNoiseAnalyser::~ThdNoiseAnalyser()
 {
-  while (n > 0)
+  if (mPlan)
   {
-    const int m = n < kChunk ? n : kChunk;
-    for (int i = 0; i < m; ++i) mChunk[i] = x[i];
-    Chunk(m);
-    x += m;
-    n -= m;
+    std::lock_guard<std::mutex> guard(PlannerLock());
+    fftw_destroy_plan((fftw_plan)mPlan);
   }
+  fftw_free(mSpectrum);
 }
 
-// The filter cascade over a chunk, its states in registers: the sections run one sample
-// behind another, so their multiply-add chains overlap.
-template <int N>
-void ThdNoiseAnalyser::Filter(int first, int n)
+template <class T>
+void ThdNoiseAnalyser::AddSamples(const T* x, int n)
 {
-  double b0[N], b1[N], b2[N], a1[N], a2[N], z1[N], z2[N];
-  for (int k = 0; k < N; ++k)
-  {
-    const Biquad& q = mFilters[(size_t)(first + k)];
-    b0[k] = q.b0; b1[k] = q.b1; b2[k] = q.b2; a1[k] = q.a1; a2[k] = q.a2; z1[k] = q.z1; z2[k] = q.z2;
-  }
-  for (int i = 0; i < n; ++i)
-  {
-    double v = mChunk[i];
-    if (!std::isfinite(v)) v = 0.0;
-    // Unrolled, the states stay in registers instead of going through memory every sample,
-    // which put a store and a load on each section's recursion.
-#pragma GCC unroll 8
-    for (int k = 0; k < N; ++k)
-    {
-      const double y = b0[k] * v + z1[k];
-      z1[k] = b1[k] * v - a1[k] * y + z2[k];
-      z2[k] = b2[k] * v - a2[k] * y;
-      v = y;
-    }
-    mChunk[i] = v;
-  }
-  for (int k = 0; k < N; ++k)
-  {
-    mFilters[(size_t)(first + k)].z1 = z1[k];
-    mFilters[(size_t)(first + k)].z2 = z2[k];
-  }
-}
-
-void ThdNoiseAnalyser::Chunk(int n)
-{
-  // Three sections at a time keep every state and the working values in registers; the
-  // chunk passes twice, each sample through the same operations in the same order.
-  if (mFilters.size() == 6)
-  {
-    Filter<3>(0, n);
-    Filter<3>(3, n);
-  }
-  else
-  {
-    Filter<2>(0, n);
-  }
   const long long pos = mPos;
   mPos += n;
   int i = pos < mFrom ? (int)std::min<long long>(n, mFrom - pos) : 0;
   const int end = pos + n > mTo ? (int)std::max<long long>(i, mTo - pos) : n;
-  const double inv = 1.0 / mSecondLen, half = 0.5 * mSecondLen;
+  double* second = mSecond.data();
   while (i < end)
   {
-    // Up to the end of the chunk or of the second, with the sums in registers.
     const int count = std::min(end - i, mSecondLen - mInSecond);
-    double s0 = mAtY[0], s1 = mAtY[1], s2 = mAtY[2], s3 = mAtY[3], s4 = mAtY[4], yy = mYY;
-    double c = mOscC, s = mOscS;
     for (int j = 0; j < count; ++j)
     {
-      const double y = mChunk[i + j];
-      const double t = ((double)(mInSecond + j) - half) * inv;
-      const double yc = y * c, ys = y * s;
-      s0 += y;
-      s1 += yc;
-      s2 += ys;
-      s3 += yc * t;
-      s4 += ys * t;
-      yy += y * y;
-      const double nc = c * mStepC - s * mStepS;
-      s = s * mStepC + c * mStepS;
-      c = nc;
+      const double v = (double)x[i + j];
+      second[mInSecond + j] = std::isfinite(v) ? v : 0.0;
     }
-    mAtY[0] = s0; mAtY[1] = s1; mAtY[2] = s2; mAtY[3] = s3; mAtY[4] = s4; mYY = yy;
-    mOscC = c;
-    mOscS = s;
     mInSecond += count;
     i += count;
     if (mInSecond == mSecondLen) EndSecond();
   }
 }
 
+void ThdNoiseAnalyser::Add(const double* x, int n) { AddSamples(x, n); }
+void ThdNoiseAnalyser::Add(const float* x, int n) { AddSamples(x, n); }
+
 void ThdNoiseAnalyser::EndSecond()
 {
+  const int n = mSecondLen;
+  double* y = mSecond.data();
+  mInSecond = 0;
+  const double inv = 1.0 / n, half = 0.5 * n;
+
+  // The fit's right-hand side, the sums in registers.
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
+  double c = 1.0, s = 0.0;
+  for (int i = 0; i < n; ++i)
+  {
+    const double v = y[i];
+    const double t = ((double)i - half) * inv;
+    const double vc = v * c, vs = v * s;
+    s0 += v;
+    s1 += vc;
+    s2 += vs;
+    s3 += vc * t;
+    s4 += vs * t;
+    const double nc = c * mStepC - s * mStepS;
+    s = s * mStepC + c * mStepS;
+    c = nc;
+  }
+  const double aty[5] = {s0, s1, s2, s3, s4};
+
   // Solve (A^T A) beta = A^T y by Gaussian elimination with partial pivoting.
   double m[5][6];
   for (int r = 0; r < 5; ++r)
   {
     for (int k = 0; k < 5; ++k) m[r][k] = mAtA[r][k];
-    m[r][5] = mAtY[r];
+    m[r][5] = aty[r];
   }
-  bool ok = true;
-  for (int col = 0; col < 5 && ok; ++col)
+  for (int col = 0; col < 5; ++col)
   {
     int piv = col;
     for (int r = col + 1; r < 5; ++r)
       if (std::fabs(m[r][col]) > std::fabs(m[piv][col])) piv = r;
-    if (std::fabs(m[piv][col]) < 1e-12) { ok = false; break; }
+    // A second too short to tell a tone from an offset (rates of a few Hz): not fitted.
+    if (std::fabs(m[piv][col]) < 1e-12 || !mPlan) return;
     for (int k = 0; k < 6; ++k) std::swap(m[col][k], m[piv][k]);
     for (int r = col + 1; r < 5; ++r)
     {
@@ -191,41 +147,55 @@ void ThdNoiseAnalyser::EndSecond()
       for (int k = col; k < 6; ++k) m[r][k] -= f * m[col][k];
     }
   }
-  if (ok)
+  double beta[5];
+  for (int r = 4; r >= 0; --r)
   {
-    double beta[5];
-    for (int r = 4; r >= 0; --r)
-    {
-      double v = m[r][5];
-      for (int k = r + 1; k < 5; ++k) v -= m[r][k] * beta[k];
-      beta[r] = v / m[r][r];
-    }
-    double fitted = 0.0, tone = 0.0;
-    for (int r = 0; r < 5; ++r) fitted += beta[r] * mAtY[r];
-    for (int r = 1; r < 5; ++r)
-      for (int k = 1; k < 5; ++k) tone += beta[r] * mAtA[r][k] * beta[k];
-    mFundamentalEnergy += tone;
-    // The rest is a difference of two sums of the same size; below about 1e-15 of the
-    // signal's energy (-150 dB) it holds only rounding, and that is the figure's floor.
-    mResidualEnergy += std::max(1e-15 * mYY, mYY - fitted);
-    mFitted += mSecondLen;
+    double v = m[r][5];
+    for (int k = r + 1; k < 5; ++k) v -= m[r][k] * beta[k];
+    beta[r] = v / m[r][r];
   }
-  for (double& v : mAtY) v = 0.0;
-  mYY = 0.0;
-  mOscC = 1.0;
-  mOscS = 0.0;
-  mInSecond = 0;
+  double tone = 0.0;
+  for (int r = 1; r < 5; ++r)
+    for (int k = 1; k < 5; ++k) tone += beta[r] * mAtA[r][k] * beta[k];
+  mFundamentalEnergy += tone;
+  mSum += s0;
+
+  // What remains once the fitted fundamental and offset are taken away...
+  c = 1.0;
+  s = 0.0;
+  for (int i = 0; i < n; ++i)
+  {
+    const double t = ((double)i - half) * inv;
+    y[i] -= beta[0] + beta[1] * c + beta[2] * s + beta[3] * c * t + beta[4] * s * t;
+    const double nc = c * mStepC - s * mStepS;
+    s = s * mStepC + c * mStepS;
+    c = nc;
+  }
+  // ...and its energy in the band's bins (Parseval: a bin other than 0 and n / 2 stands for
+  // itself and its mirror image).
+  fftw_execute((fftw_plan)mPlan);
+  const fftw_complex* bins = (const fftw_complex*)mSpectrum;
+  double band = 0.0;
+  for (int k = mFirstBin; k <= mLastBin; ++k)
+  {
+    const double power = bins[k][0] * bins[k][0] + bins[k][1] * bins[k][1];
+    band += (2 * k == n ? 1.0 : 2.0) * power;
+  }
+  mResidualEnergy += band / n;
+  mFitted += n;
 }
 
 ThdNoiseResult ThdNoiseAnalyser::Finish()
 {
   ThdNoiseResult r;
+  r.bandLowHz = mBandLow;
   r.bandHighHz = mBandHigh;
   if (mFitted > 0)
   {
     r.valid = true;
     r.fundamentalRms = std::sqrt(mFundamentalEnergy / (double)mFitted);
     r.residualRms = std::sqrt(mResidualEnergy / (double)mFitted);
+    r.dcOffset = mSum / (double)mFitted;
   }
   return r;
 }

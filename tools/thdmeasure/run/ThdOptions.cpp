@@ -1,6 +1,7 @@
 #include "ThdOptions.h"
 
 #include "IThdMeter.h"
+#include "ThdFormat.h"
 
 #include <CLI/CLI.hpp>
 
@@ -26,8 +27,10 @@ const char* const kFooter =
   "is wrong and what to do, and exits with status 3 unless --force is given.\n"
   "\n"
   "Levels: a full-scale sine is 0 dBFS (harmonic levels, --noise).\n"
-  "THD+N: the RMS of the signal without its fitted fundamental, in 20 Hz - 20 kHz (or up to\n"
-  "half the sample rate, if lower), over the averaging window.\n"
+  "THD+N: the RMS of what remains of the signal once its fitted fundamental is taken away, in\n"
+  "a brick-wall band from 20 Hz to 20 kHz (or half the sample rate, if lower; each second's\n"
+  "spectrum, its edges included), over the averaging window, relative to the fundamental\n"
+  "measured unfiltered.\n"
   "\n"
   "Exit status: 0 measured (or tone written), 1 the measurement could not run or a file could\n"
   "not be read or written, 2 bad options, 3 a check on the capture failed. In a sweep every\n"
@@ -86,21 +89,29 @@ ThdParsed Error(const std::string& text)
 }
 }  // namespace
 
+double ThdVolumeOnGrid(double dB, bool* rounded)
+{
+  const double steps = dB / kThdVolumeStepDb, whole = std::round(steps);
+  *rounded = std::fabs(steps - whole) > 1e-6;
+  // No "-0": a level of 0 dB is printed as it is.
+  const double onGrid = whole * kThdVolumeStepDb;
+  return onGrid == 0.0 ? 0.0 : onGrid;
+}
+
 ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
 {
   CLI::App app(kDescription, "thdmeasure");
   app.footer(kFooter);
   app.get_formatter()->column_width(30);
-  app.option_defaults()->always_capture_default();
 
   std::string freq, entry, volume, denoising, output, input, rate, device, coeffs, drive, gain, noise, start;
   long long block = 512, seed = 1, latency = 0;
   const char* M = "Measurement (as set in the editor)";
-  app.add_option("--freq", freq, "test frequency, a whole number of Hz (default 300; the meter clamps it to 20..20000)")
+  app.add_option("--freq", freq, "test frequency, a whole number of Hz from 20 to 20000 (default 300)")
     ->type_name("HZ")->group(M);
   app.add_option("--entry", entry, "text typed into the frequency display instead (\"x440\" is 440 Hz, \"1k5\" is 20 Hz)")
     ->type_name("TEXT")->group(M);
-  app.add_option("--volume", volume, "tone level, -20..0 dB (default -10)")->type_name("DB")->group(M);
+  app.add_option("--volume", volume, "tone level, -20..0 dB in steps of 0.02 dB, the fader's finest (default -10)")->type_name("DB")->group(M);
   app.add_option("--denoising", denoising, "averaging length: 12, 120 or 1200 (default 12; a run takes one settling second more)")
     ->type_name("SECONDS")->group(M);
   app.add_option("--output", output, "output that carries the tone: left or right (default left)")->type_name("SIDE")->group(M);
@@ -111,7 +122,7 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   app.add_flag("--no-calibration", o.mNoCalibration, "use no calibration file at all")->group(M);
 
   const char* H = "Host";
-  app.add_option("--rate", rate, "sample rate of the simulated loop or the written tone (default 48000)")->type_name("HZ")->group(H);
+  app.add_option("--rate", rate, "sample rate of the simulated loop or the written tone, 8000..1536000 (default 48000)")->type_name("HZ")->group(H);
   app.add_option("--block", block, "block size in frames, 1..65536 (default 512)")->type_name("N")->group(H);
   app.add_flag("--double", o.mDoubleBuffers, "64-bit host buffers (default: 32-bit float buffers)")->group(H);
 
@@ -127,13 +138,14 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   app.add_option("--latency", latency, "extra round-trip delay in frames (default 0)")->type_name("N")->group(D);
 
   const char* F = "Offline";
-  app.add_option("--write-tone", o.mToneFile, "write the tone the plug-in plays during one run (both outputs, 32-bit float WAV)")
+  app.add_option("--write-tone", o.mToneFile, "write the tone the plug-in plays during one run: a 32-bit float WAV of both outputs, the tone on the --output channel (left unless --output right), the other silent")
     ->type_name("FILE")->group(F);
   app.add_option("--analyse,--analyze", o.mCapture, "check and analyse a recorded capture (WAV or any format libsndfile reads)")
     ->type_name("FILE")->group(F);
   app.add_option("--start", start, "analyse from this time in the capture instead of where its tone starts")
     ->type_name("SECONDS")->group(F);
-  app.add_flag("--drift-correct", o.mDriftCorrect, "resample the capture by the measured clock offset before measuring")->group(F);
+  app.add_flag("--drift-correct", o.mDriftCorrect, "resample the capture by the measured clock offset even where it moves no figure by 0.01 dB")->group(F);
+  app.add_flag("--no-drift-correct", o.mNoDriftCorrect, "never resample the capture (by default it is, by the measured clock offset, whenever that could move a reported figure by more than 0.01 dB)")->group(F);
   app.add_flag("--force", o.mForce, "measure even when a check on the capture fails (the warnings stay in the output)")->group(F);
 
   const char* W = "Sweeps";
@@ -155,6 +167,17 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     ->type_name("FILE")->group(O);
   app.add_option("--snapshot-every", o.mSnapshotDir, "write the editor at every progress message into DIR (progress-NNNN.png)")
     ->type_name("DIR")->group(O);
+
+  // An option that wants a value never takes the option after it as that value: "--analyse
+  // --quiet" is a file name forgotten, not a file called "--quiet".
+  for (int i = 1; i + 1 < argc; ++i)
+  {
+    const std::string arg = argv[i], next = argv[i + 1];
+    if (arg.rfind("--", 0) != 0 || arg.find('=') != std::string::npos || next.rfind("--", 0) != 0) continue;
+    for (const CLI::Option* opt : app.get_options())
+      if (opt->get_items_expected_min() > 0 && opt->check_lname(arg.substr(2)))
+        return Error(arg + " needs a value before the next option, " + next);
+  }
 
   try
   {
@@ -191,11 +214,13 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     if (given(opt) && o.mMode != EThdMode::kSimulate)
       return Error(std::string(opt) + " applies to the simulated device, not to " +
                    (o.mMode == EThdMode::kAnalyse ? "--analyse" : "--write-tone"));
-  for (const char* opt : {"--start", "--drift-correct", "--force"})
+  for (const char* opt : {"--start", "--drift-correct", "--no-drift-correct", "--force"})
     if (given(opt) && o.mMode != EThdMode::kAnalyse) return Error(std::string(opt) + " applies only to --analyse");
   if (given("--rate") && o.mMode == EThdMode::kAnalyse)
     return Error("--rate does not apply to --analyse: the capture's own sample rate is used");
   if (o.mMode == EThdMode::kWriteTone && given("--input")) return Error("--input does not apply to --write-tone");
+
+  if (given("--drift-correct") && given("--no-drift-correct")) return Error("give --drift-correct or --no-drift-correct, not both");
 
   // Values.
   if (given("--freq") && given("--entry")) return Error("give --freq or --entry, not both");
@@ -203,7 +228,8 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   {
     char* end = nullptr;
     const long long n = std::strtoll(freq.c_str(), &end, 10);
-    if (freq.empty() || *end || n < 1 || n > 9999999) return Error("--freq wants a whole number of Hz, not '" + freq + "'");
+    if (freq.empty() || *end || n < 20 || n > 20000)
+      return Error("--freq wants a whole number of Hz from 20 to 20000, not '" + freq + "'");
     o.mFreqText = std::to_string(n);
   }
   if (given("--entry")) o.mFreqText = entry;
@@ -211,7 +237,11 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   if (given("--volume"))
   {
     if (!ParseNumber(volume, &d) || d < IThdMeter::kMinVolumeDb || d > 0.0) return Error("--volume wants -20..0 dB, not '" + volume + "'");
-    o.mVolumeDb = d;
+    bool rounded = false;
+    o.mVolumeDb = ThdVolumeOnGrid(d, &rounded);
+    if (rounded)
+      p.mWarnings.push_back(ThdFormat("--volume %s dB lies between the fader's steps of %.2f dB: measuring at %.2f dB",
+                                      volume.c_str(), kThdVolumeStepDb, o.mVolumeDb));
   }
   if (given("--denoising"))
   {
@@ -227,8 +257,8 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
   if (given("--calibration") && o.mCalibration.empty()) return Error("--calibration needs a file name");
   if (given("--rate"))
   {
-    if (!ParseNumber(rate, &d) || d < 1.0 || d > 1536000.0 || d != std::floor(d))
-      return Error("--rate wants a whole number of Hz from 1 to 1536000, not '" + rate + "'");
+    if (!ParseNumber(rate, &d) || d < 8000.0 || d > 1536000.0 || d != std::floor(d))
+      return Error("--rate wants a whole number of Hz from 8000 to 1536000, not '" + rate + "'");
     o.mRate = d;
   }
   if (block < 1 || block > 65536) return Error("--block wants 1..65536 frames, not '" + std::to_string(block) + "'");
@@ -339,7 +369,6 @@ ThdParsed ThdParseOptions(int argc, char** argv, ThdOptions& o)
     o.mJobs = std::max(1, (int)std::thread::hardware_concurrency());
   }
 
-  if (o.mQuiet && o.mJson) p.mWarnings.push_back("--quiet does nothing with --json, which prints no progress texts");
   if (o.mMode == EThdMode::kWriteTone && o.mQuiet) p.mWarnings.push_back("--quiet does nothing with --write-tone");
   return p;
 }

@@ -39,7 +39,9 @@ struct ThdOptions
   // Offline.
   std::string mToneFile, mCapture;
   double mStartSeconds = -1.0;  // negative: the tone's own start
-  bool mDriftCorrect = false, mForce = false;
+  bool mDriftCorrect = false;    // --drift-correct: resample whatever the offset
+  bool mNoDriftCorrect = false;  // --no-drift-correct: never (by default: when the offset moves a figure)
+  bool mForce = false;
   // Sweeps.
   ThdSweepSettings mSweep;
   int mJobs = 0;             // worker threads; 0: one per core
@@ -54,6 +56,11 @@ struct ThdOptions
   // (frames; mCaptureTo < 0: to the end). Everything about the capture is read inside it.
   long long mCaptureFrom = 0, mCaptureTo = -1;
 };
+
+// The fader's finest step, in dB: the levels the meter can be set to exactly.
+inline constexpr double kThdVolumeStepDb = 0.02;
+// The level on the fader's grid nearest to dB; *rounded tells whether it moved.
+double ThdVolumeOnGrid(double dB, bool* rounded);
 
 struct ThdParsed
 {

@@ -3,6 +3,8 @@
 #include "ThdCaptureFile.h"
 #include "ThdDevice.h"
 #include "ThdEditorPanel.h"
+#include "ThdFormat.h"
+#include "ThdLevels.h"
 #include "ThdLoopHost.h"
 
 #include <algorithm>
@@ -73,9 +75,10 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
 //    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
 //    which turns the harmonic's phase by about spread / level radians, and the fundamental's
 //    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
-// The noise is what the THD+N residual holds beside the measured harmonics; harmonics near the
-// band's edge, which its filter attenuates, stay counted as noise, so the estimate errs high.
+// The noise is what the THD+N residual holds beside the measured harmonics in its band.
 constexpr double kRoundingFloor = 1e-6;
+// Harmonics within this factor (10 dB) of an integer format's rounding are taken for it.
+constexpr double kFormatFloorMargin = 3.16;
 constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
 
 void JudgePhases(IThdMeter& meter, ThdResult& r)
@@ -94,18 +97,23 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
     for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
     {
       const ThdHarmonic& h = r.mHarmonics[k - 1];
-      if (h.mMeasured && h.mHz >= 2.0 * n.bandLowHz && h.mHz <= 0.75 * n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
+      if (h.mMeasured && h.mHz >= n.bandLowHz && h.mHz <= n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
     }
     const double band = n.bandHighHz - n.bandLowHz;
     const double K = r.mOptions.mDenoising;
     if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
   }
+  // A capture's clock offset leaks eps / (k - 1) of the fundamental into harmonic k: all of
+  // the offset when it is left alone, what its measurement cannot tell when corrected.
+  double eps = 0.0;
+  if (r.mHaveCapture && r.mCapture.mClockKnown)
+    eps = 1e-6 * (r.mCapture.mDriftCorrected ? 3.0 * r.mCapture.mPpmUncertainty : std::fabs(r.mCapture.mPpm));
   for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
   {
     ThdHarmonic& h = r.mHarmonics[k - 1];
     const double level = raw[k - 1];
     if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
-    const double wander = k == 1 ? spread / h1 : std::hypot(spread / level, k * spread / h1);
+    const double wander = k == 1 ? spread / h1 : std::hypot(std::hypot(spread / level, k * spread / h1), eps / (k - 1) * h1 / level);
     if (!(wander <= kMaxPhaseSpread)) continue;
     h.mPhaseValid = true;
     h.mPhaseDeg = meter.GetHarmonicPhase(k);
@@ -140,6 +148,20 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
     r.mThdValid = true;
     r.mThdPercent = thd;
   }
+  // Integer samples round the tone to their steps; for a tone of a whole number of periods per
+  // second the rounding repeats and lands on the harmonics. Harmonics no stronger than that
+  // rounding are the format's, not the device's.
+  if (r.mThdValid && r.mCaptureBits > 0)
+  {
+    double sum = 0.0;
+    for (int k : r.mThdIncludes) sum += 0.5 * r.mHarmonics[k - 1].mLevel * r.mHarmonics[k - 1].mLevel;
+    const double rounding = std::ldexp(1.0, 1 - r.mCaptureBits) / std::sqrt(12.0);
+    if (std::sqrt(sum) < kFormatFloorMargin * rounding)
+      r.mWarnings.push_back(ThdFormat("the harmonics (%.1f dBFS together) lie at the rounding floor of the capture's %d-bit "
+                                      "samples (%.1f dBFS): the THD is the file format's, not the device's; record at a "
+                                      "higher level or with more bits", ThdRmsToDbfs(std::sqrt(sum)), r.mCaptureBits,
+                                      ThdRmsToDbfs(rounding)));
+  }
 }
 }  // namespace
 
@@ -165,6 +187,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     rate = file->SampleRate();
     r.mHaveCapture = true;
     r.mCaptureChannels = file->Channels();
+    r.mCaptureBits = file->IntegerBits();
     if (o.mInput == 1 && file->Channels() < 2)
       r.mWarnings.push_back("the capture has one channel: --input right reads it as well");
   }
@@ -184,6 +207,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
   panel.Apply(o);
   r.mFrequency = meter.GetFrequency();
   r.mAmplitude = meter.GetAmplitude();
+  r.mPlayedDb = ThdDb(r.mAmplitude);
   const int f = ThdIntPart(r.mFrequency);
   const int K = o.mDenoising;
   const int S = ThdIntPart(rate);
@@ -198,6 +222,10 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     ex.mSeconds = K;
     ex.mStartSeconds = o.mStartSeconds;
     ex.mDriftCorrect = o.mDriftCorrect;
+    ex.mNoDriftCorrect = o.mNoDriftCorrect;
+    ex.mHighestHarmonic = 1;
+    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
+      if (IThdMeter::IsHarmonicMeasured(k, f, rate)) ex.mHighestHarmonic = k;
     ex.mFrameOffset = o.mCaptureFrom;
     if (!ThdExamineCapture(*file, ex, &r.mCapture, error)) return 1;
     for (const std::string& w : r.mCapture.mWarnings) r.mWarnings.push_back(w);
@@ -214,7 +242,7 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     }
     host.SetInputStream(stream.get());
     // Uncorrected, the tone sits where the clock put it; THD+N fits it there.
-    if (r.mCapture.mClockKnown && !o.mDriftCorrect) streamHz = f * (1.0 + r.mCapture.mPpm * 1e-6);
+    if (r.mCapture.mClockKnown && !r.mCapture.mDriftCorrected) streamHz = f * (1.0 + r.mCapture.mPpm * 1e-6);
   }
 
   // THD+N over the meter's own averaging window, from what reaches the analysed input.

@@ -58,12 +58,14 @@ struct ThdResult
   ThdOptions mOptions;
   std::string mEffectName;
   double mFrequency = 0.0, mRate = 0.0, mAmplitude = 0.0;
+  double mPlayedDb = 0.0;  // the tone's level as the meter plays it (the fader's, in dB)
   std::string mCalibrationName;  // empty: none
   std::vector<std::string> mWarnings;
 
   // Capture mode: what the checks found.
   bool mHaveCapture = false;
   int mCaptureChannels = 0;
+  int mCaptureBits = 0;  // of an integer sample format; 0: floating point
   ThdCaptureReport mCapture;
   bool mChecksFailed = false;  // and the run stopped there unless forced
 

@@ -43,7 +43,7 @@ int TypedHz(const ThdOptions& o)
   return ThdIntPart(meter.GetFrequency());
 }
 
-std::vector<ThdSweepStep> PlanLevels(const ThdOptions& o)
+std::vector<ThdSweepStep> PlanLevels(const ThdOptions& o, std::vector<std::string>* warnings)
 {
   const int hz = TypedHz(o);
   const ThdSweepSettings& s = o.mSweep;
@@ -53,12 +53,20 @@ std::vector<ThdSweepStep> PlanLevels(const ThdOptions& o)
   // TO is included when the steps land on it within rounding (0:-20:0.1 gives 201 points).
   const double slack = 1e-6;
   const long long n = (long long)std::floor(span / s.mStepDb + 1e-6) + 1;
+  int rounded = 0;
   for (long long i = 0; i < n && i <= 100000; ++i)
   {
     double db = s.mFrom + dir * (double)i * s.mStepDb;
     if (std::fabs(db - s.mTo) <= slack || dir * (db - s.mTo) > 0.0) db = s.mTo;
+    // The fader reaches its own steps exactly; a level between them is played at the nearest.
+    bool moved = false;
+    db = ThdVolumeOnGrid(db, &moved);
+    rounded += moved;
     steps.push_back({hz, db});
   }
+  if (rounded && warnings)
+    warnings->push_back(std::to_string(rounded) + " of the levels lie between the fader's steps of 0.02 dB and are "
+                        "measured at the nearest step");
   return steps;
 }
 }  // namespace
@@ -83,7 +91,7 @@ std::vector<ThdSweepStep> ThdPlanSweep(const ThdOptions& o, std::vector<std::str
         if (error) *error = "a level sweep needs a STEP above 0 dB";
         return {};
       }
-      steps = PlanLevels(o);
+      steps = PlanLevels(o, warnings);
       break;
     default:
       if (error) *error = "no sweep was asked for";

@@ -192,8 +192,9 @@ TEST_F(ThdCaptureTest, AlignmentFindsTheTone)
   EXPECT_TRUE(late.Failed("too-short"));
 }
 
-// A recorder on its own clock: the offset is reported within 1 ppm; uncorrected it fails its
-// check (H1 would read low); corrected it reads within 0.1 dB of a locked capture.
+// A recorder on its own clock: the offset is reported within 1 ppm; left alone
+// (--no-drift-correct) it fails its check (H1 would read low); corrected, by default or with
+// --drift-correct, it reads within 0.1 dB of a locked capture.
 TEST_F(ThdCaptureTest, ClockDriftIsMeasuredAndCorrected)
 {
   constexpr int R = 16000;
@@ -204,13 +205,17 @@ TEST_F(ThdCaptureTest, ClockDriftIsMeasuredAndCorrected)
   for (double ppm : {20.0, 50.0, -50.0})
   {
     const std::vector<float> capture = Tone(R, 1000, 0.3, 13, 0.5, 0.5, ppm);
-    const RunOutcome plain = analyse(capture, R, "1000");
+    const RunOutcome plain = analyse(capture, R, "1000", [](ThdOptions& o) { o.mNoDriftCorrect = true; });
     EXPECT_EQ(plain.status, 3) << ppm;
     EXPECT_TRUE(plain.Failed("clock-drift")) << ppm;
     EXPECT_NEAR(plain.result.mCapture.mPpm, ppm, 1.0) << ppm;
 
     const RunOutcome corrected = analyse(capture, R, "1000", [](ThdOptions& o) { o.mDriftCorrect = true; });
     ASSERT_EQ(corrected.status, 0) << ppm << ": " << corrected.error;
+    const RunOutcome byDefault = analyse(capture, R, "1000");
+    ASSERT_EQ(byDefault.status, 0) << ppm << ": " << byDefault.error;
+    EXPECT_TRUE(byDefault.result.mCapture.mDriftCorrected) << ppm;
+    EXPECT_NEAR(byDefault.H1Db(), corrected.H1Db(), 1e-9) << ppm;
     EXPECT_NEAR(corrected.result.mCapture.mPpm, ppm, 1.0) << ppm;
     EXPECT_NEAR(corrected.H1Db(), locked.H1Db(), 0.1) << ppm;
     ASSERT_FALSE(corrected.result.mWarnings.empty()) << ppm;
@@ -349,6 +354,8 @@ TEST(ThdOptionsTest, Refusals)
     {{"--drift-correct"}, 2, "--drift-correct applies only to --analyse"},
     {{"--start", "1"}, 2, "--start applies only to --analyse"},
     {{"--force"}, 2, "--force applies only to --analyse"},
+    {{"--no-drift-correct"}, 2, "--no-drift-correct applies only to --analyse"},
+    {{"--analyse", "a.wav", "--drift-correct", "--no-drift-correct"}, 2, "not both"},
     {{"--freq", "1000", "--entry", "x"}, 2, "not both"},
     {{"--denoising", "13"}, 2, "12, 120 or 1200"},
     {{"--volume", "1"}, 2, "-20..0 dB"},
@@ -381,4 +388,207 @@ TEST_F(ThdCaptureTest, CalibrationNeedsTwoPoints)
   std::string error;
   EXPECT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 2);
   EXPECT_NE(error.find("gives 1 point(s); a calibration needs at least two"), std::string::npos) << error;
+}
+
+// A recorder's DC offset: the tone is found where it starts and its clock read right, the
+// figures are those of the same capture without the offset, and the offset is reported.
+TEST_F(ThdCaptureTest, DcOffsetIsTakenOutOfFindingTheTone)
+{
+  constexpr int R = 16000;
+  Analyse analyse(mFolder);
+  for (const double lead : {0.3, 2.3})
+  {
+    // A tone with a third harmonic 60 dB down and noise 100 dB down.
+    std::vector<float> clean = Tone(R, 1000, 0.3, 13, lead);
+    std::mt19937 rng(3);
+    std::normal_distribution<double> gauss(0.0, 3e-6);
+    const size_t start = (size_t)std::llround(lead * R);
+    for (size_t i = 0; i < clean.size(); ++i)
+    {
+      if (i >= start && i < start + 13 * (size_t)R) clean[i] += (float)(3e-4 * std::sin(6.0 * kPi * 1000.0 * (double)(i - start) / R));
+      clean[i] += (float)gauss(rng);
+    }
+    std::vector<float> offset = clean;
+    for (float& v : offset) v += 0.05f;
+    const RunOutcome a = analyse(clean, R, "1000"), b = analyse(offset, R, "1000");
+    ASSERT_EQ(a.status, 0) << a.error;
+    ASSERT_EQ(b.status, 0) << lead << ": " << b.error << " "
+                           << (b.result.mCapture.mFailed.empty() ? "" : b.result.mCapture.mFailed[0].mMessage);
+    EXPECT_NEAR(b.result.mCapture.mTrack.start / (double)R, lead, 1e-3) << lead;
+    EXPECT_NEAR(b.result.mCapture.mPpm, 0.0, 0.5) << lead;
+    for (int k : {1, 3})
+      EXPECT_NEAR(20.0 * std::log10(b.result.mHarmonics[k - 1].mLevel), 20.0 * std::log10(a.result.mHarmonics[k - 1].mLevel),
+                  0.01) << lead << " H" << k;
+    EXPECT_NEAR(20.0 * std::log10(b.result.mThdN.Ratio()), 20.0 * std::log10(a.result.mThdN.Ratio()), 0.05) << lead;
+    EXPECT_NEAR(b.result.mThdN.dcOffset, 0.05, 1e-4) << lead;
+    const auto json = nlohmann::json::parse(ThdJsonReport(b.result, b.status));
+    EXPECT_NEAR(json["capture"]["dc_offset"].get<double>(), 0.05, 1e-4);
+  }
+}
+
+// A clock offset below the warning threshold still bends the harmonics left alone: harmonic k's
+// phase turns k times as fast as the fundamental's, and the fundamental leaks into the
+// harmonics' sums. By default the capture is resampled, and every figure reads as on one clock:
+// H3 within 0.01 dB, no phantom H5. --no-drift-correct leaves it alone and says what it costs.
+TEST_F(ThdCaptureTest, SmallClockOffsetsAreCorrectedByDefault)
+{
+  constexpr int R = 48000;
+  auto capture = [&](double ppm) {
+    std::vector<float> x = Tone(R, 1000, 0.3, 13, 0.5, 0.5, ppm);
+    const double w = 2.0 * kPi * 1000.0 * (1.0 + ppm * 1e-6) / R;
+    const size_t start = R / 2, n = (size_t)std::llround(13.0 * R / (1.0 + ppm * 1e-6));
+    for (size_t i = 0; i < n; ++i) x[start + i] += (float)(3e-4 * std::sin(3.0 * w * (double)i + 0.5));
+    return x;
+  };
+  Analyse analyse(mFolder);
+  const RunOutcome locked = analyse(capture(0.0), R, "1000");
+  ASSERT_EQ(locked.status, 0) << locked.error;
+  EXPECT_FALSE(locked.result.mCapture.mDriftCorrected);
+  const double h3 = 20.0 * std::log10(locked.result.mHarmonics[2].mLevel);
+  const RunOutcome drifting = analyse(capture(1.5), R, "1000");
+  ASSERT_EQ(drifting.status, 0) << drifting.error;
+  EXPECT_TRUE(drifting.result.mCapture.mDriftCorrected);
+  EXPECT_NEAR(drifting.result.mCapture.mPpm, 1.5, 0.05);
+  EXPECT_NEAR(drifting.H1Db(), locked.H1Db(), 0.01);
+  EXPECT_NEAR(20.0 * std::log10(drifting.result.mHarmonics[2].mLevel), h3, 0.01);
+  // H5 is the float samples' rounding in both, 140 dB and more below the tone.
+  EXPECT_LT(20.0 * std::log10(drifting.result.mHarmonics[4].mLevel), drifting.H1Db() - 140.0);
+
+  const RunOutcome alone = analyse(capture(1.5), R, "1000", [](ThdOptions& o) { o.mNoDriftCorrect = true; });
+  ASSERT_EQ(alone.status, 0) << alone.error;
+  EXPECT_FALSE(alone.result.mCapture.mDriftCorrected);
+  bool said = false;
+  for (const std::string& w : alone.result.mWarnings) said |= w.find("--no-drift-correct") != std::string::npos;
+  EXPECT_TRUE(said);
+  // Left alone, the leaked fundamental stands where H5 should be: its phase is not shown.
+  EXPECT_GT(20.0 * std::log10(alone.result.mHarmonics[4].mLevel), alone.H1Db() - 140.0);
+  EXPECT_FALSE(alone.result.mHarmonics[4].mPhaseValid);
+}
+
+// --volume lands on the fader's grid of 0.02 dB: a level between its steps is measured at the
+// nearest one, and a note says so.
+TEST(ThdOptionsTest, VolumeOnTheFadersGrid)
+{
+  const struct { const char* arg; double db; bool note; } cases[] = {
+    {"-4", -4.0, false}, {"-3.99", -4.0, true}, {"-7.34", -7.34, false}, {"-0.005", 0.0, true}, {"-19.975", -19.98, true}};
+  for (const auto& c : cases)
+  {
+    std::vector<char*> argv{const_cast<char*>("thdmeasure"), const_cast<char*>("--volume"), const_cast<char*>(c.arg)};
+    ThdOptions o;
+    const ThdParsed p = ThdParseOptions((int)argv.size(), argv.data(), o);
+    ASSERT_EQ(p.mExit, -1) << c.arg << ": " << p.mText;
+    EXPECT_NEAR(o.mVolumeDb, c.db, 1e-12) << c.arg;
+    EXPECT_EQ(!p.mWarnings.empty(), c.note) << c.arg;
+    if (c.note) { EXPECT_NE(p.mWarnings[0].find("between the fader's steps"), std::string::npos) << p.mWarnings[0]; }
+  }
+}
+
+// Refusals that say what is wrong: a file with no audio at all, the tone on the other channel,
+// a header whose sample rate is not the samples', and harmonics at a 16-bit file's rounding.
+TEST_F(ThdCaptureTest, RefusalsSayWhatIsWrong)
+{
+  constexpr int R = 48000;
+  // A recorder that stopped before it finished its file: a header and no samples.
+  const std::string empty = mFolder + "/empty.wav";
+  {
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(empty.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_close(f);
+  }
+  ThdOptions o;
+  o.mMode = EThdMode::kAnalyse;
+  o.mCapture = empty;
+  o.mFreqText = "1000";
+  o.mNoCalibration = true;
+  o.mDocumentsFolder = mFolder;
+  ThdResult r;
+  std::string error;
+  EXPECT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 1);
+  EXPECT_NE(error.find("no audio in the file"), std::string::npos) << error;
+
+  // The tone on the right channel, the left one silent.
+  const std::vector<float> tone = Tone(R, 1000, 0.3, 13, 0.5);
+  std::vector<float> frames(2 * tone.size(), 0.0f);
+  for (size_t i = 0; i < tone.size(); ++i) frames[2 * i + 1] = tone[i];
+  const std::string right = mFolder + "/right.wav";
+  {
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(right.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_writef_float(f, frames.data(), (sf_count_t)tone.size());
+    sf_close(f);
+  }
+  o.mCapture = right;
+  r = ThdResult{};
+  EXPECT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 3);
+  ASSERT_FALSE(r.mCapture.mFailed.empty());
+  EXPECT_NE(r.mCapture.mFailed[0].mMessage.find("the second channel carries a 1000.0 Hz tone: run with --input right"),
+            std::string::npos) << r.mCapture.mFailed[0].mMessage;
+
+  // 48 kHz samples in a file that says 44.1 kHz: the tone reads at 918.75 Hz.
+  Analyse analyse(mFolder);
+  const RunOutcome relabelled = analyse(Tone(R, 1000, 0.3, 13, 0.5), 44100, "1000");
+  EXPECT_EQ(relabelled.status, 3);
+  ASSERT_TRUE(relabelled.Failed("frequency"));
+  EXPECT_NE(relabelled.result.mCapture.mFailed[0].mMessage.find("the sample rate looks wrong; the file says 44100 Hz but "
+                                                                 "its samples seem to be at 48000 Hz"),
+            std::string::npos) << relabelled.result.mCapture.mFailed[0].mMessage;
+
+  // A quiet tone in 16 bits: its harmonics are the format's rounding, and the report says so;
+  // a loud one with a real harmonic is the device's.
+  for (const double level : {0.001, 0.3})
+  {
+    std::vector<float> x = Tone(R, 1000, level, 13, 0.5);
+    if (level > 0.01)
+      for (size_t i = R / 2; i < R / 2 + 13 * (size_t)R; ++i)
+        x[i] += (float)(3e-4 * std::sin(6.0 * kPi * 1000.0 * (double)(i - R / 2) / R));
+    const std::string path = mFolder + "/sixteen.wav";
+    SF_INFO info{};
+    info.samplerate = R;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_writef_float(f, x.data(), (sf_count_t)x.size());
+    sf_close(f);
+    o.mCapture = path;
+    r = ThdResult{};
+    ASSERT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 0) << error;
+    bool said = false;
+    for (const std::string& w : r.mWarnings) said |= w.find("the THD is the file format's") != std::string::npos;
+    EXPECT_EQ(said, level < 0.01) << level;
+  }
+}
+
+// The command line: frequencies and rates outside what the meter and a converter take are
+// refused like the other ranges, and an option never takes the next option as its value.
+TEST(ThdOptionsTest, RangesAndMissingValues)
+{
+  const struct { std::vector<const char*> args; int exit; const char* says; } cases[] = {
+    {{"--freq", "19"}, 2, "--freq wants a whole number of Hz from 20 to 20000"},
+    {{"--freq", "20001"}, 2, "from 20 to 20000"},
+    {{"--freq", "20000"}, -1, nullptr},
+    {{"--rate", "4000"}, 2, "--rate wants a whole number of Hz from 8000 to 1536000"},
+    {{"--analyse", "--quiet"}, 2, "--analyse needs a value before the next option, --quiet"},
+    {{"--csv", "--json", "--sweep-freq", "20:20000:3"}, 2, "--csv needs a value"},
+    {{"--volume", "-4", "--quiet"}, -1, nullptr},
+    {{"--analyse", "a.wav", "--quiet", "--json"}, -1, nullptr},
+  };
+  for (const auto& c : cases)
+  {
+    std::vector<char*> argv{const_cast<char*>("thdmeasure")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    ThdOptions o;
+    const ThdParsed p = ThdParseOptions((int)argv.size(), argv.data(), o);
+    EXPECT_EQ(p.mExit, c.exit) << c.args[0] << " " << c.args[1] << ": " << p.mText;
+    if (c.says) { EXPECT_NE(p.mText.find(c.says), std::string::npos) << p.mText; }
+    if (c.exit == -1) { EXPECT_TRUE(p.mWarnings.empty()) << p.mWarnings[0]; }
+  }
 }

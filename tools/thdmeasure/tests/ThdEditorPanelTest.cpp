@@ -73,7 +73,9 @@ TEST_F(ThdEditorPanelTest, SettingsAreClickedIn)
     double volumeDb;
     const char* entry;
     double frequency;
-  } cases[] = {{1, 1, 12, -20.0, "440", 440}, {0, 1, 120, 0.0, "x2000", 2000}, {1, 0, 1200, -6.0, "12", 20}};
+  } cases[] = {{1, 1, 12, -20.0, "440", 440}, {0, 1, 120, 0.0, "x2000", 2000}, {1, 0, 1200, -6.0, "12", 20},
+               {0, 0, 12, -4.0, "1000", 1000},   {0, 0, 12, -0.02, "1000", 1000},   {0, 0, 12, -19.98, "1000", 1000},
+               {0, 0, 12, -7.34, "1000", 1000}};
   for (const Case& c : cases)
   {
     SCOPED_TRACE(c.entry);
@@ -93,7 +95,7 @@ TEST_F(ThdEditorPanelTest, SettingsAreClickedIn)
     EXPECT_EQ(meter.GetOutputChannel(), c.output);
     EXPECT_EQ(meter.GetInputChannel(), c.input);
     EXPECT_EQ(meter.GetDenoising(), IThdMeter::DenoisingValue(c.denoising));
-    EXPECT_NEAR(20.0 * std::log10(meter.GetAmplitude()), c.volumeDb, 0.011) << "within half a fine wheel notch";
+    EXPECT_NEAR(20.0 * std::log10(meter.GetAmplitude()), c.volumeDb, 1e-9) << c.volumeDb << " dB is on the fader's grid";
     EXPECT_EQ(meter.GetFrequency(), c.frequency);
   }
 }

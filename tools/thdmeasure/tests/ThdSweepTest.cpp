@@ -300,11 +300,11 @@ TEST_F(ThdSweepTest, CsvReadsBack)
   const std::vector<std::string> lines = Split(text, '\n');
   ASSERT_EQ(lines.size(), 4u);  // header, two points, and the empty rest after the last newline
   EXPECT_EQ(lines[0], "frequency_hz,volume_db,h1_dbfs,h2_dbfs,h3_dbfs,h4_dbfs,h5_dbfs,thd_percent,thd_db,thdn_percent,"
-                      "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status");
+                      "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db");
   for (size_t i = 0; i < 2; ++i)
   {
     const std::vector<std::string> cells = Split(lines[i + 1], ',');
-    ASSERT_EQ(cells.size(), 17u) << lines[i + 1];
+    ASSERT_EQ(cells.size(), 18u) << lines[i + 1];
     const ThdSweepValues v = ThdSweepPointValues(r.mPoints[i]);
     auto same = [](const std::string& cell, double want) {
       if (!std::isfinite(want)) return cell.empty();
@@ -320,6 +320,8 @@ TEST_F(ThdSweepTest, CsvReadsBack)
     EXPECT_TRUE(cells[11].empty());  // no drift without a capture
     for (int k = 0; k < 4; ++k) EXPECT_TRUE(same(cells[12 + k], v.mPhaseDeg[k])) << k;
     EXPECT_EQ(cells[16], "0");
+    EXPECT_TRUE(same(cells[17], r.mPoints[i].mResult.mPlayedDb)) << "the level played, " << cells[17];
+    EXPECT_NEAR(std::strtod(cells[17].c_str(), nullptr), -10.0, 1e-9);
   }
   // 7 kHz: H3 at 21 kHz is above the band.
   EXPECT_TRUE(Split(lines[2], ',')[4].empty());
@@ -383,7 +385,7 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   EXPECT_EQ(lines[4].find("-30.36"), std::string::npos) << lines[4];
 
   const std::vector<std::string> csv = Split(ThdSweepCsv(r), '\n');
-  EXPECT_EQ(csv[2], "2000,-10,,,,,,,,,,,,,,,1");
+  EXPECT_EQ(csv[2], "2000,-10,,,,,,,,,,,,,,,1,-10");
   const nlohmann::json j = nlohmann::json::parse(ThdSweepJson(r, 1));
   EXPECT_EQ(j["points"][1]["error"], "no results after 700000 frames");
   EXPECT_EQ(j["points"][1]["status"], 1);

@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -103,7 +107,7 @@ TEST_F(Vst2Binding, CanDo)
 {
   EXPECT_EQ(mHost->CanDo("receiveVstTimeInfo"), 1);
   for (const char* no : {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent", "bypass",
-                         "hasCockosExtensions", "hasCockosViewAsConfig", "", "receiveVstTimeInfoX"})
+                         "", "receiveVstTimeInfoX"})
     EXPECT_EQ(mHost->CanDo(no), 0) << no;
   EXPECT_EQ(mHost->Dispatch(effCanDo), 0);  // no text at all
 
@@ -386,26 +390,26 @@ TEST_F(Vst2Binding, BadChunksAreRefusedAndChangeNothing)
   for (size_t n = 1; n < bank.size(); ++n)
     bad.push_back({"bank cut to " + std::to_string(n), {bank.begin(), bank.begin() + n}});
   // Another plug-in of this framework: a header and more parameter values than ours.
+  // As a bank it is refused (its values do not read as presets); as a program it is a whole
+  // state followed by bytes this version does not know (see BytesAfterACompleteStateAreIgnored).
   std::vector<uint8_t> foreign = Header();
   for (int i = 0; i < 10; ++i) AppendDouble(&foreign, 0.75);
   bad.push_back({"foreign", foreign});
-  std::vector<uint8_t> trailing = program;
-  trailing.push_back(0);
-  bad.push_back({"trailing byte", trailing});
   std::mt19937 rng(1234);
   for (int i = 0; i < 20; ++i)
   {
     std::vector<uint8_t> garbage(1 + rng() % 200);
     for (uint8_t& b : garbage) b = (uint8_t)rng();
-    if (garbage.size() == 24 || garbage.size() == 32) garbage.push_back(1);  // not a state's length
     bad.push_back({"garbage " + std::to_string(i), garbage});
   }
 
   for (const auto& [what, bytes] : bad)
     for (bool asProgram : {true, false})
     {
-      // Any 24 bytes (32 with the header) read as a complete state of this plug-in.
-      if (asProgram && (bytes.size() == 24 || bytes.size() == 32)) continue;
+      // Any 24 bytes or more (32 with the header, as a program) read as a complete state of
+      // this plug-in, whatever follows.
+      const bool header = bytes.size() >= 8 && std::equal(bytes.begin(), bytes.begin() + 8, Header().begin());
+      if (header ? asProgram && bytes.size() >= 32 : bytes.size() >= 24) continue;
       EXPECT_EQ(mHost->SetChunk(asProgram, bytes), 0) << what << (asProgram ? " as program" : " as bank");
       ASSERT_EQ(mHost->GetChunk(true), program) << what << " changed the state";
       ASSERT_EQ(mHost->GetChunk(false), bank) << what << " changed the bank";
@@ -417,6 +421,39 @@ TEST_F(Vst2Binding, BadChunksAreRefusedAndChangeNothing)
                          std::numeric_limits<VstIntPtr>::max(), std::numeric_limits<VstIntPtr>::min()})
     EXPECT_EQ(mHost->Dispatch(effSetChunk, 1, size, big.data()), 0) << size;
   EXPECT_EQ(mHost->GetChunk(true), program);
+}
+
+TEST_F(Vst2Binding, BytesAfterACompleteStateAreIgnored)
+{
+  // A later version that appends fields, or a host that pads chunks, must not cost the user
+  // the settings: the state is read and whatever follows it is left alone.
+  std::vector<uint8_t> padded = ProgramChunk(1.0, -6.0, 2.5);
+  padded.insert(padded.end(), 16, 0xAB);
+  EXPECT_EQ(mHost->SetChunk(true, padded), 1);
+  EXPECT_DOUBLE_EQ(Value(Vst2TestPlug::kGain), -6.0);
+  EXPECT_EQ(mHost->GetChunk(true), ProgramChunk(1.0, -6.0, 2.5));
+
+  std::vector<uint8_t> plain = ProgramChunk(0.0, 3.0, 1.0, false);
+  plain.push_back(0);
+  EXPECT_EQ(mHost->SetChunk(false, plain), 1) << "no header: read as a state";
+  EXPECT_DOUBLE_EQ(Value(Vst2TestPlug::kGain), 3.0);
+
+  std::vector<uint8_t> more = Header();
+  for (double v : {1.0, -9.0, 4.0, 0.75, 0.75}) AppendDouble(&more, v);
+  EXPECT_EQ(mHost->SetChunk(true, more), 1) << "more values than this plug-in has";
+  EXPECT_DOUBLE_EQ(Value(Vst2TestPlug::kGain), -9.0);
+  EXPECT_DOUBLE_EQ(Value(Vst2TestPlug::kNegated), 4.0);
+
+  std::string name = "Padded";
+  mHost->Dispatch(effSetProgramName, 0, 0, name.data());
+  std::vector<uint8_t> bank = mHost->GetChunk(false);
+  const std::vector<uint8_t> saved = bank;
+  bank.insert(bank.end(), 3, 0x5A);
+  Create({});
+  EXPECT_EQ(mHost->SetChunk(false, bank), 1);
+  EXPECT_STREQ(Plug()->GetPresetName(0), "Padded");
+  EXPECT_DOUBLE_EQ(Value(Vst2TestPlug::kGain), -9.0);
+  EXPECT_EQ(mHost->GetChunk(false), saved);
 }
 
 TEST_F(Vst2Binding, BankWithHeaderIsReadAsPresets)
@@ -490,6 +527,52 @@ TEST_F(Vst2Binding, ProcessingInAllThreeForms)
   Buffers<float> big(1000);
   mHost->ProcessReplacing(big.ins, big.outs, 1000);
   EXPECT_EQ(big.out1, big.in1);
+}
+
+TEST_F(Vst2Binding, InPlaceBuffersReadTheHostsInput)
+{
+  // Hosts may pass one buffer as input and output. The plug-in writes output 0 before it
+  // reads input 0 (as the meter writes its tone), so it must still read what the host gave.
+  Vst2TestPlug::Options options;
+  options.mWriteBeforeRead = true;
+  Create(options);
+  Buffers<double> d(64);
+  const std::vector<double> given = d.in0;
+  mHost->ProcessDoubleReplacing(d.ins, d.ins, 64);
+  EXPECT_EQ(d.in0, std::vector<double>(64, Vst2TestPlug::kTone));
+  EXPECT_EQ(d.in1, given) << "output 1 carries input 0 as the host gave it";
+
+  // Crosswise (input 0 is output 1's buffer) and in float.
+  Buffers<double> x(64);
+  double* crossOut[2] = {x.out0.data(), x.in0.data()};
+  mHost->ProcessDoubleReplacing(x.ins, crossOut, 64);
+  EXPECT_EQ(x.in0, given);
+  Buffers<float> f(64);
+  const std::vector<float> givenF = f.in0;
+  mHost->ProcessReplacing(f.ins, f.ins, 64);
+  EXPECT_EQ(f.in1, givenF);
+}
+
+TEST_F(Vst2Binding, MonoOutputStillWritesEveryOutputTheHostPasses)
+{
+  // numOutputs stays 2, so the host passes two output buffers: the one the arrangement
+  // leaves unconnected is written with silence, not left holding whatever it held.
+  VstSpeakerArrangement mono{};
+  mono.type = kSpeakerArrMono;
+  mono.numChannels = 1;
+  ASSERT_EQ(mHost->Dispatch(effSetSpeakerArrangement, 0, (VstIntPtr)&mono, &mono), 1);
+  ASSERT_EQ(mHost->Effect()->numOutputs, 2);
+  Buffers<float> f(64);
+  mHost->ProcessReplacing(f.ins, f.outs, 64);
+  EXPECT_EQ(f.out0, f.in0);
+  EXPECT_EQ(f.out1, std::vector<float>(64, 0.0f));
+  Buffers<double> d(64);
+  mHost->ProcessDoubleReplacing(d.ins, d.outs, 64);
+  EXPECT_EQ(d.out0, d.in0);
+  EXPECT_EQ(d.out1, std::vector<double>(64, 0.0));
+  Buffers<float> a(64);
+  mHost->Process(a.ins, a.outs, 64);
+  EXPECT_EQ(a.out1, std::vector<float>(64, 9.0f)) << "accumulating: silence adds nothing";
 }
 
 TEST_F(Vst2Binding, ProcessingWithMissingBuffers)
@@ -589,6 +672,105 @@ TEST_F(Vst2Binding, SpeakerArrangements)
   mHost->Dispatch(effSetSpeakerArrangement, 0, (VstIntPtr)&odd, &odd);
   EXPECT_TRUE(Plug()->IsOutChannelConnected(1));
   EXPECT_TRUE(Plug()->IsInChannelConnected(1));
+}
+
+// ---- the host's own locks ---------------------------------------------------------------------------
+
+// A host that takes a lock of its own inside its callback, and holds that lock around its
+// audio calls, deadlocks with a plug-in that calls it while holding the plug-in mutex: the
+// audio thread waits for the plug-in mutex, the calling thread for the host's lock. The
+// probe lets the host's audio thread take its lock and call process as soon as the plug-in
+// is inside the callback; the callback then waits (at most a few seconds) for the host lock.
+class HostLockProbe
+{
+public:
+  HostLockProbe(Vst2Host* host, VstInt32 opcode) : mHost(host)
+  {
+    host->mOnCallback = [this, opcode](VstInt32 op) {
+      if (op != opcode || std::this_thread::get_id() != mCaller) return;
+      mInCallback = true;
+      if (mHostLock.try_lock_for(std::chrono::seconds(3)))
+      {
+        mGotLock = true;
+        mHostLock.unlock();
+      }
+    };
+  }
+  ~HostLockProbe() { mHost->mOnCallback = nullptr; }
+
+  // Runs action on this thread while the host's audio thread waits to process; true when
+  // the callback got the host lock (no deadlock).
+  bool Run(const std::function<void()>& action)
+  {
+    mCaller = std::this_thread::get_id();
+    std::atomic<bool> audioReady{false};
+    std::thread audio([&] {
+      std::lock_guard<std::timed_mutex> lock(mHostLock);
+      audioReady = true;
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      while (!mInCallback && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+      std::vector<float> in(64, 0.5f), out(64);
+      float* ins[2] = {in.data(), in.data()};
+      float* outs[2] = {out.data(), out.data()};
+      mHost->ProcessReplacing(ins, outs, 64);
+    });
+    while (!audioReady) std::this_thread::yield();
+    action();
+    audio.join();
+    return mInCallback && mGotLock;
+  }
+
+private:
+  Vst2Host* mHost;
+  std::timed_mutex mHostLock;
+  std::thread::id mCaller;
+  std::atomic<bool> mInCallback{false}, mGotLock{false};
+};
+
+TEST_F(Vst2Binding, TheHostIsNeverCalledWithThePlugInMutexHeld)
+{
+  Vst2TestPlug::Options options;
+  options.mEditor = true;
+  options.mWindowHost = true;
+  Create(options);
+  {
+    HostLockProbe probe(mHost.get(), audioMasterAutomate);
+    EXPECT_TRUE(probe.Run([&] { Plug()->SetParameterFromGUI(Vst2TestPlug::kGain, 0.5); }))
+        << "an edit in the editor tells the host";
+  }
+  {
+    HostLockProbe probe(mHost.get(), audioMasterAutomate);
+    EXPECT_TRUE(probe.Run([&] { Plug()->DirtyParameters(); })) << "every parameter reported to the host";
+  }
+  {
+    // Opening the editor: a window host may ask the host things (here the time) meanwhile.
+    Plug()->mEditor->mOnOpen = [&] { Plug()->GetTempo(); };
+    HostLockProbe probe(mHost.get(), audioMasterGetTime);
+    int parent = 0;
+    VstIntPtr opened = 0;
+    EXPECT_TRUE(probe.Run([&] { opened = mHost->Dispatch(effEditOpen, 0, 0, &parent); })) << "effEditOpen";
+    EXPECT_EQ(opened, 1);
+    Plug()->mEditor->mOnOpen = nullptr;
+  }
+  {
+    // Identifying the host at effOpen asks for its name.
+    Vst2Host fresh;
+    ASSERT_TRUE(fresh.Create(Vst2TestEntry));
+    HostLockProbe probe(&fresh, audioMasterGetProductString);
+    EXPECT_TRUE(probe.Run([&] { fresh.Dispatch(effOpen); })) << "effOpen";
+  }
+  {
+    Vst2TestPlug::Options midi;
+    midi.mMidi = true;
+    Create(midi);
+    // The audio entry asks for MIDI before each block; a second audio call meanwhile waits
+    // for the host lock, not for the plug-in.
+    HostLockProbe probe(mHost.get(), audioMasterWantMidi);
+    std::vector<float> in(64), out(64);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {out.data(), out.data()};
+    EXPECT_TRUE(probe.Run([&] { mHost->ProcessReplacing(ins, outs, 64); })) << "audioMasterWantMidi";
+  }
 }
 
 // ---- time info and host identity ------------------------------------------------------------------

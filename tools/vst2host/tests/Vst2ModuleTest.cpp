@@ -162,13 +162,29 @@ TEST_F(Vst2MeterModule, BadChunksLeaveTheMeterAsItWas)
   }
   for (size_t n = 1; n < bank.size(); ++n)
     EXPECT_EQ(host->SetChunk(false, std::vector<uint8_t>(bank.begin(), bank.begin() + n)), 0) << n;
-  std::vector<uint8_t> garbage(300);
+  // Shorter than a state: 88 bytes or more without the header would read as a whole state
+  // followed by bytes this version does not know (see BytesAfterTheStateAreIgnored).
+  std::vector<uint8_t> garbage(80);
   for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = (uint8_t)(i * 37 + 11);
   EXPECT_EQ(host->SetChunk(true, garbage), 0);
   EXPECT_EQ(host->SetChunk(false, garbage), 0);
 
   EXPECT_EQ(host->GetChunk(true), program);
   EXPECT_EQ(host->GetChunk(false), bank);
+  EXPECT_FLOAT_EQ(host->GetParameter(3), 0.3f);
+}
+
+TEST_F(Vst2MeterModule, BytesAfterTheStateAreIgnored)
+{
+  // A later version that appends fields, or a host that pads the chunk: the settings load.
+  auto host = NewInstance();
+  ASSERT_TRUE(host);
+  const double settings[10] = {1.0, 0.0, 1.0, 0.3, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> padded = MeterProgram(2500.0, settings);
+  const std::vector<uint8_t> exact = padded;
+  padded.insert(padded.end(), 12, 0x7F);
+  EXPECT_EQ(host->SetChunk(true, padded), 1);
+  EXPECT_EQ(host->GetChunk(true), exact);
   EXPECT_FLOAT_EQ(host->GetParameter(3), 0.3f);
 }
 

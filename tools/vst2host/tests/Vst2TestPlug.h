@@ -5,6 +5,7 @@
 
 #include "IFxVST.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,12 +31,14 @@ public:
   void* OpenWindow(void* parent) override
   {
     ++mOpens;
+    if (mOnOpen) mOnOpen();
     return parent;
   }
   void CloseWindow() override { ++mCloses; }
 
   std::vector<FromPlug> mFromPlug;
   int mPrepDraws = 0, mOpens = 0, mCloses = 0;
+  std::function<void()> mOnOpen;  // what a window host might do while opening (ask the host)
 };
 
 class Vst2TestPlug : public IFxVST
@@ -49,13 +52,17 @@ public:
     bool mEditor = false;
     // Whether a window host exists; tests pretend one (as on macOS) to run open and close.
     bool mWindowHost = IFxVST::PlatformHasEditorWindowHost();
+    // Processing like the meter's: each frame writes output 0 (a constant tone) before it
+    // reads input 0, which it copies to output 1. In place, a binding that hands the host's
+    // buffers straight through would make it read its own tone.
+    bool mWriteBeforeRead = false;
   };
 
   Vst2TestPlug(const IFxInstanceInfo& info, const Options& options)
     : IFxVST(info, kNumParams, "1-1 2-2", 2, "Binding Test Plug-in Name", "Test Product", "example.org",
              0x00010203, VstFourCC('T', 'e', 's', 't'), VstFourCC('E', 'x', 'm', 'p'), 0, options.mMidi, true,
              false),
-      mWindowHost(options.mWindowHost)
+      mWindowHost(options.mWindowHost), mWriteBeforeRead(options.mWriteBeforeRead)
   {
     GetParam(kSwitch)->InitBool("Switch", false);
     GetParam(kGain)->InitDouble("Gain Control", 0.0, -60.0, 12.0, 0.1, "decibels");
@@ -75,11 +82,22 @@ public:
     mParamChanges.push_back(idx);
   }
   bool HasEditorWindowHost() const override { return mWindowHost; }
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override
+  {
+    if (!mWriteBeforeRead) return IFxVST::ProcessDoubleReplacing(inputs, outputs, nFrames);
+    for (int s = 0; s < nFrames; ++s)
+    {
+      outputs[0][s] = kTone;
+      outputs[1][s] = inputs[0][s];
+    }
+  }
+  static constexpr double kTone = 0.125;
   void OnGUIOpen() override { ++mGUIOpens; }
   void OnGUIClose() override { ++mGUICloses; }
   void ProcessSysEx(ISysEx* msg) override { mSysEx.emplace_back(msg->mData, msg->mData + msg->mSize); }
 
   bool mWindowHost;
+  bool mWriteBeforeRead;
   Vst2TestEditor* mEditor = nullptr;  // owned by the base once attached
   std::vector<int> mParamChanges;
   std::vector<std::vector<uint8_t>> mSysEx;

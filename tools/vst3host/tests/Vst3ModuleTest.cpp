@@ -235,8 +235,9 @@ TEST_F(Vst3Module, ParameterQueuesApplyTheirLastPointOncePerBlock)
     ASSERT_EQ(ProcessChanges(block), kResultOk);
     EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), c.bypassed) << c.value;
   }
-  EXPECT_EQ(mPlug.mController->setParamNormalized(kBypass, 0.0), kResultFalse);
-  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 1.0);
+  // The controller takes bypass from the host too (see ControllerKeepsTheBypassTheHostSet).
+  EXPECT_EQ(mPlug.mController->setParamNormalized(kBypass, 0.0), kResultOk);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 0.0);
 
   // A preset change restores the (single) preset, also from the top of the range.
   for (double presetValue : {0.0, 1.0})
@@ -282,6 +283,99 @@ TEST_F(Vst3Module, BypassPassesTheInputThroughInBothSampleSizes)
     for (int i = 0; i < 32; ++i)
       EXPECT_EQ(size == kSample32 ? (double)f[64 + (size_t)i] : d[64 + (size_t)i], size == kSample32 ? (double)f[(size_t)i] : d[(size_t)i]);
   }
+}
+
+TEST_F(Vst3Module, HostBypassSurvivesANewSetupAndActivation)
+{
+  // A host bypasses the meter, then changes its buffer size: deactivate, new set-up,
+  // activate. The host still shows it bypassed, so it must still pass its input through.
+  SetUpProcessing(kSample64, 32);
+  Block block;
+  block.mChanges.Add(kBypass, 1.0);
+  ASSERT_EQ(ProcessChanges(block, 32), kResultOk);
+  ASSERT_EQ(mPlug.mComponent->setActive(0), kResultOk);
+  SetUpProcessing(kSample64, 64);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 1.0);
+  Block next;
+  std::vector<double> d(4 * 64, 0.25);
+  double* ins[] = {&d[0], &d[64]};
+  double* outs[] = {&d[128], &d[192]};
+  for (int i = 128; i < 256; ++i) d[(size_t)i] = 9.0;
+  next.SetUp64(ins, 2, outs, 2, 64);
+  ASSERT_EQ(mPlug.mProcessor->process(next.mData), kResultOk);
+  EXPECT_EQ(std::vector<double>(d.begin() + 128, d.end()), std::vector<double>(128, 0.25))
+      << "bypassed: the input passes through";
+  const std::vector<unsigned char> controller = StateOf(mPlug.mController);
+  ASSERT_EQ(controller.size(), 92u);
+  EXPECT_EQ(controller[88], 1) << "and the controller state says so";
+}
+
+TEST_F(Vst3Module, ControllerKeepsTheBypassTheHostSet)
+{
+  // The host sets bypass on the controller and reads it back; the processor follows the
+  // parameter queue as before.
+  EXPECT_EQ(mPlug.mController->setParamNormalized(kBypass, 1.0), kResultOk);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 1.0);
+  SetUpProcessing(kSample64, 64);
+  std::vector<double> d(4 * 64, 0.25);
+  double* ins[] = {&d[0], &d[64]};
+  double* outs[] = {&d[128], &d[192]};
+  Block block;
+  block.SetUp64(ins, 2, outs, 2, 64);
+  ASSERT_EQ(mPlug.mProcessor->process(block.mData), kResultOk);
+  EXPECT_EQ(d[128], 0.0) << "no queue said bypass: the meter writes silence while idle";
+  Block queued;
+  queued.mChanges.Add(kBypass, 0.0);
+  queued.SetUp64(ins, 2, outs, 2, 64);
+  ASSERT_EQ(mPlug.mProcessor->process(queued.mData), kResultOk);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 0.0) << "the queue's value shows on the controller";
+  EXPECT_EQ(mPlug.mController->setParamNormalized(kBypass, std::nan("")), kResultFalse);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 0.0);
+}
+
+TEST_F(Vst3Module, ShortStateStreamsAreReadWholeOrRefused)
+{
+  // The stream is read before anything changes. One that ends inside a value is refused
+  // and the state stays as it was; one that ends between values means what it always
+  // meant (the frequency alone; nothing).
+  SetUpProcessing(kSample64, 64);
+  Block block;
+  block.mChanges.Add(kVolume, 0.25);
+  ASSERT_EQ(ProcessChanges(block), kResultOk);
+  const std::vector<unsigned char> before = StateOf(mPlug.mComponent);
+  ASSERT_EQ(before.size(), 88u);
+  std::vector<unsigned char> other = before;
+  const double newFrequency = 2500.0, newVolume = 0.75;
+  std::memcpy(other.data(), &newFrequency, 8);
+  std::memcpy(other.data() + 32, &newVolume, 8);
+
+  for (size_t n : {(size_t)1, (size_t)7, (size_t)12, (size_t)39, (size_t)87})
+  {
+    MemoryStream cut(std::vector<unsigned char>(other.begin(), other.begin() + (long)n));
+    EXPECT_EQ(mPlug.mComponent->setState(&cut), kResultFalse) << n << " bytes";
+    EXPECT_EQ(StateOf(mPlug.mComponent), before) << n << " bytes changed the state";
+    MemoryStream cutController(std::vector<unsigned char>(other.begin(), other.begin() + (long)n));
+    EXPECT_EQ(mPlug.mController->setState(&cutController), kResultFalse) << n << " bytes";
+    EXPECT_EQ(StateOf(mPlug.mComponent), before) << n << " bytes changed the state (controller)";
+  }
+  // The controller's bypass cut short: refused too.
+  std::vector<unsigned char> controller = StateOf(mPlug.mController);
+  ASSERT_EQ(controller.size(), 92u);
+  controller[88] = 1;
+  MemoryStream cutBypass(std::vector<unsigned char>(controller.begin(), controller.begin() + 90));
+  EXPECT_EQ(mPlug.mController->setState(&cutBypass), kResultFalse);
+  EXPECT_EQ(mPlug.mController->getParamNormalized(kBypass), 0.0);
+
+  MemoryStream empty;
+  EXPECT_EQ(mPlug.mComponent->setState(&empty), kResultOk);
+  EXPECT_EQ(FrequencyIn(StateOf(mPlug.mComponent)), FrequencyIn(before));
+  MemoryStream frequencyOnly(std::vector<unsigned char>(other.begin(), other.begin() + 8));
+  EXPECT_EQ(mPlug.mComponent->setState(&frequencyOnly), kResultOk);
+  EXPECT_EQ(FrequencyIn(StateOf(mPlug.mComponent)), 2500.0);
+  EXPECT_DOUBLE_EQ(mPlug.mController->getParamNormalized(kVolume), 0.25);
+  MemoryStream whole(other);
+  EXPECT_EQ(mPlug.mComponent->setState(&whole), kResultOk);
+  EXPECT_EQ(StateOf(mPlug.mComponent), other);
 }
 
 TEST_F(Vst3Module, NullUnconnectedAndOverlongBuffersAreSafe)
@@ -357,6 +451,7 @@ TEST_F(Vst3Module, StateRoundTripsThroughComponentAndController)
 
   MemoryStream withBypass(controller);
   EXPECT_EQ(second.mController->setState(&withBypass), kResultOk);
+  EXPECT_EQ(StateOf(second.mController), controller);
   EXPECT_EQ(second.mController->getParamNormalized(kBypass), 1.0);
 
   // Without the four bypass bytes the controller state applies but reports failure.
