@@ -60,9 +60,7 @@ mkdir -p "$VX_BUILD_ROOT"
 # stanzas of the main archive: the machine's own apt setup stays untouched, and the security
 # archive does not serve source files here.
 A=$VX_BUILD_ROOT/deps-src/apt
-debian_sources_ready=0
 debian_sources() {
-  [ $debian_sources_ready = 0 ] || return 0
   rm -rf "$A"
   mkdir -p "$A/lists/partial" "$A/cache/archives/partial" "$A/parts"
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -76,12 +74,12 @@ debian_sources() {
     "Dir::State::Lists \"$A/lists\";" "Dir::Cache \"$A/cache\";" 'Dir::Cache::pkgcache "";' \
     'Dir::Cache::srcpkgcache "";' 'APT::Sandbox::User "root";' > "$A/apt.conf"
   APT_CONFIG=$A/apt.conf apt-get update -qq
-  debian_sources_ready=1
 }
 
 # FreeType and libpng as Debian's source packages (unpacked, with Debian's patches): the gnustep
 # configuration builds them into the macOS bundle's binary as a Mac build does from the pinned
-# sources (cmake/VxStaticDeps.cmake), and runs the text tests against them.
+# sources (cmake/VxStaticDeps.cmake), and runs the text tests against them; the Windows build
+# makes its static libpng from the same libpng source.
 src=$VX_BUILD_ROOT/deps-src
 if [ ! -f "$src/.ready" ]; then
   vx_stamp "Debian sources of FreeType and libpng: fetching"
@@ -99,16 +97,12 @@ fi
 
 # ---------------------------------------------------------------------------------------------
 # Static libpng for mingw. Debian packages zlib for mingw but not libpng, so build Debian's own
-# libpng 1.6 source.
+# libpng 1.6 source (fetched above; built out of its folder, which stays as it is).
 work=$VX_BUILD_ROOT/deps-mingw-work
 if [ ! -f "$VX_DEPS_MINGW/lib/libpng16.a" ]; then
-  vx_stamp "libpng for mingw: fetching Debian's libpng1.6 source"
-  debian_sources
+  src=$(ls -d "$VX_BUILD_ROOT"/deps-src/libpng1.6-*/ 2>/dev/null | head -1)
+  [ -n "$src" ] || vx_die "libpng for mingw: Debian's libpng1.6 source missing in $VX_BUILD_ROOT/deps-src"
   rm -rf "$work/src" "$work/build-libpng"
-  mkdir -p "$work/src"
-  (cd "$work/src" && APT_CONFIG=$A/apt.conf apt-get source -qq libpng1.6 >/dev/null)
-  src=$(ls -d "$work"/src/libpng1.6-*/ | head -1)
-  [ -n "$src" ] || vx_die "libpng1.6 source did not unpack"
   vx_stamp "libpng for mingw: building $(basename "$src")"
   cmake -S "$src" -B "$work/build-libpng" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$VX_TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$VX_DEPS_MINGW" -DPNG_SHARED=OFF \
