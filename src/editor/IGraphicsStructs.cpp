@@ -1,3 +1,5 @@
+// Rectangle arithmetic of the editor's value records (union, intersection, subdivision).
+
 #include "IGraphicsStructs.h"
 
 #include "Util_CStr.h"

@@ -1,3 +1,5 @@
+// Popup menus: owned items with optional sub-menus, added, inserted, flagged and chosen.
+
 #include "IPopupMenu.h"
 
 IPopupMenuItem::~IPopupMenuItem()

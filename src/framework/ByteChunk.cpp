@@ -1,3 +1,5 @@
+// Byte chunk reads and writes: every read is bounded by the data and answers -1 past its end.
+
 #include "ByteChunk.h"
 
 int ByteChunk::PutBytes(const void* data, int len)

@@ -1,3 +1,7 @@
+// The host-independent plug-in base: identity, channel configurations, the buffer frame that
+// connects a host's buffers to the plug-in, parameter flow between host and editor, presets
+// and the plug-in state.
+
 #include "IFxBase.h"
 
 #include "IHostId.h"

@@ -1,3 +1,6 @@
+// The in-process test binding: the host side of the plug-in base, recording each request
+// under a lock of its own.
+
 #include "IFxTestBinding.h"
 
 #include <mutex>

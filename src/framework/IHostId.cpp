@@ -1,3 +1,5 @@
+// Host identification: a table of known product names, display names and packed versions.
+
 #include "IHostId.h"
 
 #include "Util_CStr.h"

@@ -1,3 +1,5 @@
+// MIDI short messages: building note, pitch-wheel and controller messages and reading them back.
+
 #include "IFxStructs.h"
 
 void IMidiMsg::MakeNoteOnMsg(int noteNumber, int velocity, int offset, int channel)

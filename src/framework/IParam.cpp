@@ -1,3 +1,6 @@
+// Parameters: bounds, steps and curves, normalisation, display texts and the one parser that
+// turns a host's or the editor's text back into a value.
+
 #include "IParam.h"
 
 #include "Util_CStr.h"

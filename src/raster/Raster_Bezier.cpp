@@ -50,20 +50,20 @@ bool Finite(const Pt* p, int n)
 }
 
 // Clamp a polyline point into the range the walkers take.
-Pt Sane(Pt q) { return {_Raster_SaneCoord((float)q.x), _Raster_SaneCoord((float)q.y)}; }
+Pt Sane(Pt q) { return {Raster_SaneCoord((float)q.x), Raster_SaneCoord((float)q.y)}; }
 
 void DrawCurve(Raster_IBitmap* bmp, const Pt* ctrl, int order, uint32_t color, float weight, int mode, bool aa, float tolerance)
 {
   if (!Finite(ctrl, order)) return;
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
   const int n = SegmentCount(ctrl, order, tolerance);
-  _Raster_WithPlotter(pen, false, [&](const auto& plot) {
+  Raster_WithPlotter(pen, false, [&](const auto& plot) {
     Pt prev = Sane(ctrl[0]);
     for (int i = 1; i <= n; ++i)
     {
       const Pt cur = Sane(i == n ? ctrl[order - 1] : Eval(ctrl, order, (double)i / n));
-      _Raster_WalkFLine(plot, (float)prev.x, (float)prev.y, (float)cur.x, (float)cur.y, aa, i > 1);
+      Raster_WalkFLine(plot, (float)prev.x, (float)prev.y, (float)cur.x, (float)cur.y, aa, i > 1);
       prev = cur;
     }
   });
@@ -76,11 +76,11 @@ void FillCurve(Raster_IBitmap* bmp, const Pt* ctrlIn, double base, bool transpos
                float tolerance)
 {
   if (!Finite(ctrlIn, 4) || !std::isfinite(base)) return;
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
   Pt ctrl[4];
   for (int i = 0; i < 4; ++i) ctrl[i] = transpose ? Pt{ctrlIn[i].y, ctrlIn[i].x} : ctrlIn[i];
-  base = _Raster_SaneCoord((float)base);
+  base = Raster_SaneCoord((float)base);
   const int columns = transpose ? pen.height : pen.width;
   const int rows = transpose ? pen.width : pen.height;
 
@@ -111,7 +111,7 @@ void FillCurve(Raster_IBitmap* bmp, const Pt* ctrlIn, double base, bool transpos
     }
   }
 
-  _Raster_WithPlotter(pen, true, [&](const auto& plot) {
+  Raster_WithPlotter(pen, true, [&](const auto& plot) {
     for (int c = 0; c < columns; ++c)
     {
       if (!(lo[c] <= hi[c])) continue;

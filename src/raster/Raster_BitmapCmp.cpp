@@ -21,8 +21,8 @@ bool Raster_BitmapCmpEx(Raster_IBitmap* a, Raster_IBitmap* b, uint32_t mask, REC
     int l = aw, t = ah, rr = -1, bb = -1;
     for (int y = 0; y < ah; ++y)
     {
-      const uint32_t* pa = _Raster_Row(a, abits, y);
-      const uint32_t* pb = _Raster_Row(b, bbits, y);
+      const uint32_t* pa = Raster_Row(a, abits, y);
+      const uint32_t* pb = Raster_Row(b, bbits, y);
       for (int x = 0; x < aw; ++x)
         if ((pa[x] ^ pb[x]) & mask)
         {

@@ -20,17 +20,17 @@ void rowCopySourceAlphaWeighted(uint32_t* dest, const uint32_t* src, int n, int 
 void pixelCopy(uint32_t* dest, uint32_t src, int) { *dest = src; }
 }  // namespace
 
-Raster_PixelFunc _Raster_SelectPixelFunc(int mode, int w)
+Raster_PixelFunc Raster_SelectPixelFunc(int mode, int w)
 {
   const bool sourceAlpha = (mode & kRasterMode_SourceAlpha) != 0;
   if ((mode & kRasterOp_Mask) == kRasterOp_Copy && w >= 256)
-    return sourceAlpha ? _Raster_PixelOf<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp> : pixelCopy;
+    return sourceAlpha ? Raster_PixelOf<Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp> : pixelCopy;
   Raster_PixelFunc fn = nullptr;
-  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = _Raster_PixelOf<C>; });
+  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = Raster_PixelOf<C>; });
   return fn;
 }
 
-Raster_RowFunc _Raster_SelectRowFunc(int mode, int w)
+Raster_RowFunc Raster_SelectRowFunc(int mode, int w)
 {
   // Copy has vectorised rows of its own; every other operation loops over its class.
   if ((mode & kRasterOp_Mask) == kRasterOp_Copy)
@@ -39,7 +39,7 @@ Raster_RowFunc _Raster_SelectRowFunc(int mode, int w)
     return w >= 256 ? rowCopy : rowCopyWeighted;
   }
   Raster_RowFunc fn = nullptr;
-  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = _Raster_RowOf<C>; });
+  Raster_DispatchCombineMode(mode, [&]<class C>() { fn = Raster_RowOf<C>; });
   return fn;
 }
 
@@ -68,9 +68,9 @@ void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, const 
   uint32_t* sbits = src->getBits();
   if (!dbits || !sbits) return;
 
-  uint32_t* drow = _Raster_Row(dest, dbits, (int)dy) + dx;
-  const uint32_t* srow = _Raster_Row(src, sbits, (int)t) + l;
-  intptr_t dstep = _Raster_RowStep(dest), sstep = _Raster_RowStep(src);
+  uint32_t* drow = Raster_Row(dest, dbits, (int)dy) + dx;
+  const uint32_t* srow = Raster_Row(src, sbits, (int)t) + l;
+  intptr_t dstep = Raster_RowStep(dest), sstep = Raster_RowStep(src);
   int n = (int)w, rows = (int)h;
 
   // Channel copy: one byte per pixel from byte (mode & 3) to byte ((mode >> 2) & 3).
@@ -97,7 +97,7 @@ void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, const 
   {
     iw = Raster_WeightToInt(weight);
     if (iw == 0) return;
-    fn = _Raster_SelectRowFunc(mode, iw);
+    fn = Raster_SelectRowFunc(mode, iw);
     if (!fn) return;
   }
   for (int j = 0; j < rows; ++j, drow += dstep, srow += sstep) fn(drow, srow, n, iw);

@@ -36,15 +36,15 @@ inline bool sample(Raster_IBitmap* src, uint32_t* sbits, const Bounds& bd, long 
 {
   long long ix = px >> 16, iy = py >> 16;
   if (ix < bd.l || ix >= bd.r || iy < bd.t || iy >= bd.b) return false;
-  const uint32_t* row0 = _Raster_Row(src, sbits, (int)iy);
+  const uint32_t* row0 = Raster_Row(src, sbits, (int)iy);
   if (!bilinear)
   {
     out = row0[ix];
     return true;
   }
   int x1 = ix + 1 < bd.r ? (int)ix + 1 : (int)ix;
-  const uint32_t* row1 = iy + 1 < bd.b ? _Raster_Row(src, sbits, (int)iy + 1) : row0;
-  out = _Raster_BilinearPixel(row0[ix], row0[x1], row1[ix], row1[x1], (int)(px & 0xFFFF), (int)(py & 0xFFFF));
+  const uint32_t* row1 = iy + 1 < bd.b ? Raster_Row(src, sbits, (int)iy + 1) : row0;
+  out = Raster_BilinearPixel(row0[ix], row0[x1], row1[ix], row1[x1], (int)(px & 0xFFFF), (int)(py & 0xFFFF));
   return true;
 }
 
@@ -101,7 +101,7 @@ inline long long startPosition(long long start, long long perCol, long long perR
 struct WeightedPixel
 {
   Raster_PixelFunc full, partial;
-  explicit WeightedPixel(int mode) : full(_Raster_SelectPixelFunc(mode, 256)), partial(_Raster_SelectPixelFunc(mode, 255)) {}
+  explicit WeightedPixel(int mode) : full(Raster_SelectPixelFunc(mode, 256)), partial(Raster_SelectPixelFunc(mode, 255)) {}
   void operator()(uint32_t* d, uint32_t s, int w) const { (w >= 256 ? full : partial)(d, s, w); }
 };
 
@@ -128,7 +128,7 @@ void deltaBlit(Raster_IBitmap* dest, Raster_IBitmap* src, const RECT* destRect, 
   double rowA = a0 + adc * da.skipX + adr * da.skipY;
   for (int y = da.y0; y < da.y1; ++y, rowX += fdxr, rowY += fdyr, rowA += adr)
   {
-    uint32_t* drow = _Raster_Row(dest, dbits, y);
+    uint32_t* drow = Raster_Row(dest, dbits, y);
     long long px = rowX, py = rowY;
     double pa = rowA;
     for (int x = da.x0; x < da.x1; ++x, px += fdxc, py += fdyc, pa += adc)
@@ -167,7 +167,7 @@ void transformBlit(Raster_IBitmap* dest, Raster_IBitmap* src, const RECT* destRe
 
   for (int y = da.y0; y < da.y1; ++y)
   {
-    uint32_t* drow = _Raster_Row(dest, dbits, y);
+    uint32_t* drow = Raster_Row(dest, dbits, y);
     // Grid positions are sampled at pixel centres, like the rotated blit.
     double gv = (y - destRect->top + 0.5) * (gh - 1) / H;
     int cj = (int)gv;

@@ -6,7 +6,7 @@
 
 void Raster_HalveBlitAA(Raster_IBitmap* dest, Raster_IBitmap* src)
 {
-  if (!_Raster_Usable(dest) || !_Raster_Usable(src)) return;
+  if (!Raster_Usable(dest) || !Raster_Usable(src)) return;
   int w = src->getWidth() / 2, h = src->getHeight() / 2;
   if (w > dest->getWidth()) w = dest->getWidth();
   if (h > dest->getHeight()) h = dest->getHeight();
@@ -16,9 +16,9 @@ void Raster_HalveBlitAA(Raster_IBitmap* dest, Raster_IBitmap* src)
   const uint32_t m = 0x3F3F3F3Fu;
   for (int y = 0; y < h; ++y)
   {
-    uint32_t* d = _Raster_Row(dest, dbits, y);
-    const uint32_t* s0 = _Raster_Row(src, sbits, 2 * y);
-    const uint32_t* s1 = _Raster_Row(src, sbits, 2 * y + 1);
+    uint32_t* d = Raster_Row(dest, dbits, y);
+    const uint32_t* s0 = Raster_Row(src, sbits, 2 * y);
+    const uint32_t* s1 = Raster_Row(src, sbits, 2 * y + 1);
     for (int x = 0; x < w; ++x)
       d[x] = ((s0[2 * x] >> 2) & m) + ((s0[2 * x + 1] >> 2) & m) + ((s1[2 * x] >> 2) & m) + ((s1[2 * x + 1] >> 2) & m);
   }
@@ -52,7 +52,7 @@ void blurRow(uint32_t* out, const uint32_t* up, const uint32_t* mid, const uint3
 
 void Raster_Blur(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, int srcX, int srcY, int width, int height)
 {
-  if (!_Raster_Usable(dest) || !_Raster_Usable(src)) return;
+  if (!Raster_Usable(dest) || !Raster_Usable(src)) return;
   long long dx = x, dy = y, sx = srcX, sy = srcY, w = width, h = height;
   if (sx < 0) dx -= sx, w += sx, sx = 0;
   if (sy < 0) dy -= sy, h += sy, sy = 0;
@@ -67,19 +67,19 @@ void Raster_Blur(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, int sr
   uint32_t* dbits = dest->getBits();
   uint32_t* sbits = src->getBits();
 
-  auto srow = [&](int j) { return (const uint32_t*)_Raster_Row(src, sbits, (int)sy + j) + sx; };
-  auto drow = [&](int j) { return _Raster_Row(dest, dbits, (int)dy + j) + dx; };
+  auto srow = [&](int j) { return (const uint32_t*)Raster_Row(src, sbits, (int)sy + j) + sx; };
+  auto drow = [&](int j) { return Raster_Row(dest, dbits, (int)dy + j) + dx; };
 
   // Copies of the previous and current source rows, so that writing row j in place does not
   // disturb the rows still to be read. Row j + 1 is read directly: it is not written yet.
-  _Raster_Scratch<uint32_t, 2048> buf(2 * n);
+  Raster_Scratch<uint32_t, 2048> buf(2 * n);
   uint32_t* prev = buf.data();
   uint32_t* cur = prev ? prev + n : nullptr;
   if (cur) std::memcpy(cur, srow(0), sizeof(uint32_t) * (size_t)n);
 
   // The output row goes through a small buffer too: blurRow reads mid[x + 1] after writing
   // out[x], which would alias when blurring in place without a row buffer.
-  _Raster_Scratch<uint32_t, 1024> outBuf(n);
+  Raster_Scratch<uint32_t, 1024> outBuf(n);
   for (int j = 0; j < rows; ++j)
   {
     const uint32_t* up = j > 0 ? (prev ? prev : srow(j - 1)) : nullptr;

@@ -52,7 +52,7 @@ uint32_t filterDown(Raster_IBitmap* src, uint32_t* sbits, int cx, int cy, const 
   {
     int yy = cy + j;
     if (yy < 0 || yy >= sh) continue;
-    const uint32_t* row = _Raster_Row(src, sbits, yy);
+    const uint32_t* row = Raster_Row(src, sbits, yy);
     for (int i = -k.radius; i <= k.radius; ++i)
     {
       int xx = cx + i;
@@ -139,14 +139,14 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
   if (i0 >= i1 || j0 >= j1) return;
   int n = i1 - i0;
 
-  _Raster_Scratch<int32_t, 2048> xs(n);
-  _Raster_Scratch<uint32_t, 2048> tmp(n);
+  Raster_Scratch<int32_t, 2048> xs(n);
+  Raster_Scratch<uint32_t, 2048> tmp(n);
   if (!xs.data() || !tmp.data()) return;
   for (int i = 0; i < n; ++i) xs.data()[i] = (int32_t)(fx0 + fdx * (i + i0));
 
   int op = mode & (kRasterMode_SourceAlpha | kRasterOp_Mask);
-  uint32_t* drow = _Raster_Row(dest, dbits, (int)dyl + j0) + dxl + i0;
-  intptr_t dstep = _Raster_RowStep(dest);
+  uint32_t* drow = Raster_Row(dest, dbits, (int)dyl + j0) + dxl + i0;
+  intptr_t dstep = Raster_RowStep(dest);
 
   // Reductions by 1.7 or more in both directions: a filter-down kernel instead of 2 x 2.
   bool filterDownK = bilinear && std::fabs(stepX) >= 1.7 && std::fabs(stepY) >= 1.7;
@@ -167,7 +167,7 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
   {
     iw = Raster_WeightToInt(weight);
     if (iw == 0) return;
-    fn = _Raster_SelectRowFunc(mode, iw);
+    fn = Raster_SelectRowFunc(mode, iw);
     if (!fn) return;
   }
 
@@ -175,7 +175,7 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
   {
     long long fy = fy0 + fdy * j;
     int yy = (int)(fy >> 16);
-    const uint32_t* srow = _Raster_Row(src, sbits, yy);
+    const uint32_t* srow = Raster_Row(src, sbits, yy);
     if (directNearest)
     {
       for (int i = 0; i < n; ++i) drow[i] = srow[xs.data()[i] >> 16];
@@ -183,10 +183,10 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int x, int y, 
     }
     if (directHalf)
     {
-      for (int i = 0; i < n; ++i) _Raster_CombinePixelsHalfMixFAST::doPix(&drow[i], srow[xs.data()[i] >> 16]);
+      for (int i = 0; i < n; ++i) Raster_CombinePixelsHalfMixFAST::doPix(&drow[i], srow[xs.data()[i] >> 16]);
       continue;
     }
-    const uint32_t* srow1 = yy + 1 < srcH ? _Raster_Row(src, sbits, yy + 1) : srow;
+    const uint32_t* srow1 = yy + 1 < srcH ? Raster_Row(src, sbits, yy + 1) : srow;
     if (directBilinear)
     {
       Raster_SpanBilinear(drow, srow, srow1, srcW, xs.data(), n, (int)(fy & 0xFFFF));

@@ -273,7 +273,7 @@ const uint8_t kFillAA_4_0[] = {
       0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
 };
 
-const _Raster_CircleMask kMasks[] = {
+const Raster_CircleMask kMasks[] = {
     {1.5f, 3, kOutline_1_5, kOutlineAA_1_5, kFill_1_5, kFillAA_1_5},
     {2.0f, 3, kOutline_2_0, kOutlineAA_2_0, kFill_2_0, kFillAA_2_0},
     {2.5f, 4, kOutline_2_5, kOutlineAA_2_5, kFill_2_5, kFillAA_2_5},
@@ -283,9 +283,9 @@ const _Raster_CircleMask kMasks[] = {
 };
 }  // namespace
 
-const _Raster_CircleMask* _Raster_FindCircleMask(float r)
+const Raster_CircleMask* Raster_FindCircleMask(float r)
 {
-  for (const _Raster_CircleMask& m : kMasks)
+  for (const Raster_CircleMask& m : kMasks)
     if (m.radius == r) return &m;
   return nullptr;
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-struct _Raster_CircleMask
+struct Raster_CircleMask
 {
   float radius;
   int half;  // K: each mask is (2K + 1) x (2K + 1) coverage bytes, the centre at (K, K)
@@ -14,4 +14,4 @@ struct _Raster_CircleMask
 };
 
 // The mask set of radius exactly 1.5, 2, 2.5, 3, 3.5 or 4; null for every other radius.
-const _Raster_CircleMask* _Raster_FindCircleMask(float r);
+const Raster_CircleMask* Raster_FindCircleMask(float r);

@@ -43,7 +43,7 @@ inline void PutAt(const P& plot, int64_t x, int64_t y, int w, bool full)
 // Coverage 0..255 of a mask cell -> weight; full coverage keeps the pen's own weight (and with
 // it the whole-word classes).
 template <class P>
-void StampMask(const P& plot, int64_t cx, int64_t cy, const _Raster_CircleMask& m, const uint8_t* cells)
+void StampMask(const P& plot, int64_t cx, int64_t cy, const Raster_CircleMask& m, const uint8_t* cells)
 {
   const int n = 2 * m.half + 1;
   for (int j = 0; j < n; ++j)
@@ -61,7 +61,7 @@ void StampMask(const P& plot, int64_t cx, int64_t cy, const _Raster_CircleMask& 
 // cover the pixel centres within r + 1/2. Anti-aliased outlines split each step between the two
 // pixels around the ideal circle; anti-aliased fills shade a one-pixel fringe by distance.
 // Every pixel is drawn once; the plotter clips to the bitmap.
-struct _Raster_CircleDrawer
+struct Raster_CircleDrawer
 {
   // The octant steps dx that can land inside the bitmap. Every point of step dx lies at +-dx
   // from the centre in x or in y, so only steps within the bitmap's range of column distances
@@ -191,13 +191,13 @@ struct _Raster_CircleDrawer
 namespace
 {
 // Shared set-up of the circle calls: false when nothing is to be drawn.
-bool CircleSetup(_Raster_Pen& pen, Raster_IBitmap* bmp, float& cx, float& cy, float r, uint32_t color, float weight,
+bool CircleSetup(Raster_Pen& pen, Raster_IBitmap* bmp, float& cx, float& cy, float r, uint32_t color, float weight,
                  int mode)
 {
   if (!(r >= 0.0f)) return false;  // negative radius or NaN
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return false;
-  cx = _Raster_SaneCoord(cx);
-  cy = _Raster_SaneCoord(cy);
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return false;
+  cx = Raster_SaneCoord(cx);
+  cy = Raster_SaneCoord(cy);
   const double rr = r;
   // More than 2 pixels outside the bitmap: nothing of it can show.
   return !(cx + rr < -2.0 || cx - rr > pen.width + 1.0 || cy + rr < -2.0 || cy - rr > pen.height + 1.0);
@@ -212,29 +212,29 @@ double SaneRadius(float r)
 
 void Raster_Circle(Raster_IBitmap* bmp, float cx, float cy, float r, uint32_t color, float weight, int mode, bool aa)
 {
-  _Raster_Pen pen;
+  Raster_Pen pen;
   if (!CircleSetup(pen, bmp, cx, cy, r, color, weight, mode)) return;
   const int64_t icx = std::lround(cx), icy = std::lround(cy);
-  const _Raster_CircleMask* mask = _Raster_FindCircleMask(r);
-  _Raster_WithPlotter(pen, false, [&](const auto& plot) {
+  const Raster_CircleMask* mask = Raster_FindCircleMask(r);
+  Raster_WithPlotter(pen, false, [&](const auto& plot) {
     if (mask)
       StampMask(plot, icx, icy, *mask, aa ? mask->outlineAA : mask->outline);
     else
-      _Raster_CircleDrawer::outline(plot, icx, icy, SaneRadius(r), aa);
+      Raster_CircleDrawer::outline(plot, icx, icy, SaneRadius(r), aa);
   });
 }
 
 void Raster_FillCircle(Raster_IBitmap* bmp, float cx, float cy, float r, uint32_t color, float weight, int mode, bool aa)
 {
-  _Raster_Pen pen;
+  Raster_Pen pen;
   if (!CircleSetup(pen, bmp, cx, cy, r, color, weight, mode)) return;
   const int64_t icx = std::lround(cx), icy = std::lround(cy);
-  const _Raster_CircleMask* mask = _Raster_FindCircleMask(r);
-  _Raster_WithPlotter(pen, true, [&](const auto& plot) {
+  const Raster_CircleMask* mask = Raster_FindCircleMask(r);
+  Raster_WithPlotter(pen, true, [&](const auto& plot) {
     if (mask)
       StampMask(plot, icx, icy, *mask, aa ? mask->fillAA : mask->fill);
     else
-      _Raster_CircleDrawer::fill(plot, icx, icy, SaneRadius(r), aa);
+      Raster_CircleDrawer::fill(plot, icx, icy, SaneRadius(r), aa);
   });
 }
 
@@ -251,7 +251,7 @@ template <class P>
 struct ArcFilter
 {
   const P& inner;
-  const _Raster_Pen& pen;
+  const Raster_Pen& pen;
   int64_t cx, cy;
   const ArcBox* boxes;
   int count;
@@ -290,7 +290,7 @@ void Raster_Arc(Raster_IBitmap* bmp, float cx, float cy, float r, float startAng
     Raster_Circle(bmp, cx, cy, r, color, weight, mode, aa);
     return;
   }
-  _Raster_Pen pen;
+  Raster_Pen pen;
   if (!CircleSetup(pen, bmp, cx, cy, r, color, weight, mode)) return;
   const double rr = SaneRadius(r);
   const int64_t icx = std::lround(cx), icy = std::lround(cy);
@@ -324,9 +324,9 @@ void Raster_Arc(Raster_IBitmap* bmp, float cx, float cy, float r, float startAng
     }
     a = next;
   }
-  _Raster_WithPlotter(pen, false, [&](const auto& plot) {
+  Raster_WithPlotter(pen, false, [&](const auto& plot) {
     ArcFilter<std::decay_t<decltype(plot)>> filter{plot, pen, icx, icy, boxes, count};
-    _Raster_CircleDrawer::outline(filter, icx, icy, rr, aa);
+    Raster_CircleDrawer::outline(filter, icx, icy, rr, aa);
   });
 }
 
@@ -339,7 +339,7 @@ void Raster_RoundRect(Raster_IBitmap* bmp, float x, float y, float w, float h, f
   if (w / 2.0 < m) m = w / 2.0;
   if (h / 2.0 < m) m = h / 2.0;
   const float r = (float)std::floor(m);
-  auto X = [](double v) { return _Raster_RoundCoord((float)v); };
+  auto X = [](double v) { return Raster_RoundCoord((float)v); };
   if (r < 2.0f)
   {
     const int x0 = X(x), y0 = X(y);

@@ -19,7 +19,7 @@ struct InvTab
 constexpr InvTab kInvTab;
 }  // namespace
 
-const uint16_t _Raster_RGB2HSV_invtab[256] = {
+const uint16_t Raster_RGB2HSV_invtab[256] = {
 #define E(i) kInvTab.v[i]
 #define E8(i) E(i), E(i + 1), E(i + 2), E(i + 3), E(i + 4), E(i + 5), E(i + 6), E(i + 7)
 #define E64(i) E8(i), E8(i + 8), E8(i + 16), E8(i + 24), E8(i + 32), E8(i + 40), E8(i + 48), E8(i + 56)
@@ -29,7 +29,7 @@ const uint16_t _Raster_RGB2HSV_invtab[256] = {
 #undef E
 };
 
-void _Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w)
+void Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w)
 {
   int R = dest[2], G = dest[1], B = dest[0];
   int mx = R > G ? R : G;
@@ -56,14 +56,14 @@ void _Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w)
     num = R - G;
   }
 
-  int hue = base + (num * (_Raster_RGB2HSV_invtab[delta] + 1)) / 1024 + (w * (r + r / 2 - 192)) / 256;
+  int hue = base + (num * (Raster_RGB2HSV_invtab[delta] + 1)) / 1024 + (w * (r + r / 2 - 192)) / 256;
   if (hue < 0)
     hue += 384;
   else if (hue > 383)
     hue -= 384;
 
-  int sat = _Raster_Clamp255((delta * _Raster_RGB2HSV_invtab[mx]) / 256 + ((g - 128) * w) / 128);
-  int val = _Raster_Clamp255(mx + ((b - 128) * w) / 128);
+  int sat = Raster_Clamp255((delta * Raster_RGB2HSV_invtab[mx]) / 256 + ((g - 128) * w) / 128);
+  int val = Raster_Clamp255(mx + ((b - 128) * w) / 128);
 
   int p = ((256 - sat) * val) >> 8;
   int sector = hue >> 6;
@@ -102,7 +102,7 @@ void CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode
   if (mode & kRasterMode_SourceAlpha)
   {
     if (op == kRasterOp_Copy && w >= 256)
-      apply.template operator()<_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>();
+      apply.template operator()<Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>();
     else
       Raster_DispatchCombine<kRasterCombine_SourceAlpha>(op, apply);
     return;

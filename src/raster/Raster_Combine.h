@@ -50,10 +50,10 @@ inline int Raster_WeightToInt(float weight)
   return (int)(weight * 256.0f);
 }
 
-inline int _Raster_Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int Raster_Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 // Entry 0 = 0, entry i = floor(65536 / i) - 1: the reciprocals behind the HSV adjustment.
-extern const uint16_t _Raster_RGB2HSV_invtab[256];
+extern const uint16_t Raster_RGB2HSV_invtab[256];
 
 // ---------------------------------------------------------------------------------------------
 // Combine classes: per channel formulas. B, G, R, A are bytes 0..3 of the destination pixel.
@@ -65,7 +65,7 @@ extern const uint16_t _Raster_RGB2HSV_invtab[256];
   dest[3] = (uint8_t)(EXPR_A)
 
 // s (weight ignored)
-struct _Raster_CombinePixelsClobberNoClamp
+struct Raster_CombinePixelsClobberNoClamp
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int)
   {
@@ -74,16 +74,16 @@ struct _Raster_CombinePixelsClobberNoClamp
 };
 
 // clamp(s) (weight ignored)
-struct _Raster_CombinePixelsClobberClamp
+struct Raster_CombinePixelsClobberClamp
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int)
   {
-    RASTER_COMBINE_4(_Raster_Clamp255(b), _Raster_Clamp255(g), _Raster_Clamp255(r), _Raster_Clamp255(a));
+    RASTER_COMBINE_4(Raster_Clamp255(b), Raster_Clamp255(g), Raster_Clamp255(r), Raster_Clamp255(a));
   }
 };
 
 // s + (d - s) * (256 - w) / 256
-struct _Raster_CombinePixelsCopyNoClamp
+struct Raster_CombinePixelsCopyNoClamp
 {
   static inline int ch(int d, int s, int w) { return s + (d - s) * (256 - w) / 256; }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
@@ -93,9 +93,9 @@ struct _Raster_CombinePixelsCopyNoClamp
 };
 
 // clamp(s + (d - s) * (256 - w) / 256)
-struct _Raster_CombinePixelsCopyClamp
+struct Raster_CombinePixelsCopyClamp
 {
-  static inline int ch(int d, int s, int w) { return _Raster_Clamp255(s + (d - s) * (256 - w) / 256); }
+  static inline int ch(int d, int s, int w) { return Raster_Clamp255(s + (d - s) * (256 - w) / 256); }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     RASTER_COMBINE_4(ch(dest[0], b, w), ch(dest[1], g, w), ch(dest[2], r, w), ch(dest[3], a, w));
@@ -103,7 +103,7 @@ struct _Raster_CombinePixelsCopyClamp
 };
 
 // (s + d) >> 1 (weight ignored)
-struct _Raster_CombinePixelsHalfMixNoClamp
+struct Raster_CombinePixelsHalfMixNoClamp
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int)
   {
@@ -112,9 +112,9 @@ struct _Raster_CombinePixelsHalfMixNoClamp
 };
 
 // clamp(d + s * w / 256)
-struct _Raster_CombinePixelsAdd
+struct Raster_CombinePixelsAdd
 {
-  static inline int ch(int d, int s, int w) { return _Raster_Clamp255(d + s * w / 256); }
+  static inline int ch(int d, int s, int w) { return Raster_Clamp255(d + s * w / 256); }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     RASTER_COMBINE_4(ch(dest[0], b, w), ch(dest[1], g, w), ch(dest[2], r, w), ch(dest[3], a, w));
@@ -123,13 +123,13 @@ struct _Raster_CombinePixelsAdd
 
 // s * w <= 65279: clamp(d * 256 / (256 - s * w / 256)); else clamp(d * 256), i.e. 255 unless d
 // is 0. The threshold keeps the divisor at 2 or more.
-struct _Raster_CombinePixelsColorDodge
+struct Raster_CombinePixelsColorDodge
 {
   static inline int ch(int d, int s, int w)
   {
     int sw = s * w;
-    if (sw <= 65279) return _Raster_Clamp255((d * 256) / (256 - sw / 256));
-    return _Raster_Clamp255(d * 256);
+    if (sw <= 65279) return Raster_Clamp255((d * 256) / (256 - sw / 256));
+    return Raster_Clamp255(d * 256);
   }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
@@ -138,7 +138,7 @@ struct _Raster_CombinePixelsColorDodge
 };
 
 // (d * (s * w + 256 * (256 - w))) >> 16
-struct _Raster_CombinePixelsMulNoClamp
+struct Raster_CombinePixelsMulNoClamp
 {
   static inline int ch(int d, int s, int w) { return (d * (s * w + 256 * (256 - w))) >> 16; }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
@@ -147,9 +147,9 @@ struct _Raster_CombinePixelsMulNoClamp
   }
 };
 
-struct _Raster_CombinePixelsMulClamp
+struct Raster_CombinePixelsMulClamp
 {
-  static inline int ch(int d, int s, int w) { return _Raster_Clamp255(_Raster_CombinePixelsMulNoClamp::ch(d, s, w)); }
+  static inline int ch(int d, int s, int w) { return Raster_Clamp255(Raster_CombinePixelsMulNoClamp::ch(d, s, w)); }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     RASTER_COMBINE_4(ch(dest[0], b, w), ch(dest[1], g, w), ch(dest[2], r, w), ch(dest[3], a, w));
@@ -157,12 +157,12 @@ struct _Raster_CombinePixelsMulClamp
 };
 
 // S = s * w + 32768 - 128 * w; clamp(((((32768 - S) * d / 256) + S) * d) >> 15)
-struct _Raster_CombinePixelsOverlay
+struct Raster_CombinePixelsOverlay
 {
   static inline int ch(int d, int s, int w)
   {
     int S = s * w + 32768 - 128 * w;
-    return _Raster_Clamp255(((((32768 - S) * d / 256) + S) * d) >> 15);
+    return Raster_Clamp255(((((32768 - S) * d / 256) + S) * d) >> 15);
   }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
@@ -172,34 +172,34 @@ struct _Raster_CombinePixelsOverlay
 
 // The source colour steers a shift of the destination's hue (r), saturation (g) and value (b);
 // (128, 128, 128) shifts nothing. Hue runs 0..383 in six sectors of 64.
-void _Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w);
+void Raster_HSVAdjustPixel(uint8_t* dest, int r, int g, int b, int a, int w);
 
-struct _Raster_CombinePixelsHSVAdjust
+struct Raster_CombinePixelsHSVAdjust
 {
-  static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w) { _Raster_HSVAdjustPixel(dest, r, g, b, a, w); }
+  static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w) { Raster_HSVAdjustPixel(dest, r, g, b, a, w); }
 };
 
 // ---------------------------------------------------------------------------------------------
 // Source-alpha classes: the effective weight is v = w * (a + 1) / 256.
 
-inline int _Raster_SourceAlphaWeight(int w, int a) { return w * (a + 1) / 256; }
+inline int Raster_SourceAlphaWeight(int w, int a) { return w * (a + 1) / 256; }
 
 // Colour: s + (d - s) * (256 - v) / 256; alpha only grows: min(255, d + v).
-struct _Raster_CombinePixelsCopySourceAlphaNoClamp
+struct Raster_CombinePixelsCopySourceAlphaNoClamp
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     if (a == 0) return;
-    int v = _Raster_SourceAlphaWeight(w, a);
+    int v = Raster_SourceAlphaWeight(w, a);
     int da = dest[3] + v;
-    RASTER_COMBINE_4(_Raster_CombinePixelsCopyNoClamp::ch(dest[0], b, v), _Raster_CombinePixelsCopyNoClamp::ch(dest[1], g, v),
-                     _Raster_CombinePixelsCopyNoClamp::ch(dest[2], r, v), da > 255 ? 255 : da);
+    RASTER_COMBINE_4(Raster_CombinePixelsCopyNoClamp::ch(dest[0], b, v), Raster_CombinePixelsCopyNoClamp::ch(dest[1], g, v),
+                     Raster_CombinePixelsCopyNoClamp::ch(dest[2], r, v), da > 255 ? 255 : da);
   }
 };
 
 // Full weight only: colour s + (d - s) * (255 - a) / 256, alpha min(255, d + a); an opaque
 // source replaces the pixel outright.
-struct _Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp
+struct Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp
 {
   static inline int ch(int d, int s, int a) { return s + (d - s) * (255 - a) / 256; }
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int)
@@ -215,45 +215,45 @@ struct _Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp
   }
 };
 
-struct _Raster_CombinePixelsAddSourceAlpha
+struct Raster_CombinePixelsAddSourceAlpha
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     if (a == 0) return;
-    _Raster_CombinePixelsAdd::doPix(dest, r, g, b, a, _Raster_SourceAlphaWeight(w, a));
+    Raster_CombinePixelsAdd::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
   }
 };
 
-struct _Raster_CombinePixelsColorDodgeSourceAlpha
+struct Raster_CombinePixelsColorDodgeSourceAlpha
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
-    _Raster_CombinePixelsColorDodge::doPix(dest, r, g, b, a, _Raster_SourceAlphaWeight(w, a));
+    Raster_CombinePixelsColorDodge::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
   }
 };
 
-struct _Raster_CombinePixelsMulSourceAlphaNoClamp
+struct Raster_CombinePixelsMulSourceAlphaNoClamp
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
     if (a == 0) return;
-    _Raster_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, _Raster_SourceAlphaWeight(w, a));
+    Raster_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
   }
 };
 
-struct _Raster_CombinePixelsOverlaySourceAlpha
+struct Raster_CombinePixelsOverlaySourceAlpha
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
-    _Raster_CombinePixelsOverlay::doPix(dest, r, g, b, a, _Raster_SourceAlphaWeight(w, a));
+    Raster_CombinePixelsOverlay::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
   }
 };
 
-struct _Raster_CombinePixelsHSVAdjustSourceAlpha
+struct Raster_CombinePixelsHSVAdjustSourceAlpha
 {
   static inline void doPix(uint8_t* dest, int r, int g, int b, int a, int w)
   {
-    _Raster_HSVAdjustPixel(dest, r, g, b, a, _Raster_SourceAlphaWeight(w, a));
+    Raster_HSVAdjustPixel(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
   }
 };
 
@@ -264,19 +264,19 @@ struct _Raster_CombinePixelsHSVAdjustSourceAlpha
 // alike with shifts and masks (no carries cross a byte). prescale() is applied once per fill;
 // doPix then costs a couple of word operations per pixel.
 
-struct _Raster_CombinePixelsClobberFAST
+struct Raster_CombinePixelsClobberFAST
 {
   static inline uint32_t prescale(uint32_t colour) { return colour; }
   static inline void doPix(uint32_t* dest, uint32_t pre) { *dest = pre; }
 };
 
-struct _Raster_CombinePixelsHalfMix2FAST
+struct Raster_CombinePixelsHalfMix2FAST
 {
   static inline uint32_t prescale(uint32_t colour) { return (colour >> 1) & 0x7F7F7F7Fu; }
   static inline void doPix(uint32_t* dest, uint32_t pre) { *dest = pre + ((*dest >> 1) & 0x7F7F7F7Fu); }
 };
 
-struct _Raster_CombinePixelsQuarterMix2FAST
+struct Raster_CombinePixelsQuarterMix2FAST
 {
   static inline uint32_t prescale(uint32_t colour) { return (colour >> 2) & 0x3F3F3F3Fu; }
   static inline void doPix(uint32_t* dest, uint32_t pre)
@@ -286,14 +286,14 @@ struct _Raster_CombinePixelsQuarterMix2FAST
   }
 };
 
-struct _Raster_CombinePixelsThreeQuarterMix2FAST
+struct Raster_CombinePixelsThreeQuarterMix2FAST
 {
   static inline uint32_t prescale(uint32_t colour) { return ((colour >> 1) & 0x7F7F7F7Fu) + ((colour >> 2) & 0x3F3F3F3Fu); }
   static inline void doPix(uint32_t* dest, uint32_t pre) { *dest = pre + ((*dest >> 2) & 0x3F3F3F3Fu); }
 };
 
 // Blits at weight exactly 0.5: the source varies per pixel, so there is nothing to prescale.
-struct _Raster_CombinePixelsHalfMixFAST
+struct Raster_CombinePixelsHalfMixFAST
 {
   static inline void doPix(uint32_t* dest, uint32_t src) { *dest = ((src >> 1) & 0x7F7F7F7Fu) + ((*dest >> 1) & 0x7F7F7F7Fu); }
 };

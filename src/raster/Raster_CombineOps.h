@@ -30,54 +30,54 @@ template <>
 struct Raster_CombineOp<kRasterOp_Copy>
 {
   static constexpr const char* kName = "copy";
-  using Plain = _Raster_CombinePixelsCopyNoClamp;
-  using Clamp = _Raster_CombinePixelsCopyClamp;
-  using SourceAlpha = _Raster_CombinePixelsCopySourceAlphaNoClamp;
+  using Plain = Raster_CombinePixelsCopyNoClamp;
+  using Clamp = Raster_CombinePixelsCopyClamp;
+  using SourceAlpha = Raster_CombinePixelsCopySourceAlphaNoClamp;
 };
 
 template <>
 struct Raster_CombineOp<kRasterOp_Add>
 {
   static constexpr const char* kName = "add";
-  using Plain = _Raster_CombinePixelsAdd;
-  using Clamp = _Raster_CombinePixelsAdd;
-  using SourceAlpha = _Raster_CombinePixelsAddSourceAlpha;
+  using Plain = Raster_CombinePixelsAdd;
+  using Clamp = Raster_CombinePixelsAdd;
+  using SourceAlpha = Raster_CombinePixelsAddSourceAlpha;
 };
 
 template <>
 struct Raster_CombineOp<kRasterOp_ColorDodge>
 {
   static constexpr const char* kName = "colour dodge";
-  using Plain = _Raster_CombinePixelsColorDodge;
-  using Clamp = _Raster_CombinePixelsColorDodge;
-  using SourceAlpha = _Raster_CombinePixelsColorDodgeSourceAlpha;
+  using Plain = Raster_CombinePixelsColorDodge;
+  using Clamp = Raster_CombinePixelsColorDodge;
+  using SourceAlpha = Raster_CombinePixelsColorDodgeSourceAlpha;
 };
 
 template <>
 struct Raster_CombineOp<kRasterOp_Multiply>
 {
   static constexpr const char* kName = "multiply";
-  using Plain = _Raster_CombinePixelsMulNoClamp;
-  using Clamp = _Raster_CombinePixelsMulClamp;
-  using SourceAlpha = _Raster_CombinePixelsMulSourceAlphaNoClamp;
+  using Plain = Raster_CombinePixelsMulNoClamp;
+  using Clamp = Raster_CombinePixelsMulClamp;
+  using SourceAlpha = Raster_CombinePixelsMulSourceAlphaNoClamp;
 };
 
 template <>
 struct Raster_CombineOp<kRasterOp_Overlay>
 {
   static constexpr const char* kName = "overlay";
-  using Plain = _Raster_CombinePixelsOverlay;
-  using Clamp = _Raster_CombinePixelsOverlay;
-  using SourceAlpha = _Raster_CombinePixelsOverlaySourceAlpha;
+  using Plain = Raster_CombinePixelsOverlay;
+  using Clamp = Raster_CombinePixelsOverlay;
+  using SourceAlpha = Raster_CombinePixelsOverlaySourceAlpha;
 };
 
 template <>
 struct Raster_CombineOp<kRasterOp_HSVAdjust>
 {
   static constexpr const char* kName = "HSV adjust";
-  using Plain = _Raster_CombinePixelsHSVAdjust;
-  using Clamp = _Raster_CombinePixelsHSVAdjust;
-  using SourceAlpha = _Raster_CombinePixelsHSVAdjustSourceAlpha;
+  using Plain = Raster_CombinePixelsHSVAdjust;
+  using Clamp = Raster_CombinePixelsHSVAdjust;
+  using SourceAlpha = Raster_CombinePixelsHSVAdjustSourceAlpha;
 };
 
 // Number of operations: 0 .. kRasterOp_Count - 1 draw, every other low byte draws nothing.

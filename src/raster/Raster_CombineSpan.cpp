@@ -8,7 +8,7 @@ void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int 
   for (int i = 0; i < n; ++i)
   {
     uint32_t p = src[i];
-    _Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p),
+    Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p),
                                                                        Raster_PixelB(p), Raster_PixelA(p), 256);
   }
 }
@@ -18,7 +18,7 @@ void Raster_SpanCopyWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, 
   for (int i = 0; i < n; ++i)
   {
     uint32_t p = src[i];
-    _Raster_CombinePixelsCopyNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
+    Raster_CombinePixelsCopyNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
                                             Raster_PixelA(p), w);
   }
 }
@@ -28,14 +28,14 @@ void Raster_SpanCopySourceAlphaWeighted_Scalar(uint32_t* dest, const uint32_t* s
   for (int i = 0; i < n; ++i)
   {
     uint32_t p = src[i];
-    _Raster_CombinePixelsCopySourceAlphaNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
+    Raster_CombinePixelsCopySourceAlphaNoClamp::doPix((uint8_t*)&dest[i], Raster_PixelR(p), Raster_PixelG(p), Raster_PixelB(p),
                                                        Raster_PixelA(p), w);
   }
 }
 
 void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n)
 {
-  for (int i = 0; i < n; ++i) _Raster_CombinePixelsHalfMixFAST::doPix(&dest[i], src[i]);
+  for (int i = 0; i < n; ++i) Raster_CombinePixelsHalfMixFAST::doPix(&dest[i], src[i]);
 }
 
 namespace
@@ -52,10 +52,10 @@ void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterF
 {
   switch (kind)
   {
-    case kRasterFill_Clobber: fillWith<_Raster_CombinePixelsClobberFAST>(dest, n, colour); break;
-    case kRasterFill_HalfMix: fillWith<_Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
-    case kRasterFill_QuarterMix: fillWith<_Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
-    case kRasterFill_ThreeQuarterMix: fillWith<_Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour); break;
+    case kRasterFill_Clobber: fillWith<Raster_CombinePixelsClobberFAST>(dest, n, colour); break;
+    case kRasterFill_HalfMix: fillWith<Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
+    case kRasterFill_QuarterMix: fillWith<Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
+    case kRasterFill_ThreeQuarterMix: fillWith<Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour); break;
   }
 }
 
@@ -67,6 +67,6 @@ void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint
   {
     const int x0 = fx[i] >> 16;
     const int x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
-    dest[i] = _Raster_BilinearPixel(row0[x0], row0[x1], row1[x0], row1[x1], fx[i] & 0xFFFF, wy);
+    dest[i] = Raster_BilinearPixel(row0[x0], row0[x1], row1[x0], row1[x1], fx[i] & 0xFFFF, wy);
   }
 }

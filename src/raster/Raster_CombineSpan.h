@@ -23,13 +23,13 @@ enum ERasterFillFast
   kRasterFill_ThreeQuarterMix = 3
 };
 
-// Copy with source alpha at full weight (_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp).
+// Copy with source alpha at full weight (Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp).
 void Raster_SpanCopySourceAlpha_Scalar(uint32_t* dest, const uint32_t* src, int n);
-// Copy at weight w = 1..255 (_Raster_CombinePixelsCopyNoClamp).
+// Copy at weight w = 1..255 (Raster_CombinePixelsCopyNoClamp).
 void Raster_SpanCopyWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w);
-// Copy with source alpha at weight w = 1..255 (_Raster_CombinePixelsCopySourceAlphaNoClamp).
+// Copy with source alpha at weight w = 1..255 (Raster_CombinePixelsCopySourceAlphaNoClamp).
 void Raster_SpanCopySourceAlphaWeighted_Scalar(uint32_t* dest, const uint32_t* src, int n, int w);
-// Blit at weight exactly 0.5 (_Raster_CombinePixelsHalfMixFAST).
+// Blit at weight exactly 0.5 (Raster_CombinePixelsHalfMixFAST).
 void Raster_SpanHalfMix_Scalar(uint32_t* dest, const uint32_t* src, int n);
 // Solid fill with one of the whole-word classes; colour is the unscaled fill colour.
 void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterFillFast kind);
@@ -41,16 +41,16 @@ void Raster_SpanFillFast_Scalar(uint32_t* dest, int n, uint32_t colour, ERasterF
 // Against the real-valued interpolation the result is exact or one level low. Every sum stays
 // below 2^31 and the differences fit 16 bits twice over, which lets the SSE2 rows form the same
 // integers with one 16-bit multiply-add per channel pair (see there).
-inline int _Raster_BilinearColumn(int c0, int c1, int fy) { return (c0 * 65536 + (c1 - c0) * fy) >> 10; }
-inline int _Raster_BilinearAcross(int vL, int vR, int fx) { return (vL * 65536 + (vR - vL) * fx) >> 22; }
-inline uint32_t _Raster_BilinearPixel(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, int fx, int fy)
+inline int Raster_BilinearColumn(int c0, int c1, int fy) { return (c0 * 65536 + (c1 - c0) * fy) >> 10; }
+inline int Raster_BilinearAcross(int vL, int vR, int fx) { return (vL * 65536 + (vR - vL) * fx) >> 22; }
+inline uint32_t Raster_BilinearPixel(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, int fx, int fy)
 {
   uint32_t out = 0;
   for (int sh = 0; sh < 32; sh += 8)
   {
-    const int vL = _Raster_BilinearColumn((int)((p00 >> sh) & 0xFF), (int)((p10 >> sh) & 0xFF), fy);
-    const int vR = _Raster_BilinearColumn((int)((p01 >> sh) & 0xFF), (int)((p11 >> sh) & 0xFF), fy);
-    out |= (uint32_t)_Raster_BilinearAcross(vL, vR, fx) << sh;
+    const int vL = Raster_BilinearColumn((int)((p00 >> sh) & 0xFF), (int)((p10 >> sh) & 0xFF), fy);
+    const int vR = Raster_BilinearColumn((int)((p01 >> sh) & 0xFF), (int)((p11 >> sh) & 0xFF), fy);
+    out |= (uint32_t)Raster_BilinearAcross(vL, vR, fx) << sh;
   }
   return out;
 }
@@ -58,7 +58,7 @@ inline uint32_t _Raster_BilinearPixel(uint32_t p00, uint32_t p01, uint32_t p10, 
 // One row of a bilinear resample. row0/row1 are the two source rows (row1 may equal row0),
 // srcWidth their usable width, fx the 16.16 source x of each destination pixel (x >= 0,
 // x >> 16 < srcWidth, rising or falling monotonically along the row), fy the row's 16.16
-// position (its low 16 bits count). Each pixel is _Raster_BilinearPixel of the 2 x 2 block at
+// position (its low 16 bits count). Each pixel is Raster_BilinearPixel of the 2 x 2 block at
 // (x >> 16, row); the right neighbour at the last column is the column itself.
 void Raster_SpanBilinear_Scalar(uint32_t* dest, const uint32_t* row0, const uint32_t* row1, int srcWidth, const int32_t* fx,
                                 int n, int fy);

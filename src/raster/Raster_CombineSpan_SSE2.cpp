@@ -220,15 +220,15 @@ void Raster_SpanFillFast_SSE2(uint32_t* dest, int n, uint32_t colour, ERasterFil
       for (; i < n; ++i) dest[i] = colour;
       break;
     }
-    case kRasterFill_HalfMix: fillMix<kRasterFill_HalfMix, _Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
-    case kRasterFill_QuarterMix: fillMix<kRasterFill_QuarterMix, _Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
+    case kRasterFill_HalfMix: fillMix<kRasterFill_HalfMix, Raster_CombinePixelsHalfMix2FAST>(dest, n, colour); break;
+    case kRasterFill_QuarterMix: fillMix<kRasterFill_QuarterMix, Raster_CombinePixelsQuarterMix2FAST>(dest, n, colour); break;
     case kRasterFill_ThreeQuarterMix:
-      fillMix<kRasterFill_ThreeQuarterMix, _Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour);
+      fillMix<kRasterFill_ThreeQuarterMix, Raster_CombinePixelsThreeQuarterMix2FAST>(dest, n, colour);
       break;
   }
 }
 
-// The bilinear arithmetic of _Raster_BilinearPixel. Both passes have the form
+// The bilinear arithmetic of Raster_BilinearPixel. Both passes have the form
 // (a * 65536 + d * f) >> shift with f an unsigned 16-bit fraction and d a signed difference of at
 // most 16320. f does not fit a signed 16-bit lane, but f - 32768 does, and
 //   d * f = d * (f - 32768) + (2 d) * 16384,

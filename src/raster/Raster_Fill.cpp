@@ -15,7 +15,7 @@ struct Area
 
 bool clipArea(Raster_IBitmap* bm, int x, int y, int width, int height, Area& a)
 {
-  if (!_Raster_Usable(bm)) return false;
+  if (!Raster_Usable(bm)) return false;
   long long l = x, t = y, r = (long long)x + width, b = (long long)y + height;
   if (l < 0) l = 0;
   if (t < 0) t = 0;
@@ -30,8 +30,8 @@ template <class C>
 void fillClass(Raster_IBitmap* bm, const Area& a, uint32_t colour, int w)
 {
   int r = Raster_PixelR(colour), g = Raster_PixelG(colour), b = Raster_PixelB(colour);
-  uint32_t* row = _Raster_Row(bm, bm->getBits(), a.y) + a.x;
-  intptr_t step = _Raster_RowStep(bm);
+  uint32_t* row = Raster_Row(bm, bm->getBits(), a.y) + a.x;
+  intptr_t step = Raster_RowStep(bm);
   for (int j = 0; j < a.h; ++j, row += step)
   {
     uint8_t* p = (uint8_t*)row;
@@ -55,8 +55,8 @@ void fillArea(Raster_IBitmap* bm, const Area& a, uint32_t colour, int w, int mod
                            : w == 128 ? kRasterFill_HalfMix
                            : w == 64  ? kRasterFill_QuarterMix
                                       : kRasterFill_ThreeQuarterMix;
-    uint32_t* row = _Raster_Row(bm, bm->getBits(), a.y) + a.x;
-    intptr_t step = _Raster_RowStep(bm);
+    uint32_t* row = Raster_Row(bm, bm->getBits(), a.y) + a.x;
+    intptr_t step = Raster_RowStep(bm);
     if (step == a.w && kind == kRasterFill_Clobber)
     {
       // Rows without padding between them: one long span.
@@ -81,7 +81,7 @@ void Raster_FillRect(Raster_IBitmap* bm, int x, int y, int width, int height, ui
 
 void Raster_PutPixel(Raster_IBitmap* bm, int x, int y, uint32_t colour, float weight, int mode)
 {
-  if (!_Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return;
+  if (!Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return;
   int w = fillWeight(colour, weight, mode);
   if (w == 0) return;
   fillArea(bm, Area{x, y, 1, 1}, colour, w, mode);
@@ -89,8 +89,8 @@ void Raster_PutPixel(Raster_IBitmap* bm, int x, int y, uint32_t colour, float we
 
 uint32_t Raster_GetPixel(Raster_IBitmap* bm, int x, int y)
 {
-  if (!_Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return 0;
-  return _Raster_Row(bm, bm->getBits(), y)[x];
+  if (!Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return 0;
+  return Raster_Row(bm, bm->getBits(), y)[x];
 }
 
 void Raster_ClearRect(Raster_IBitmap* bm, int x, int y, int width, int height, uint32_t andMask, uint32_t orBits)
@@ -100,7 +100,7 @@ void Raster_ClearRect(Raster_IBitmap* bm, int x, int y, int width, int height, u
   uint32_t* bits = bm->getBits();
   for (int j = 0; j < a.h; ++j)
   {
-    uint32_t* p = _Raster_Row(bm, bits, a.y + j) + a.x;
+    uint32_t* p = Raster_Row(bm, bits, a.y + j) + a.x;
     for (int i = 0; i < a.w; ++i) p[i] = (p[i] & andMask) | orBits;
   }
 }
@@ -109,8 +109,8 @@ void Raster_Clear(Raster_IBitmap* bm, uint32_t colour)
 {
   Area a;
   if (!clipArea(bm, 0, 0, bm ? bm->getWidth() : 0, bm ? bm->getHeight() : 0, a)) return;
-  uint32_t* row = _Raster_Row(bm, bm->getBits(), 0);
-  intptr_t step = _Raster_RowStep(bm);
+  uint32_t* row = Raster_Row(bm, bm->getBits(), 0);
+  intptr_t step = Raster_RowStep(bm);
   for (int j = 0; j < a.h; ++j, row += step) Raster_SpanFillFast(row, a.w, colour, kRasterFill_Clobber);
 }
 
@@ -122,7 +122,7 @@ void Raster_ProcessRect(Raster_IBitmap* bm, int x, int y, int width, int height,
   uint32_t* bits = bm->getBits();
   for (int j = 0; j < a.h; ++j)
   {
-    uint32_t* p = _Raster_Row(bm, bits, a.y + j) + a.x;
+    uint32_t* p = Raster_Row(bm, bits, a.y + j) + a.x;
     for (int i = 0; i < a.w; ++i) callback(&p[i], context);
   }
 }
@@ -145,11 +145,11 @@ void gradRows(Raster_IBitmap* bm, const Area& a, long long v0[4], const long lon
   uint32_t* bits = bm->getBits();
   for (int j = 0; j < a.h; ++j)
   {
-    uint8_t* p = (uint8_t*)(_Raster_Row(bm, bits, a.y + j) + a.x);
+    uint8_t* p = (uint8_t*)(Raster_Row(bm, bits, a.y + j) + a.x);
     long long v[4] = {v0[0], v0[1], v0[2], v0[3]};
     for (int i = 0; i < a.w; ++i, p += 4)
     {
-      int r = _Raster_Clamp255((int)(v[0] >> 16)), g = _Raster_Clamp255((int)(v[1] >> 16)), b = _Raster_Clamp255((int)(v[2] >> 16));
+      int r = Raster_Clamp255((int)(v[0] >> 16)), g = Raster_Clamp255((int)(v[1] >> 16)), b = Raster_Clamp255((int)(v[2] >> 16));
       long long al = v[3] >> 16;
       int w = al < 0 ? 0 : (al > 256 ? 256 : (int)al);
       if (clobber)
@@ -184,7 +184,7 @@ void Raster_GradRect(Raster_IBitmap* bm, int x, int y, int width, int height, fl
   // Overwrite when the alpha stays at full strength everywhere.
   bool fullAlpha = dx[3] == 0 && dy[3] == 0 && (v0[3] >> 16) >= 256;
   if (op == kRasterOp_Copy && fullAlpha)
-    gradRows<_Raster_CombinePixelsClobberClamp>(bm, ar, v0, dx, dy, true);
+    gradRows<Raster_CombinePixelsClobberClamp>(bm, ar, v0, dx, dy, true);
   else
     Raster_DispatchCombine<kRasterCombine_Clamp>(op, [&]<class C>() { gradRows<C>(bm, ar, v0, dx, dy, false); });
 }
@@ -201,7 +201,7 @@ void Raster_MultiplyAddRect(Raster_IBitmap* bm, int x, int y, int width, int hei
   uint32_t* bits = bm->getBits();
   for (int j = 0; j < a.h; ++j)
   {
-    uint8_t* p = (uint8_t*)(_Raster_Row(bm, bits, a.y + j) + a.x);
+    uint8_t* p = (uint8_t*)(Raster_Row(bm, bits, a.y + j) + a.x);
     for (int i = 0; i < a.w * 4; i += 4)
       for (int k = 0; k < 4; ++k)
       {
@@ -219,7 +219,7 @@ void Raster_SetAlphaFromColorMask(Raster_IBitmap* bm, uint32_t keyColour)
   uint32_t* bits = bm->getBits();
   for (int j = 0; j < a.h; ++j)
   {
-    uint32_t* p = _Raster_Row(bm, bits, j);
+    uint32_t* p = Raster_Row(bm, bits, j);
     for (int i = 0; i < a.w; ++i)
     {
       uint32_t c = p[i] & 0x00FFFFFFu;

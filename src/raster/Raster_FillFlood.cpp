@@ -10,7 +10,7 @@
 // would never end.
 void Raster_SimpleFill(Raster_IBitmap* bm, int x, int y, uint32_t newColour, uint32_t compareMask, uint32_t keepMask)
 {
-  if (!_Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return;
+  if (!Raster_Usable(bm) || x < 0 || y < 0 || x >= bm->getWidth() || y >= bm->getHeight()) return;
   int W = bm->getWidth(), H = bm->getHeight();
   uint32_t* bits = bm->getBits();
   uint8_t* visited = (uint8_t*)std::calloc((size_t)W * (size_t)H, 1);
@@ -26,9 +26,9 @@ void Raster_SimpleFill(Raster_IBitmap* bm, int x, int y, uint32_t newColour, uin
     std::free(visited);
     return;
   }
-  const uint32_t match = _Raster_Row(bm, bits, y)[x] & compareMask;
+  const uint32_t match = Raster_Row(bm, bits, y)[x] & compareMask;
   auto matches = [&](int px, int py) {
-    return !visited[(size_t)py * W + px] && (_Raster_Row(bm, bits, py)[px] & compareMask) == match;
+    return !visited[(size_t)py * W + px] && (Raster_Row(bm, bits, py)[px] & compareMask) == match;
   };
   auto push = [&](int px, int py) {
     if (top == cap)
@@ -51,7 +51,7 @@ void Raster_SimpleFill(Raster_IBitmap* bm, int x, int y, uint32_t newColour, uin
     int l = s.x, r = s.x;
     while (l > 0 && matches(l - 1, s.y)) --l;
     while (r + 1 < W && matches(r + 1, s.y)) ++r;
-    uint32_t* row = _Raster_Row(bm, bits, s.y);
+    uint32_t* row = Raster_Row(bm, bits, s.y);
     for (int i = l; i <= r; ++i)
     {
       row[i] = (row[i] & keepMask) | newColour;

@@ -293,7 +293,7 @@ bool Raster_CachedFont::RenderGlyph(int code)
   char utf8[4];
   const int n = Util_EncodeUtf8((uint32_t)code, utf8);
   RECT r = {0, 0, 0, 0};
-  _Raster_PlatformDrawText(dc, utf8, n, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  Raster_PlatformDrawText(dc, utf8, n, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   const int advance = std::max(0, (int)(r.right - r.left));
   const int aw = std::min(advance + 2 * m, tb->getWidth());
   const int ah = std::min(std::max(0, (int)(r.bottom - r.top)), tb->getHeight());
@@ -308,8 +308,8 @@ bool Raster_CachedFont::RenderGlyph(int code)
 
   Raster_FillRect(tb, 0, 0, aw, ah, 0xFF000000, 1.0f, 0);
   RECT dr = {m, 0, m + advance, ah};
-  _Raster_PlatformDrawText(dc, utf8, n, &dr, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-  _Raster_PlatformFlush();
+  Raster_PlatformDrawText(dc, utf8, n, &dr, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+  Raster_PlatformFlush();
   SelectObject(dc, oldFont);
   if (mFlags & kRasterFont_Blur) Raster_Blur(tb, tb, 0, 0, 0, 0, aw, ah);
 
@@ -322,7 +322,7 @@ bool Raster_CachedFont::RenderGlyph(int code)
   int first = aw, last = -1;
   for (int y = 0; y < ah; ++y)
   {
-    const uint32_t* row = _Raster_Row(tb, bits, y);
+    const uint32_t* row = Raster_Row(tb, bits, y);
     uint8_t* out = cov + y * aw;
     for (int x = 0; x < aw; ++x)
     {
@@ -447,11 +447,11 @@ int Raster_CachedFont::DrawText(Raster_IBitmap* bm, const char* str, int strcnt,
 
 void Raster_CachedFont::PrepareNativeContext(HDC dc)
 {
-  ::SetTextColor(dc, _Raster_PixelToColorRef(mTextColor));
+  ::SetTextColor(dc, Raster_PixelToColorRef(mTextColor));
   // Only the platform's opaque value paints a background; the font's initial mode 0 (and any
   // other value) means transparent, also where the platform numbers its modes differently.
   ::SetBkMode(dc, mBkMode == OPAQUE ? OPAQUE : TRANSPARENT);
-  if (mBkMode == OPAQUE) ::SetBkColor(dc, _Raster_PixelToColorRef(mBkColor));
+  if (mBkMode == OPAQUE) ::SetBkColor(dc, Raster_PixelToColorRef(mBkColor));
 }
 
 int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags)
@@ -462,10 +462,10 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
     HGDIOBJ old = SelectObject(dc, mFont);
     PrepareNativeContext(dc);
     RECT r = *rect;
-    const int ret = _Raster_PlatformDrawText(dc, str, strcnt, &r, fmt | DT_NOPREFIX);
+    const int ret = Raster_PlatformDrawText(dc, str, strcnt, &r, fmt | DT_NOPREFIX);
     if (fmt & DT_CALCRECT) *rect = r;
     SelectObject(dc, old);
-    _Raster_PlatformFlush();
+    Raster_PlatformFlush();
     return ret;
   }
 
@@ -475,7 +475,7 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
   if (!mdc) return 0;
   HGDIOBJ old = SelectObject(mdc, mFont);
   RECT mr = {0, 0, 0, 0};
-  int ret = _Raster_PlatformDrawText(mdc, str, strcnt, &mr, (fmt & DT_SINGLELINE) | DT_CALCRECT | DT_NOPREFIX);
+  int ret = Raster_PlatformDrawText(mdc, str, strcnt, &mr, (fmt & DT_SINGLELINE) | DT_CALCRECT | DT_NOPREFIX);
   SelectObject(mdc, old);
   const int tw = mr.right - mr.left, th = mr.bottom - mr.top;
   if (fmt & DT_CALCRECT)
@@ -484,7 +484,7 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
     rect->bottom = SaturatedAdd(rect->top, th);
     return ret;
   }
-  if (!_Raster_Usable(bm)) return ret;
+  if (!Raster_Usable(bm)) return ret;
 
   const long long left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
   long long px = left, py = top;
@@ -525,9 +525,9 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
   old = SelectObject(tdc, mFont);
   PrepareNativeContext(tdc);
   RECT tr = {x - area.l, y - area.t, x - area.l + tw, y - area.t + th};
-  _Raster_PlatformDrawText(tdc, str, strcnt, &tr, (fmt & (DT_CENTER | DT_RIGHT | DT_SINGLELINE)) | DT_NOPREFIX | DT_NOCLIP);
+  Raster_PlatformDrawText(tdc, str, strcnt, &tr, (fmt & (DT_CENTER | DT_RIGHT | DT_SINGLELINE)) | DT_NOPREFIX | DT_NOCLIP);
   SelectObject(tdc, old);
-  _Raster_PlatformFlush();
+  Raster_PlatformFlush();
   Raster_Blit(bm, tmp, area.l, area.t, 0, 0, aw, ah, mCombineWeight, mCombineMode);
   return ret;
 }
@@ -568,7 +568,7 @@ int Raster_CachedFont::MeasureGlyphs(const char* str, int strcnt, RECT* rect, UI
 
 int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags)
 {
-  if (!_Raster_Usable(bm)) return 0;
+  if (!Raster_Usable(bm)) return 0;
   const float savedWeight = mCombineWeight;
   if (dtFlags & kRasterText_UseTextAlpha) mCombineWeight *= (float)(mTextColor >> 24) / 255.0f;
   if (Raster_WeightToInt(mCombineWeight) == 0)
@@ -655,7 +655,7 @@ int Raster_CachedFont::DrawGlyphs(Raster_IBitmap* bm, const char* str, int strcn
 
 bool Raster_CachedFont::DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos, int ypos, const RECT* clipR)
 {
-  if (!_Raster_Usable(bm)) return false;
+  if (!Raster_Usable(bm)) return false;
   Util_MutexLock lock(mLock);
   const charEnt* e = FindGlyphEntry(c);
   if (!e || e->base_offset <= 0 || e->width <= 0 || e->height <= 0) return false;
@@ -680,8 +680,8 @@ bool Raster_CachedFont::DrawGlyph(Raster_IBitmap* bm, unsigned short c, int xpos
 
   uint32_t* bits = bm->getBits();
   Raster_GlyphSpan span;
-  span.dest = _Raster_Row(bm, bits, box.t) + box.l;
-  span.destStep = _Raster_RowStep(bm);
+  span.dest = Raster_Row(bm, bits, box.t) + box.l;
+  span.destStep = Raster_RowStep(bm);
   span.mask = store + (e->base_offset - 1) + (box.t - my) * e->width + (box.l - mx);
   span.maskStep = e->width;
   span.width = box.r - box.l;

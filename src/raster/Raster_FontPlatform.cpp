@@ -9,7 +9,7 @@
 
 #ifdef _WIN32
 
-int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
+int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
 {
   // Only text with at least one well-formed multi-byte sequence is worth converting; plain
   // 8-bit text goes to DrawTextA as it is.
@@ -43,7 +43,7 @@ int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT 
   return DrawTextA(dc, str, len, rect, format);
 }
 
-void _Raster_PlatformFlush() { GdiFlush(); }
+void Raster_PlatformFlush() { GdiFlush(); }
 
 bool Raster_CachedFont::RunsUnderWine()
 {
@@ -62,12 +62,12 @@ bool Raster_CachedFont::RunsUnderWine()
 
 #else
 
-int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
+int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
 {
   return GdiEmu_DrawText(dc, str, len, rect, format);
 }
 
-void _Raster_PlatformFlush() {}
+void Raster_PlatformFlush() {}
 
 bool Raster_CachedFont::RunsUnderWine() { return false; }
 

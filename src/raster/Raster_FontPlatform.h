@@ -8,13 +8,13 @@
 // Draws or measures UTF-8 text with the font selected into dc, as Win32 DrawText does.
 // Windows: DrawTextW after converting from UTF-8 when the text holds a well-formed multi-byte
 // sequence, else DrawTextA of the bytes. Elsewhere: GdiEmu_DrawText.
-int _Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format);
+int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format);
 
 // Makes GDI finish pending drawing before the pixels are read directly (Windows batches it).
-void _Raster_PlatformFlush();
+void Raster_PlatformFlush();
 
 // Platform colour value (alpha dropped) of a 0xAARRGGBB pixel.
-inline COLORREF _Raster_PixelToColorRef(uint32_t pixel)
+inline COLORREF Raster_PixelToColorRef(uint32_t pixel)
 {
   return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }

@@ -13,7 +13,7 @@ namespace {
 bool Prepare(Raster_IBitmap* dest, int x, int y, int glyphW, int glyphH, uint32_t color, float weight, int mode,
              Raster_GlyphSpan* span, int* sx, int* sy, int* w)
 {
-  if (!_Raster_Usable(dest) || glyphW <= 0 || glyphH <= 0) return false;
+  if (!Raster_Usable(dest) || glyphW <= 0 || glyphH <= 0) return false;
   if (mode & kRasterMode_SourceAlpha) weight *= (float)(color >> 24) / 255.0f;
   *w = Raster_WeightToInt(weight);
   if (*w <= 0) return false;
@@ -22,8 +22,8 @@ bool Prepare(Raster_IBitmap* dest, int x, int y, int glyphW, int glyphH, uint32_
   if (x0 >= x1 || y0 >= y1) return false;
   *sx = x0 - x;
   *sy = y0 - y;
-  span->dest = _Raster_Row(dest, dest->getBits(), y0) + x0;
-  span->destStep = _Raster_RowStep(dest);
+  span->dest = Raster_Row(dest, dest->getBits(), y0) + x0;
+  span->destStep = Raster_RowStep(dest);
   span->width = x1 - x0;
   span->height = y1 - y0;
   return true;

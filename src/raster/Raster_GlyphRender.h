@@ -32,7 +32,7 @@ struct Raster_GlyphSpan
 // rule 255 - f * (255 - da) / 256 is the colour rule with a colour of 255). The division of
 // the signed (d - c) * f truncates toward zero, i.e. it is |d - c| * f >> 8 with d - c's
 // sign; |d - c| * f stays below 65536, so 16-bit lanes hold it exactly.
-inline uint32_t _Raster_GlyphMixSSE2(uint32_t dest, __m128i cvec, int f)
+inline uint32_t Raster_GlyphMixSSE2(uint32_t dest, __m128i cvec, int f)
 {
   const __m128i dv = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)dest), _mm_setzero_si128());
   const __m128i diff = _mm_sub_epi16(_mm_max_epi16(dv, cvec), _mm_min_epi16(dv, cvec));
@@ -44,7 +44,7 @@ inline uint32_t _Raster_GlyphMixSSE2(uint32_t dest, __m128i cvec, int f)
 
 // The same for four pixels with coverages k0..k3 (quad, k0 in the low byte); pixels of
 // coverage 0 keep their value, coverage 255 gives the colour (f = 0) without a special case.
-inline void _Raster_GlyphMix4SSE2(uint32_t* dest, __m128i cvec, uint32_t quad)
+inline void Raster_GlyphMix4SSE2(uint32_t* dest, __m128i cvec, uint32_t quad)
 {
   const __m128i zero = _mm_setzero_si128();
   const __m128i c2 = _mm_unpacklo_epi64(cvec, cvec);  // the colour for two pixels
@@ -81,7 +81,7 @@ struct Normal
 {
   static void Render(const Raster_GlyphSpan& s, uint32_t color, int w)
   {
-    if constexpr (std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>)
+    if constexpr (std::is_same_v<COMB, Raster_CombinePixelsCopyNoClamp>)
     {
       if (w == 256)
       {
@@ -98,7 +98,7 @@ struct Normal
       {
         const int k = m[x];
         if (!k) continue;
-        if constexpr (std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>)
+        if constexpr (std::is_same_v<COMB, Raster_CombinePixelsCopyNoClamp>)
         {
           const int wk = w * k;
           const int f = w == 256 ? 255 - k : (wk >= 65536 ? 0 : 256 - wk / 256);
@@ -147,7 +147,7 @@ struct Normal
             continue;
           }
 #ifdef __SSE2__
-          _Raster_GlyphMix4SSE2(row + x, cvec, quad);
+          Raster_GlyphMix4SSE2(row + x, cvec, quad);
           x += 4;
           continue;
 #endif
@@ -158,7 +158,7 @@ struct Normal
         else if (k)
         {
 #ifdef __SSE2__
-          row[x] = _Raster_GlyphMixSSE2(row[x], cvec, 255 - k);
+          row[x] = Raster_GlyphMixSSE2(row[x], cvec, 255 - k);
 #else
           uint8_t* d = (uint8_t*)(row + x);
           const int f = 255 - k;
@@ -182,7 +182,7 @@ struct Mono
   static void Render(const Raster_GlyphSpan& s, uint32_t color, int w)
   {
     const int r = Raster_PixelR(color), g = Raster_PixelG(color), b = Raster_PixelB(color);
-    const bool store = w >= 256 && std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>;
+    const bool store = w >= 256 && std::is_same_v<COMB, Raster_CombinePixelsCopyNoClamp>;
     for (int y = 0; y < s.height; ++y)
     {
       uint32_t* d = s.dest + y * s.destStep;
@@ -206,7 +206,7 @@ struct Effect
 {
   static void Render(const Raster_GlyphSpan& s, uint32_t color, uint32_t effect, int w)
   {
-    const bool store = w >= 256 && std::is_same_v<COMB, _Raster_CombinePixelsCopyNoClamp>;
+    const bool store = w >= 256 && std::is_same_v<COMB, Raster_CombinePixelsCopyNoClamp>;
     for (int y = 0; y < s.height; ++y)
     {
       uint32_t* d = s.dest + y * s.destStep;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-bool _Raster_PenInit(_Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, float weight, int mode, E_RasterPenSource source)
+bool Raster_PenInit(Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, float weight, int mode, E_RasterPenSource source)
 {
   if (!bmp) return false;
   uint32_t* bits = bmp->getBits();
@@ -137,8 +137,8 @@ bool Raster_ClipDLine(double* x1, double* y1, double* x2, double* y2, double xmi
 
 void Raster_Line(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, uint32_t color, float weight, int mode, bool aa)
 {
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
   // Clipping only decides whether anything is left: the walk itself keeps the unclipped
   // slope and skips what lies outside, so a partly visible line shows exactly the pixels it
   // would have in a larger bitmap.
@@ -147,17 +147,17 @@ void Raster_Line(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, uint32_t c
   int cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
   if (!Raster_ClipLine(&cx1, &cy1, &cx2, &cy2, -1, -1, pen.width, pen.height)) return;
   const bool straight = x1 == x2 || y1 == y2 || (int64_t)x2 - x1 == (int64_t)y2 - y1 || (int64_t)x2 - x1 == (int64_t)y1 - y2;
-  _Raster_WithPlotter(pen, straight && pen.wordWeight, [&](const auto& plot) { _Raster_WalkLine(plot, x1, y1, x2, y2, aa, pen.width, pen.height); });
+  Raster_WithPlotter(pen, straight && pen.wordWeight, [&](const auto& plot) { Raster_WalkLine(plot, x1, y1, x2, y2, aa, pen.width, pen.height); });
 }
 
 void Raster_FLine(Raster_IBitmap* bmp, float x1, float y1, float x2, float y2, uint32_t color, float weight, int mode, bool aa)
 {
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
   // A one-pixel margin keeps the anti-aliased fringe and the rounding at the edges.
   float cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
   if (!Raster_ClipFLine(&cx1, &cy1, &cx2, &cy2, -1.0f, -1.0f, (float)pen.width, (float)pen.height)) return;
-  _Raster_WithPlotter(pen, false, [&](const auto& plot) { _Raster_WalkFLine(plot, cx1, cy1, cx2, cy2, aa, false); });
+  Raster_WithPlotter(pen, false, [&](const auto& plot) { Raster_WalkFLine(plot, cx1, cy1, cx2, cy2, aa, false); });
 }
 
 void Raster_DashedLine(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, int pixelsOn, int pixelsOff, uint32_t color,
@@ -169,8 +169,8 @@ void Raster_DashedLine(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, int 
     Raster_Line(bmp, x1, y1, x2, y2, color, weight, mode, aa);
     return;
   }
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_ColourAlpha)) return;
   int cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
   if (!Raster_ClipLine(&cx1, &cy1, &cx2, &cy2, -1, -1, pen.width, pen.height)) return;
 
@@ -199,20 +199,20 @@ void Raster_DashedLine(Raster_IBitmap* bmp, int x1, int y1, int x2, int y2, int 
     if (m0 < iHi) iHi = m0;
   }
   const bool exact = slope == 0 || slope == 65536;
-  _Raster_WithPlotter(pen, exact && pen.wordWeight, [&](const auto& plot) {
+  Raster_WithPlotter(pen, exact && pen.wordWeight, [&](const auto& plot) {
     const int w = pen.w;
     for (int64_t i = iLo; i <= iHi; ++i)
     {
       if (i % period >= pixelsOn) continue;
       const int64_t m = m0 + dm * i;
       if (!aa || exact || i == 0 || i == len)
-        _Raster_WalkPut(plot, xMajor, m, n0 + dn * ((i * slope + 0x8000) >> 16), w, true);
+        Raster_WalkPut(plot, xMajor, m, n0 + dn * ((i * slope + 0x8000) >> 16), w, true);
       else
       {
         const int64_t pos = (n0 << 16) + dn * i * slope;
         const int f8 = (int)((pos >> 8) & 0xFF);
-        _Raster_WalkPut(plot, xMajor, m, pos >> 16, ((255 - f8) * w) >> 8, false);
-        _Raster_WalkPut(plot, xMajor, m, (pos >> 16) + 1, (f8 * w) >> 8, false);
+        Raster_WalkPut(plot, xMajor, m, pos >> 16, ((255 - f8) * w) >> 8, false);
+        Raster_WalkPut(plot, xMajor, m, (pos >> 16) + 1, (f8 * w) >> 8, false);
       }
     }
   });

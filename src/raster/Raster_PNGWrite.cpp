@@ -1,3 +1,5 @@
+// PNG encoding through libpng, to memory or to a file; every failure (libpng, the disk) answers false.
+
 #include "Raster_PNGWrite.h"
 
 #include "Raster_Bitmap.h"

@@ -40,8 +40,8 @@ inline void ClippedSpan(const P& plot, int64_t x0, int64_t x1, int64_t y)
 void Raster_FillTrapezoid(Raster_IBitmap* bmp, int x1a, int x1b, int y1, int x2a, int x2b, int y2, uint32_t color,
                           float weight, int mode)
 {
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
   int64_t ta = x1a, tb = x1b, ty = y1, ba = x2a, bb = x2b, by = y2;
   if (ty > by)
   {
@@ -56,7 +56,7 @@ void Raster_FillTrapezoid(Raster_IBitmap* bmp, int x1a, int x1b, int y1, int x2a
     by = t;
   }
   int64_t yLo = ty < 0 ? 0 : ty, yHi = by > pen.height - 1 ? pen.height - 1 : by;
-  _Raster_WithPlotter(pen, true, [&](const auto& plot) {
+  Raster_WithPlotter(pen, true, [&](const auto& plot) {
     if (ty == by)
     {
       int64_t lo = ta, hi = ta;
@@ -77,8 +77,8 @@ void Raster_FillConvexPolygon(Raster_IBitmap* bmp, const int* x, const int* y, i
                               int mode)
 {
   if (!x || !y || npoints < 1) return;
-  _Raster_Pen pen;
-  if (!_Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
+  Raster_Pen pen;
+  if (!Raster_PenInit(pen, bmp, color, weight, mode, kRasterPen_WeightAlpha)) return;
   int64_t top = y[0], bottom = y[0];
   for (int i = 1; i < npoints; ++i)
   {
@@ -91,7 +91,7 @@ void Raster_FillConvexPolygon(Raster_IBitmap* bmp, const int* x, const int* y, i
   // Row by row, the left and right ends are the outermost crossings of the polygon's edges;
   // for a convex polygon these are exactly its left and right chains. A horizontal edge
   // contributes both of its ends.
-  _Raster_WithPlotter(pen, true, [&](const auto& plot) {
+  Raster_WithPlotter(pen, true, [&](const auto& plot) {
     for (int64_t row = top; row <= bottom; ++row)
     {
       int64_t lo = INT64_MAX, hi = INT64_MIN;

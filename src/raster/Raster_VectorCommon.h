@@ -1,8 +1,8 @@
 // Raster_VectorCommon.h - internals shared by the vector primitives: the resolved pen, the
 // per-combine-class pixel plotters and the dispatch that picks one per call.
 //
-// A primitive resolves its colour, weight and mode once into a _Raster_Pen, then hands a body
-// (a generic lambda) to _Raster_WithPlotter, which calls it with the plotter instantiated for the
+// A primitive resolves its colour, weight and mode once into a Raster_Pen, then hands a body
+// (a generic lambda) to Raster_WithPlotter, which calls it with the plotter instantiated for the
 // pen's combine class. Inner loops thus never test the mode.
 #pragma once
 
@@ -14,7 +14,7 @@
 #include "Raster_CombineOps.h"
 #include "Raster_CombineSpan.h"
 
-struct _Raster_Pen
+struct Raster_Pen
 {
   uint32_t* bits = nullptr;
   int width = 0;
@@ -45,30 +45,30 @@ enum E_RasterPenSource
 };
 
 // False when nothing is to be drawn (null bitmap or bits, unknown operation, weight 0).
-bool _Raster_PenInit(_Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, float weight, int mode,
+bool Raster_PenInit(Raster_Pen& pen, Raster_IBitmap* bmp, uint32_t color, float weight, int mode,
                      E_RasterPenSource source);
 
 // A plotter writes the pen's colour at the pen's weight (main) or at a smaller partial weight
 // (part, for anti-aliasing and coverage masks). Both clip per pixel.
 template <class C>
-struct __Raster_LineClass
+struct Raster_LineClass
 {
-  static inline void put(uint32_t* p, const _Raster_Pen& pen, int w) { C::doPix((uint8_t*)p, pen.r, pen.g, pen.b, pen.a, w); }
+  static inline void put(uint32_t* p, const Raster_Pen& pen, int w) { C::doPix((uint8_t*)p, pen.r, pen.g, pen.b, pen.a, w); }
 };
 
 // Whole-word classes: the pen carries the colour prescaled once. Spans go through the fill
 // kernel of the same class (vectorised where available, identical pixels).
 template <class F, ERasterFillFast Kind>
-struct __Raster_LineClassSimple
+struct Raster_LineClassSimple
 {
-  static inline void put(uint32_t* p, const _Raster_Pen& pen, int) { F::doPix(p, pen.pre); }
-  static inline void run(uint32_t* p, int n, const _Raster_Pen& pen) { Raster_SpanFillFast(p, n, pen.color, Kind); }
+  static inline void put(uint32_t* p, const Raster_Pen& pen, int) { F::doPix(p, pen.pre); }
+  static inline void run(uint32_t* p, int n, const Raster_Pen& pen) { Raster_SpanFillFast(p, n, pen.color, Kind); }
 };
 
 template <class Main, class Part>
-struct _Raster_Plotter
+struct Raster_Plotter
 {
-  const _Raster_Pen& pen;
+  const Raster_Pen& pen;
   inline void main(int x, int y) const
   {
     if (pen.inside(x, y)) Main::put(pen.at(x, y), pen, pen.w);
@@ -98,12 +98,12 @@ struct _Raster_Plotter
 // weights use the copy formula. Partial weights always use the operation's own class (copy:
 // the copy formula).
 template <class Body>
-void _Raster_WithPlotter(_Raster_Pen& pen, bool wholeWord, Body&& body)
+void Raster_WithPlotter(Raster_Pen& pen, bool wholeWord, Body&& body)
 {
   if (pen.op != kRasterOp_Copy)
   {
     Raster_DispatchCombine<kRasterCombine_Plain>(pen.op, [&]<class C>() {
-      _Raster_Plotter<__Raster_LineClass<C>, __Raster_LineClass<C>> p{pen};
+      Raster_Plotter<Raster_LineClass<C>, Raster_LineClass<C>> p{pen};
       body(p);
     });
     return;
@@ -115,29 +115,29 @@ void _Raster_WithPlotter(_Raster_Pen& pen, bool wholeWord, Body&& body)
     {
       case 256:
       {
-        pen.pre = _Raster_CombinePixelsClobberFAST::prescale(pen.color);
-        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsClobberFAST, kRasterFill_Clobber>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = Raster_CombinePixelsClobberFAST::prescale(pen.color);
+        Raster_Plotter<Raster_LineClassSimple<Raster_CombinePixelsClobberFAST, kRasterFill_Clobber>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
         return;
       }
       case 128:
       {
-        pen.pre = _Raster_CombinePixelsHalfMix2FAST::prescale(pen.color);
-        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsHalfMix2FAST, kRasterFill_HalfMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = Raster_CombinePixelsHalfMix2FAST::prescale(pen.color);
+        Raster_Plotter<Raster_LineClassSimple<Raster_CombinePixelsHalfMix2FAST, kRasterFill_HalfMix>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
         return;
       }
       case 64:
       {
-        pen.pre = _Raster_CombinePixelsQuarterMix2FAST::prescale(pen.color);
-        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsQuarterMix2FAST, kRasterFill_QuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = Raster_CombinePixelsQuarterMix2FAST::prescale(pen.color);
+        Raster_Plotter<Raster_LineClassSimple<Raster_CombinePixelsQuarterMix2FAST, kRasterFill_QuarterMix>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
         return;
       }
       case 192:
       {
-        pen.pre = _Raster_CombinePixelsThreeQuarterMix2FAST::prescale(pen.color);
-        _Raster_Plotter<__Raster_LineClassSimple<_Raster_CombinePixelsThreeQuarterMix2FAST, kRasterFill_ThreeQuarterMix>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+        pen.pre = Raster_CombinePixelsThreeQuarterMix2FAST::prescale(pen.color);
+        Raster_Plotter<Raster_LineClassSimple<Raster_CombinePixelsThreeQuarterMix2FAST, kRasterFill_ThreeQuarterMix>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
         body(p);
         return;
       }
@@ -146,24 +146,24 @@ void _Raster_WithPlotter(_Raster_Pen& pen, bool wholeWord, Body&& body)
   }
   if (pen.w == 256)
   {
-    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsClobberNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    Raster_Plotter<Raster_LineClass<Raster_CombinePixelsClobberNoClamp>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
     body(p);
   }
   else if (pen.w == 128)
   {
-    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsHalfMixNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    Raster_Plotter<Raster_LineClass<Raster_CombinePixelsHalfMixNoClamp>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
     body(p);
   }
   else
   {
-    _Raster_Plotter<__Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>, __Raster_LineClass<_Raster_CombinePixelsCopyNoClamp>> p{pen};
+    Raster_Plotter<Raster_LineClass<Raster_CombinePixelsCopyNoClamp>, Raster_LineClass<Raster_CombinePixelsCopyNoClamp>> p{pen};
     body(p);
   }
 }
 
 // Float coordinate -> a finite value that integer conversions can take (NaN becomes a value far
 // outside any bitmap, so it draws nothing instead of converting undefinedly).
-inline float _Raster_SaneCoord(float v)
+inline float Raster_SaneCoord(float v)
 {
   const float kLimit = 16777216.0f;  // 2^24: far outside any bitmap, still exact in 16.16 int64
   if (!(v == v)) return -kLimit;
@@ -171,17 +171,17 @@ inline float _Raster_SaneCoord(float v)
 }
 
 // Nearest integer of a sane coordinate (halves away from zero).
-inline int _Raster_RoundCoord(float v) { return (int)std::lround(_Raster_SaneCoord(v)); }
+inline int Raster_RoundCoord(float v) { return (int)std::lround(Raster_SaneCoord(v)); }
 
 // Line walkers shared by lines, dashes and curves. Coordinates are logical pixels.
 // Integer line, both end points included, drawn from both ends towards the middle so that the
 // pixels are point-symmetric about the centre and independent of the end points' order.
 template <class P>
-void _Raster_WalkLine(const P& plot, int x1, int y1, int x2, int y2, bool aa, int width, int height);
+void Raster_WalkLine(const P& plot, int x1, int y1, int x2, int y2, bool aa, int width, int height);
 
 // Float line at 16.16 precision; with skipFirst the pixel of (x1, y1) is left out (joints of
 // connected segments are drawn once).
 template <class P>
-void _Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bool aa, bool skipFirst);
+void Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bool aa, bool skipFirst);
 
 #include "Raster_VectorWalk.h"

@@ -7,7 +7,7 @@
 
 // Maps (major, minor) back to (x, y) and clips; coordinates may lie far outside the bitmap.
 template <class P>
-inline void _Raster_WalkPut(const P& plot, bool xMajor, int64_t m, int64_t n, int w, bool full)
+inline void Raster_WalkPut(const P& plot, bool xMajor, int64_t m, int64_t n, int w, bool full)
 {
   const int64_t x = xMajor ? m : n, y = xMajor ? n : m;
   if (x < 0 || y < 0 || x >= plot.pen.width || y >= plot.pen.height) return;
@@ -18,7 +18,7 @@ inline void _Raster_WalkPut(const P& plot, bool xMajor, int64_t m, int64_t n, in
 }
 
 template <class P>
-void _Raster_WalkLine(const P& plot, int x1, int y1, int x2, int y2, bool aa, int width, int height)
+void Raster_WalkLine(const P& plot, int x1, int y1, int x2, int y2, bool aa, int width, int height)
 {
   const int64_t dx = (int64_t)x2 - x1, dy = (int64_t)y2 - y1;
   const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
@@ -103,33 +103,33 @@ void _Raster_WalkLine(const P& plot, int x1, int y1, int x2, int y2, bool aa, in
       const int64_t m = m0 + dm * i;
       if (i == 0)
       {
-        _Raster_WalkPut(plot, xMajor, m, n0, w, true);  // end points at the line's own weight
+        Raster_WalkPut(plot, xMajor, m, n0, w, true);  // end points at the line's own weight
         continue;
       }
       if (!aa)
       {
         const int64_t off = (i * slope + 0x8000) >> 16;
-        _Raster_WalkPut(plot, xMajor, m, n0 + dn * off, w, true);
+        Raster_WalkPut(plot, xMajor, m, n0 + dn * off, w, true);
       }
       else
       {
         const int64_t pos = (n0 << 16) + dn * i * slope;
         const int64_t nearPix = pos >> 16;
         const int f8 = (int)((pos >> 8) & 0xFF);
-        _Raster_WalkPut(plot, xMajor, m, nearPix, ((255 - f8) * w) >> 8, false);
-        _Raster_WalkPut(plot, xMajor, m, nearPix + 1, (f8 * w) >> 8, false);
+        Raster_WalkPut(plot, xMajor, m, nearPix, ((255 - f8) * w) >> 8, false);
+        Raster_WalkPut(plot, xMajor, m, nearPix + 1, (f8 * w) >> 8, false);
       }
     }
   }
 }
 
 template <class P>
-void _Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bool aa, bool skipFirst)
+void Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bool aa, bool skipFirst)
 {
-  const int64_t X1 = std::llround((double)_Raster_SaneCoord(x1) * 65536.0);
-  const int64_t Y1 = std::llround((double)_Raster_SaneCoord(y1) * 65536.0);
-  const int64_t X2 = std::llround((double)_Raster_SaneCoord(x2) * 65536.0);
-  const int64_t Y2 = std::llround((double)_Raster_SaneCoord(y2) * 65536.0);
+  const int64_t X1 = std::llround((double)Raster_SaneCoord(x1) * 65536.0);
+  const int64_t Y1 = std::llround((double)Raster_SaneCoord(y1) * 65536.0);
+  const int64_t X2 = std::llround((double)Raster_SaneCoord(x2) * 65536.0);
+  const int64_t Y2 = std::llround((double)Raster_SaneCoord(y2) * 65536.0);
   const int64_t adx = X2 > X1 ? X2 - X1 : X1 - X2, ady = Y2 > Y1 ? Y2 - Y1 : Y1 - Y2;
   const bool xMajor = adx >= ady;
   int64_t M1 = xMajor ? X1 : Y1, N1 = xMajor ? Y1 : X1, M2 = xMajor ? X2 : Y2, N2 = xMajor ? Y2 : X2;
@@ -147,7 +147,7 @@ void _Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bo
   int64_t mLo = (M1 + 0x8000) >> 16, mHi = (M2 + 0x8000) >> 16;
   if (M1 == M2)
   {
-    if (!skipFirst) _Raster_WalkPut(plot, xMajor, mLo, (N1 + 0x8000) >> 16, w, true);
+    if (!skipFirst) Raster_WalkPut(plot, xMajor, mLo, (N1 + 0x8000) >> 16, w, true);
     return;
   }
   const int64_t slope = ((N2 - N1) * 65536) / (M2 - M1);  // |slope| <= 65536
@@ -159,12 +159,12 @@ void _Raster_WalkFLine(const P& plot, float x1, float y1, float x2, float y2, bo
     if (skipFirst && m == skipM) continue;
     const int64_t n = N1 + (((m << 16) - M1) * slope >> 16);
     if (!aa)
-      _Raster_WalkPut(plot, xMajor, m, (n + 0x8000) >> 16, w, true);
+      Raster_WalkPut(plot, xMajor, m, (n + 0x8000) >> 16, w, true);
     else
     {
       const int f8 = (int)((n >> 8) & 0xFF);
-      _Raster_WalkPut(plot, xMajor, m, n >> 16, ((255 - f8) * w) >> 8, false);
-      _Raster_WalkPut(plot, xMajor, m, (n >> 16) + 1, (f8 * w) >> 8, false);
+      Raster_WalkPut(plot, xMajor, m, n >> 16, ((255 - f8) * w) >> 8, false);
+      Raster_WalkPut(plot, xMajor, m, (n >> 16) + 1, (f8 * w) >> 8, false);
     }
   }
 }

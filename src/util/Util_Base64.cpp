@@ -1,3 +1,5 @@
+// Base64 encoding and decoding with bounded output buffers.
+
 #include "Util_Base64.h"
 
 namespace {

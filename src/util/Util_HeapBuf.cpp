@@ -1,3 +1,6 @@
+// The growable byte buffer's allocation rules: growth ahead of use, shrinking on request, and
+// a failed allocation that keeps the old block.
+
 #include "Util_HeapBuf.h"
 
 #include <climits>

@@ -1,3 +1,5 @@
+// The recursive mutex on each platform: a critical section on Windows, a pthread mutex elsewhere.
+
 #include "Util_Mutex.h"
 
 #ifdef _WIN32

@@ -1,3 +1,5 @@
+// The growable string: set, append and format, each bounded by the length it is given.
+
 #include "Util_String.h"
 
 #include <cstdio>

@@ -1,3 +1,7 @@
+// The VST 3 binding: buses, parameters and units published from the plug-in base, the
+// process call run through the base's buffer frame, and the state read and written as the
+// base's chunk.
+
 #include "IFxVST3.h"
 
 #include "IFxVST3View.h"

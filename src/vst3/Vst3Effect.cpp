@@ -1,3 +1,6 @@
+// The single-object component and edit controller: default behaviour for the processor, the
+// controller, units and the connection point, which the binding refines.
+
 #include "Vst3Effect.h"
 
 namespace vst3 {

@@ -1,3 +1,6 @@
+// VST 3 helpers: UTF-16 conversion, reference-counted base objects, the parameter container,
+// bus lists and the class factory.
+
 #include "Vst3Support.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// printf into a std::string for the measurement tool's messages.
+
 #include "ThdFormat.h"
 
 #include <cstdarg>

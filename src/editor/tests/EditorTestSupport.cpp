@@ -1,3 +1,7 @@
+// The editor tests' shared plug-in, generated test images (frames of known colours,
+// registered with the headless host as PNG) and the probe control that logs what the editor
+// does to it.
+
 #include "EditorTestSupport.h"
 
 #include "Raster_Bitmap.h"

@@ -1,3 +1,6 @@
+// Byte chunk tests: -1 propagates through a run of reads, strings longer than the data are
+// refused, the framework header and appended values.
+
 #include "ByteChunk.h"
 
 #include <gtest/gtest.h>

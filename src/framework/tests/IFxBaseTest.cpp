@@ -1,3 +1,7 @@
+// Plug-in base tests: channel configurations, the float and double buffer frames (oversized
+// blocks, disconnected inputs, in-place buffers), bypass latency, parameter flow in both
+// directions, the editor hand-over, versions and the state chunk.
+
 #include "IFxTestBinding.h"
 #include "Util_ByteOrder.h"
 

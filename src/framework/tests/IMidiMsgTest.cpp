@@ -1,3 +1,5 @@
+// MIDI message tests: each maker and the readers that take it apart again.
+
 #include "IFxStructs.h"
 
 #include <gtest/gtest.h>

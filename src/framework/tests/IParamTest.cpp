@@ -1,3 +1,6 @@
+// Parameter tests: bounds and normalisation, display precision and texts, curve shapes, and
+// display texts parsed back into the values they show.
+
 #include "IParam.h"
 
 #include <gtest/gtest.h>

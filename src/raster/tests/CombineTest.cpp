@@ -57,21 +57,21 @@ void checkPixels(const char* name, const PixelCase* cases, size_t n)
 
 TEST(Combine, InvTab)
 {
-  EXPECT_EQ(_Raster_RGB2HSV_invtab[0], 0);
-  EXPECT_EQ(_Raster_RGB2HSV_invtab[1], 65535);
-  EXPECT_EQ(_Raster_RGB2HSV_invtab[2], 32767);
-  EXPECT_EQ(_Raster_RGB2HSV_invtab[3], 21844);
-  EXPECT_EQ(_Raster_RGB2HSV_invtab[255], 256);
-  for (int i = 1; i < 256; ++i) EXPECT_EQ(_Raster_RGB2HSV_invtab[i], 65536 / i - 1) << i;
+  EXPECT_EQ(Raster_RGB2HSV_invtab[0], 0);
+  EXPECT_EQ(Raster_RGB2HSV_invtab[1], 65535);
+  EXPECT_EQ(Raster_RGB2HSV_invtab[2], 32767);
+  EXPECT_EQ(Raster_RGB2HSV_invtab[3], 21844);
+  EXPECT_EQ(Raster_RGB2HSV_invtab[255], 256);
+  for (int i = 1; i < 256; ++i) EXPECT_EQ(Raster_RGB2HSV_invtab[i], 65536 / i - 1) << i;
 }
 
 TEST(Combine, ByteOrderIsBGRAInMemory)
 {
   uint32_t px = 0x11223344;
-  _Raster_CombinePixelsClobberNoClamp::doPix((uint8_t*)&px, 0xAA, 0xBB, 0xCC, 0xDD, 0);
+  Raster_CombinePixelsClobberNoClamp::doPix((uint8_t*)&px, 0xAA, 0xBB, 0xCC, 0xDD, 0);
   EXPECT_EQ(px, 0xDDAABBCCu);
   px = 0;
-  _Raster_CombinePixelsClobberClamp::doPix((uint8_t*)&px, 300, -5, 128, 256, 0);
+  Raster_CombinePixelsClobberClamp::doPix((uint8_t*)&px, 300, -5, 128, 256, 0);
   EXPECT_EQ(px, 0xFFFF0080u);
 }
 
@@ -82,13 +82,13 @@ TEST(Combine, CopyTruncatesNegativeDifferencesTowardZero)
       {255, 0, 1, 254},    {100, 50, 256, 50}, {0, 5, 100, 2},  // w = 256: exactly the source
       {200, 10, 77, 142},  {255, 255, 13, 255},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsCopyNoClamp, copy);
+  CHECK_CHANNELS(Raster_CombinePixelsCopyNoClamp, copy);
   static const ChannelCase copyClamp[] = {
       {10, 300, 256, 255}, {10, 300, 128, 155}, {200, -50, 256, 0}, {200, -50, 200, 4}, {0, 5, 1, 1},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsCopyClamp, copyClamp);
+  CHECK_CHANNELS(Raster_CombinePixelsCopyClamp, copyClamp);
   static const ChannelCase half[] = {{255, 0, 7, 127}, {1, 2, 256, 1}, {200, 101, 0, 150}};
-  CHECK_CHANNELS(_Raster_CombinePixelsHalfMixNoClamp, half);
+  CHECK_CHANNELS(Raster_CombinePixelsHalfMixNoClamp, half);
 }
 
 TEST(Combine, AddSaturatesEveryChannel)
@@ -97,7 +97,7 @@ TEST(Combine, AddSaturatesEveryChannel)
       {200, 100, 256, 255}, {10, 100, 128, 60}, {7, -40, 1, 7},    // -40 * 1 / 256 is 0, not -1
       {10, -20, 100, 3},    {255, 255, 255, 255}, {0, 255, 1, 0}, {250, 10, 256, 255},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsAdd, add);
+  CHECK_CHANNELS(Raster_CombinePixelsAdd, add);
 }
 
 TEST(Combine, ColorDodgeThreshold)
@@ -107,7 +107,7 @@ TEST(Combine, ColorDodgeThreshold)
       {1, 255, 255, 128},                                            // 65025: divisor 256 - 254
       {200, 200, 256, 255}, {60, 100, 64, 66}, {255, 0, 256, 255}, {10, 254, 256, 255},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsColorDodge, dodge);
+  CHECK_CHANNELS(Raster_CombinePixelsColorDodge, dodge);
 }
 
 TEST(Combine, MultiplyAndOverlay)
@@ -116,14 +116,14 @@ TEST(Combine, MultiplyAndOverlay)
       {200, 255, 256, 199}, {100, 0, 128, 50}, {255, 255, 256, 254},  // (d * 65280) >> 16
       {77, 128, 256, 38},   {255, 0, 1, 254},  {0, 200, 200, 0},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsMulNoClamp, mul);
-  CHECK_CHANNELS(_Raster_CombinePixelsMulClamp, mul);
+  CHECK_CHANNELS(Raster_CombinePixelsMulNoClamp, mul);
+  CHECK_CHANNELS(Raster_CombinePixelsMulClamp, mul);
   static const ChannelCase overlay[] = {
       {100, 128, 256, 100}, {100, 0, 256, 39}, {100, 255, 256, 160},
       {21, 145, 100, 22},   {42, 170, 200, 51}, {42, 240, 100, 54}, {168, 250, 200, 211},  // truncation rows
       {255, 255, 256, 255}, {0, 255, 256, 0},
   };
-  CHECK_CHANNELS(_Raster_CombinePixelsOverlay, overlay);
+  CHECK_CHANNELS(Raster_CombinePixelsOverlay, overlay);
 }
 
 TEST(Combine, SourceAlphaClasses)
@@ -138,35 +138,35 @@ TEST(Combine, SourceAlphaClasses)
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xFF657E73},
       {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0xFFFF0080},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsCopySourceAlphaNoClamp, copy);
+  CHECK_PIXELS(Raster_CombinePixelsCopySourceAlphaNoClamp, copy);
   static const PixelCase copyFull[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x80102030}, {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0xFF40C0FF},
       {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0xFF297199}, {0xF0FF0000, 0x00, 0x10, 0xFF, 0x80, 128, 0xFF7E0981},
       {0x00000000, 0xFF, 0xFF, 0xFF, 0x01, 256, 0x01020202}, {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x8F7F7F7F},
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xFF498685}, {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0xFFFF0080},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp, copyFull);
+  CHECK_PIXELS(Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp, copyFull);
   static const PixelCase add[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x80102030}, {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0xFF50E0FF},
       {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0xC03080B0}, {0xF0FF0000, 0x00, 0x10, 0xFF, 0x80, 128, 0xFFFF043F},
       {0x00000000, 0xFF, 0xFF, 0xFF, 0x01, 256, 0x00010101}, {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x22FFFFFF},
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xFFDAB88F}, {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0xFFFF409F},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsAddSourceAlpha, add);
+  CHECK_PIXELS(Raster_CombinePixelsAddSourceAlpha, add);
   static const PixelCase dodge[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x80102030}, {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0xFF1580FF},
       {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0xAA123360}, {0xF0FF0000, 0x00, 0x10, 0xFF, 0x80, 128, 0xFFFF0000},
       {0x00000000, 0xFF, 0xFF, 0xFF, 0x01, 256, 0x00000000}, {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x11FFFFFF},
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xFFD7944E}, {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0xFFFF403F},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsColorDodgeSourceAlpha, dodge);
+  CHECK_PIXELS(Raster_CombinePixelsColorDodgeSourceAlpha, dodge);
   static const PixelCase mul[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x80102030}, {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0x7F04182F},
       {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0x5F091B2F}, {0xF0FF0000, 0x00, 0x10, 0xFF, 0x80, 128, 0xD2BF0000},
       {0x00000000, 0xFF, 0xFF, 0xFF, 0x01, 256, 0x00000000}, {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x0ED9D9D9},
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xD9614A27}, {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0x3F7F0010},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsMulSourceAlphaNoClamp, mul);
+  CHECK_PIXELS(Raster_CombinePixelsMulSourceAlphaNoClamp, mul);
   static const PixelCase overlay[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x7F0F2030},  // no early exit at alpha 0: v = 1
       {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0xBF082E56}, {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0x800C2743},
@@ -174,14 +174,14 @@ TEST(Combine, SourceAlphaClasses)
       {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x0FFEFEFE},  {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xFFB46837},
       {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0x6FBF1020},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsOverlaySourceAlpha, overlay);
+  CHECK_PIXELS(Raster_CombinePixelsOverlaySourceAlpha, overlay);
   static const PixelCase hsv[] = {
       {0x80102030, 0x40, 0xC0, 0xFF, 0x00, 256, 0x00102030}, {0x80102030, 0x40, 0xC0, 0xFF, 0xFF, 256, 0xFF00FF00},
       {0x80102030, 0x40, 0xC0, 0xFF, 0x80, 256, 0x800FAF87}, {0xF0FF0000, 0x00, 0x10, 0xFF, 0x80, 128, 0x80FF38CD},
       {0x00000000, 0xFF, 0xFF, 0xFF, 0x01, 256, 0x01000001}, {0x10FFFFFF, 0x00, 0x00, 0x00, 0x7F, 77, 0x7FD9D9D9},
       {0xFFC86432, 0x20, 0x90, 0xA0, 0xC0, 200, 0xC0ED2BE9}, {0x40804020, 0xFF, 0x00, 0x80, 0xFE, 256, 0xFE808080},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsHSVAdjustSourceAlpha, hsv);
+  CHECK_PIXELS(Raster_CombinePixelsHSVAdjustSourceAlpha, hsv);
 }
 
 TEST(Combine, HSVAdjust)
@@ -197,7 +197,7 @@ TEST(Combine, HSVAdjust)
       {0x00FFFFFF, 128, 128, 128, 200, 256, 0xC8FFFFFF}, {0x7F000000, 128, 128, 128, 200, 256, 0xC8000000},
       {0x40FF0000, 128, 128, 128, 200, 256, 0xC8FF0000}, {0x2000FF80, 128, 128, 128, 200, 256, 0xC800FF7F},
   };
-  CHECK_PIXELS(_Raster_CombinePixelsHSVAdjust, hsv);
+  CHECK_PIXELS(Raster_CombinePixelsHSVAdjust, hsv);
 }
 
 TEST(Combine, WholeWordClasses)
@@ -213,19 +213,19 @@ TEST(Combine, WholeWordClasses)
   for (const Case& c : cases)
   {
     uint32_t d = c.dest;
-    _Raster_CombinePixelsClobberFAST::doPix(&d, _Raster_CombinePixelsClobberFAST::prescale(c.colour));
+    Raster_CombinePixelsClobberFAST::doPix(&d, Raster_CombinePixelsClobberFAST::prescale(c.colour));
     EXPECT_EQ(d, c.clobber);
     d = c.dest;
-    _Raster_CombinePixelsHalfMix2FAST::doPix(&d, _Raster_CombinePixelsHalfMix2FAST::prescale(c.colour));
+    Raster_CombinePixelsHalfMix2FAST::doPix(&d, Raster_CombinePixelsHalfMix2FAST::prescale(c.colour));
     EXPECT_EQ(d, c.half);
     d = c.dest;
-    _Raster_CombinePixelsHalfMixFAST::doPix(&d, c.colour);
+    Raster_CombinePixelsHalfMixFAST::doPix(&d, c.colour);
     EXPECT_EQ(d, c.half);
     d = c.dest;
-    _Raster_CombinePixelsQuarterMix2FAST::doPix(&d, _Raster_CombinePixelsQuarterMix2FAST::prescale(c.colour));
+    Raster_CombinePixelsQuarterMix2FAST::doPix(&d, Raster_CombinePixelsQuarterMix2FAST::prescale(c.colour));
     EXPECT_EQ(d, c.quarter) << std::hex << d;
     d = c.dest;
-    _Raster_CombinePixelsThreeQuarterMix2FAST::doPix(&d, _Raster_CombinePixelsThreeQuarterMix2FAST::prescale(c.colour));
+    Raster_CombinePixelsThreeQuarterMix2FAST::doPix(&d, Raster_CombinePixelsThreeQuarterMix2FAST::prescale(c.colour));
     EXPECT_EQ(d, c.threeQuarter) << std::hex << d;
   }
 }

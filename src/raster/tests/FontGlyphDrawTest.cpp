@@ -78,7 +78,7 @@ TEST(GlyphRenderer, OpaqueCopyShortcutsMatchTheFormula)
       for (size_t i = 0; i < dest.size(); ++i)
         expected[i] = mask[i] ? ReferenceNormalCopy(dest[i], color, mask[i], 256) : dest[i];
       Raster_GlyphSpan s = {dest.data(), width, mask.data(), width, width, 3};
-      GlyphRenderer::Normal<_Raster_CombinePixelsCopyNoClamp>::Render(s, color, 256);
+      GlyphRenderer::Normal<Raster_CombinePixelsCopyNoClamp>::Render(s, color, 256);
       EXPECT_EQ(dest, expected) << "width " << width;
     }
 }

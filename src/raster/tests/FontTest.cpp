@@ -107,8 +107,8 @@ TEST(CachedFontPath, OpaqueColourIsPlatformOutputTranslucentIsGlyphCache)
   SetTextColor(dc, RGB(0xEB, 0xEB, 0xEB));
   SetBkMode(dc, TRANSPARENT);
   RECT r = {10, 10, 150, 90};
-  _Raster_PlatformDrawText(dc, "THD=0.01%\nHarmonic1", -1, &r, DT_NOPREFIX);
-  _Raster_PlatformFlush();
+  Raster_PlatformDrawText(dc, "THD=0.01%\nHarmonic1", -1, &r, DT_NOPREFIX);
+  Raster_PlatformFlush();
   SelectObject(dc, old);
   EXPECT_TRUE(Test_SamePixels(drawn.get(), expected.get()));
 

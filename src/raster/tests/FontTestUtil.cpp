@@ -1,3 +1,5 @@
+// The font tests' helpers: the editor's text styles, ink measurement and PNG snapshots.
+
 #include "FontTestUtil.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// In-memory PNG files written with libpng for the decoder tests.
+
 #include "PngFixture.h"
 
 #include <png.h>

@@ -548,7 +548,7 @@ TEST(VectorCircle, MasksAreSymmetric)
 {
   for (float r : {1.5f, 2.0f, 2.5f, 3.0f, 3.5f, 4.0f})
   {
-    const _Raster_CircleMask* m = _Raster_FindCircleMask(r);
+    const Raster_CircleMask* m = Raster_FindCircleMask(r);
     ASSERT_NE(m, nullptr) << r;
     const int n = 2 * m->half + 1;
     for (const uint8_t* cells : {m->outline, m->outlineAA, m->fill, m->fillAA})
@@ -563,15 +563,15 @@ TEST(VectorCircle, MasksAreSymmetric)
     EXPECT_EQ(m->fill[m->half * n + m->half], 255);
     EXPECT_EQ(m->outline[m->half * n + m->half], 0);
   }
-  EXPECT_EQ(_Raster_FindCircleMask(3.2f), nullptr);
-  EXPECT_EQ(_Raster_FindCircleMask(1.0f), nullptr);
+  EXPECT_EQ(Raster_FindCircleMask(3.2f), nullptr);
+  EXPECT_EQ(Raster_FindCircleMask(1.0f), nullptr);
 }
 
 // Radius 3 is stamped from its mask (the anti-aliased mask's coverage scales the weight);
 // radius 3.2 goes through the drawer.
 TEST(VectorCircle, RadiusThreeUsesItsMask)
 {
-  const _Raster_CircleMask* m = _Raster_FindCircleMask(3.0f);
+  const Raster_CircleMask* m = Raster_FindCircleMask(3.0f);
   ASSERT_NE(m, nullptr);
   const int n = 2 * m->half + 1;
   Canvas cv(20, 20, 0xFF000000u);

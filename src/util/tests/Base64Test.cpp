@@ -1,3 +1,5 @@
+// Base64 tests: known vectors, every byte value, foreign characters and short buffers.
+
 #include "Util_Base64.h"
 
 #include <gtest/gtest.h>

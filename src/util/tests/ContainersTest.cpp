@@ -1,3 +1,5 @@
+// Container tests: the owning pointer list and the typed buffer, in and out of range.
+
 #include "Util_PtrList.h"
 #include "Util_TypedBuf.h"
 

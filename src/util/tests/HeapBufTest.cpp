@@ -1,3 +1,5 @@
+// Growable buffer tests: growth by granularity, shrinking, contents kept, failed allocations.
+
 #include "Util_HeapBuf.h"
 
 #include <gtest/gtest.h>

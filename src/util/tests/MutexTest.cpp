@@ -1,3 +1,5 @@
+// Mutex test: recursive on one thread, exclusive between threads.
+
 #include "Util_Mutex.h"
 
 #include <gtest/gtest.h>

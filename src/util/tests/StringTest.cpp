@@ -1,3 +1,5 @@
+// String tests: set, append and format, bounded reads of unterminated text, bounded copies.
+
 #include "Util_CStr.h"
 #include "Util_String.h"
 

@@ -1,3 +1,6 @@
+// Capture files through libsndfile, read and written in blocks, and the resampling stream
+// (libsoxr) that feeds a capture recorded on its own clock to the meter.
+
 #include "ThdCaptureFile.h"
 
 #include <sndfile.h>

@@ -1,3 +1,6 @@
+// The first pass over a capture: unusable samples, silence, and the tone's frequency from the
+// loudest second.
+
 #include "ThdCaptureScan.h"
 
 #include <algorithm>

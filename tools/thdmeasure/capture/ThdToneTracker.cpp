@@ -1,3 +1,6 @@
+// The second pass over a capture: the tone's start and end and the recorder's clock, from the
+// fundamental's phase second by second.
+
 #include "ThdToneTracker.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The meter's editor worked as a user would: clicks and typing at the controls' positions, timer
+// ticks, the results read back and pictures taken.
+
 #include "ThdEditorPanel.h"
 
 #include "IControl.h"

@@ -1,3 +1,6 @@
+// The measurement tool's host loop: blocks through the plug-in's buffer frame, the tone output
+// through the device and back to the selected input with the loop's latency.
+
 #include "ThdLoopHost.h"
 
 ThdLoopHost::ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSettings& settings)

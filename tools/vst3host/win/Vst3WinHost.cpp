@@ -1,3 +1,6 @@
+// The Win32 VST 3 mini host: the module loaded with LoadLibrary, audio on a thread of its own
+// with a loop-back cable, and the editor view in a real top-level window.
+
 #include "Vst3WinHost.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Pixel access for the Cocoa view host's tests, kept in plain C++ away from the Objective-C headers.
+
 #include "MacTestPixels.h"
 
 #include "IGraphics.h"

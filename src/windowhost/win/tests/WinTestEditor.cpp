@@ -1,3 +1,6 @@
+// The Win32 window host's test editor: a plug-in with four parameter kinds in a real top-level
+// window, recording controls, a message pump and a screen grab.
+
 #include "WinTestEditor.h"
 
 #include "IControls.h"
