@@ -1,5 +1,7 @@
 #include "ThdLevels.h"
 
+#include "ThdFormat.h"
+
 #include <cmath>
 #include <limits>
 
@@ -12,4 +14,16 @@ double ThdDb(double ratio)
 double ThdRmsToDbfs(double rms)
 {
   return rms > 0.0 ? ThdDb(rms * std::sqrt(2.0)) : kThdNothingDbfs;
+}
+
+std::string ThdDbText(const char* fmt, double db)
+{
+  if (ThdBelowFloor(db)) return ThdFormat("< %.0f", kThdFloorDb);
+  return ThdFormat(fmt, db);
+}
+
+std::string ThdLoudestText(double dbfs)
+{
+  if (ThdBelowFloor(dbfs)) return ThdFormat("stay below %.0f dBFS", kThdFloorDb);
+  return ThdFormat("reach %.1f dBFS", dbfs);
 }

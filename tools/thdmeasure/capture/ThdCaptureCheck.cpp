@@ -97,8 +97,9 @@ bool ThdExamineCapture(ThdCaptureFile& file, const ThdExamineSettings& s, ThdCap
                                                "record or export it again", r->mNonFinite)});
   const bool silent = r->mLoudestDbfs < kThdSilenceDbfs;
   if (silent)
-    r->mFailed.push_back({"silence", ThdFormat("the capture is silent (its loudest 10 ms reach %.1f dBFS): check that the "
-                                            "recorder listens to the device's output and its level", r->mLoudestDbfs) +
+    r->mFailed.push_back({"silence", ThdFormat("the capture is silent (its loudest 10 ms %s): check that the recorder "
+                                            "listens to the device's output and its level",
+                                            ThdLoudestText(r->mLoudestDbfs).c_str()) +
                                        OtherChannelAdvice(file, s.mHz)});
 
   // Pass 2: where the tone is and how its phase runs.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -48,24 +49,29 @@ struct SeriesStyle
 {
   uint32_t mColour;
   float mWidth;  // line width in pixels
-  bool mDashed;
   EMarker mMarker;
+  uint32_t mMarkerColour;
+  double mMarkerScale;  // of the usual marker, about 10 pixels across
+  int mLayer;           // drawn from the lowest layer up
 };
 
-// THD stands out (thick, dark), THD+N is the grey dashed companion, the harmonics take
-// distinct hues; other names take the remaining colours in turn.
+// Curves that coincide must all stay visible, so the styles nest: THD+N is a wide pale band
+// at the bottom, THD a dark line narrower than the band on it, the harmonics thin coloured lines
+// on top. Where all three lie on one another the harmonic runs inside THD's dark edges inside
+// THD+N's band, and the markers nest the same way (square, circle, the harmonic's shape).
+// Other names take the remaining colours in turn.
 SeriesStyle StyleFor(const std::string& name, int otherIndex, bool* known)
 {
   *known = true;
-  if (name == "THD") return {0xFF1A1F2B, 3.0f, false, EMarker::kCircle};
-  if (name == "THD+N") return {0xFF8A8A8A, 1.8f, true, EMarker::kSquare};
-  if (name == "H2") return {0xFF1F6FC5, 1.6f, false, EMarker::kTriangleUp};
-  if (name == "H3") return {0xFFD0312D, 1.6f, false, EMarker::kDiamond};
-  if (name == "H4") return {0xFF2A9640, 1.6f, false, EMarker::kTriangleDown};
-  if (name == "H5") return {0xFF8E44AD, 1.6f, false, EMarker::kCross};
+  if (name == "THD+N") return {0xFFC9CFD8, 10.0f, EMarker::kSquare, 0xFF8A919C, 1.45, 0};
+  if (name == "THD") return {0xFF1A1F2B, 4.6f, EMarker::kCircle, 0xFF1A1F2B, 1.3, 1};
+  if (name == "H2") return {0xFF1F6FC5, 1.6f, EMarker::kTriangleUp, 0xFF1F6FC5, 1.0, 2};
+  if (name == "H3") return {0xFFD0312D, 1.6f, EMarker::kDiamond, 0xFFD0312D, 1.0, 2};
+  if (name == "H4") return {0xFF2A9640, 1.6f, EMarker::kTriangleDown, 0xFF2A9640, 1.0, 2};
+  if (name == "H5") return {0xFF8E44AD, 1.6f, EMarker::kCross, 0xFF8E44AD, 1.0, 2};
   static const SeriesStyle others[] = {
-      {0xFFE08A00, 1.6f, false, EMarker::kCircle},  {0xFF138D90, 1.6f, false, EMarker::kSquare},
-      {0xFF8C564B, 1.6f, false, EMarker::kDiamond}, {0xFFD6449B, 1.6f, false, EMarker::kTriangleUp},
+      {0xFFE08A00, 1.6f, EMarker::kCircle, 0xFFE08A00, 1.0, 2},  {0xFF138D90, 1.6f, EMarker::kSquare, 0xFF138D90, 1.0, 2},
+      {0xFF8C564B, 1.6f, EMarker::kDiamond, 0xFF8C564B, 1.0, 2}, {0xFFD6449B, 1.6f, EMarker::kTriangleUp, 0xFFD6449B, 1.0, 2},
   };
   *known = false;
   return others[otherIndex % 4];
@@ -163,20 +169,17 @@ std::string LinearLabel(double v, double step)
   return ThdFormat(format, v);
 }
 
-// The ratio of a dB value in percent: 0 dB is 100 %, every -20 dB a tenth of it.
-std::string PercentLabel(int exponent)  // percent = 10^exponent
+// The ratio of a dB value in percent: 0 dB is 100 %, every -20 dB a tenth of it. One notation
+// for a whole axis: plain decimals ("100 %", "0.001 %"), or powers of ten ("1e-12 %") for all
+// labels when one of them would need more than ten decimals or digits (absurd data only: the
+// axis stops at the rounding floor, 0.00000001 %).
+std::string PercentLabel(int exponent, bool powers)  // percent = 10^exponent
 {
-  if (exponent >= 0 && exponent <= 6) return ThdFormat("%.0f %%", std::pow(10.0, exponent));
-  if (exponent < 0 && exponent >= -7)  // down to -180 dB, where measurements end
-  {
-    char format[16];
-    std::snprintf(format, sizeof format, "%%.%df %%%%", -exponent);
-    return ThdFormat(format, std::pow(10.0, exponent));
-  }
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "1e%d %%", exponent);
-  return buf;
+  if (powers) return ThdFormat("1e%d %%", exponent);
+  if (exponent >= 0) return ThdFormat("%.0f %%", std::pow(10.0, exponent));
+  return ThdFormat("%.*f %%", -exponent, std::pow(10.0, exponent));
 }
+bool PercentNeedsPowers(int lowest, int highest) { return lowest < -10 || highest > 10; }
 
 // 1, 2 or 5 times a power of ten: the largest not above v (down) or the smallest not below it.
 double Nice125(double v, bool up)
@@ -250,25 +253,47 @@ struct YAxis
   double Fraction(double db) const { return std::clamp((db - mLo) / (mHi - mLo), -kFarPixels, kFarPixels); }
 };
 
-// Gridlines every 10 dB for narrow ranges, every 20 dB (or a multiple of it) for wide ones,
-// with a little room above and below the data.
-// The range of the values to show, in dB. Absurd values (a broken measurement) do not
-// squash the others: they are drawn off the scale. Only when nothing else is there do they
-// set it, at the limits. False when there is no finite value at all.
+// ---- values ---------------------------------------------------------------------------------
+
+EThdPlotMark MarkAt(const ThdPlotSeries& s, size_t i) { return i < s.mMarks.size() ? s.mMarks[i] : EThdPlotMark::kMeasured; }
+
+// The floor the y axis stops at; an absurd one is taken as the lowest level the plot draws.
+double FloorDb(const ThdPlotData& data)
+{
+  return std::isfinite(data.mFloorDb) ? std::clamp(data.mFloorDb, kMinDb, kMaxDb) : kMinDb;
+}
+
+// A value that sits on the floor line: marked below the floor, or a number under it (-inf too).
+bool OnFloor(const ThdPlotData& data, const ThdPlotSeries& s, size_t i)
+{
+  return MarkAt(s, i) == EThdPlotMark::kBelowFloor || s.mY[i] < FloorDb(data);
+}
+
+// A value drawn as a point of its curve.
+bool OnCurve(const ThdPlotData& data, const ThdPlotSeries& s, size_t i)
+{
+  return std::isfinite(s.mY[i]) && !OnFloor(data, s, i);
+}
+
+// The range of the values on the curves, in dB. Values below the floor do not stretch it:
+// they sit on its bottom line. Absurdly high ones (a broken measurement) do not squash the
+// others: they are drawn off the scale; only when nothing else is there do they set it, at the
+// limit. False when no value lies on a curve.
 bool DataRangeDb(const ThdPlotData& data, double* lo, double* hi)
 {
   double l = HUGE_VAL, h = -HUGE_VAL, clampedL = HUGE_VAL, clampedH = -HUGE_VAL;
   for (const ThdPlotSeries& s : data.mSeries)
-    for (double y : s.mY)
-      if (std::isfinite(y))
+    for (size_t i = 0; i < s.mY.size(); ++i)
+      if (OnCurve(data, s, i))
       {
-        if (y >= kMinDb && y <= kMaxDb)
+        const double y = s.mY[i];
+        if (y <= kMaxDb)
         {
           l = std::min(l, y);
           h = std::max(h, y);
         }
-        clampedL = std::min(clampedL, std::clamp(y, kMinDb, kMaxDb));
-        clampedH = std::max(clampedH, std::clamp(y, kMinDb, kMaxDb));
+        clampedL = std::min(clampedL, std::min(y, kMaxDb));
+        clampedH = std::max(clampedH, std::min(y, kMaxDb));
       }
   if (l > h) l = clampedL, h = clampedH;
   if (l > h) return false;
@@ -277,20 +302,42 @@ bool DataRangeDb(const ThdPlotData& data, double* lo, double* hi)
   return true;
 }
 
+// The most values below the floor at any one point: the height of their stack on the floor line.
+int FloorStack(const ThdPlotData& data)
+{
+  int most = 0;
+  for (size_t i = 0; i < data.mX.size(); ++i)
+  {
+    int n = 0;
+    for (const ThdPlotSeries& s : data.mSeries) n += i < s.mY.size() && OnFloor(data, s, i);
+    most = std::max(most, n);
+  }
+  return most;
+}
+
 // Gridlines every 10 dB for narrow ranges, every 20 dB (or a multiple of it) for wide ones or
-// short plots (minStep), with a little room above and below the data.
-YAxis MakeYAxis(const ThdPlotData& data, double minStep)
+// short plots (minStep), with a little room above and below the data, and room for the stack
+// of values below the floor under the lowest curve (in a plot area about height pixels high);
+// never below the floor.
+YAxis MakeYAxis(const ThdPlotData& data, double minStep, int height)
 {
   YAxis a;
   double lo = -119.0, hi = -1.0;  // no data: the usual range of distortion
-  DataRangeDb(data, &lo, &hi);
-  lo -= 1.0;
+  const bool curves = DataRangeDb(data, &lo, &hi);
+  const int stack = FloorStack(data);
+  lo -= curves && stack > 0 ? std::max(1.0, (hi - lo) * (11.0 * stack + 4.0) / std::max(height - 11.0 * stack, 20.0)) : 1.0;
   hi += 1.0;
   const double span = hi - lo;
   a.mStep = std::max(span <= 90.0 ? 10.0 : 20.0 * std::ceil(span / 200.0), minStep);
   a.mLo = std::floor(lo / a.mStep) * a.mStep;
   a.mHi = std::ceil(hi / a.mStep) * a.mStep;
   if (a.mHi - a.mLo < 2 * a.mStep) a.mLo = a.mHi - 2 * a.mStep;
+  const double bottom = std::floor(FloorDb(data) / a.mStep) * a.mStep;
+  if (a.mLo < bottom)
+  {
+    a.mLo = bottom;
+    a.mHi = std::max(a.mHi, bottom + 2 * a.mStep);
+  }
   return a;
 }
 
@@ -337,46 +384,67 @@ struct Point
   double x, y;
 };
 
-// Dashed series: dashes of 7 pixels, gaps of 4.
-constexpr double kDashOn = 7.0, kDashOff = 4.0;
+// Lines between values at the noise floor are dotted: dots of 2 pixels, gaps of 3.
+constexpr double kDotOn = 2.0, kDotOff = 3.0;
 
-// A series' line: its dash pattern carried from segment to segment (solid: no gaps).
-Raster_DashedPolyline SeriesLine(const SeriesStyle& st) { return {kDashOn, st.mDashed ? kDashOff : 0.0}; }
-
-void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour)
+// A marker centred on (x, y): filled, or open (its outline around the page colour) for a value
+// at the noise floor or below the rounding floor.
+void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour, bool open, double scale = 1.0)
 {
   x = std::round(x);
   y = std::round(y);
+  // Each shape as its outline about its centre; an open marker fills the shape, then the
+  // page colour in the shape shrunk by this much about its centre.
+  auto polygon = [&](const double* px, const double* py, int n, double cx, double cy) {
+    double xs[4], ys[4];
+    for (int i = 0; i < n; ++i) xs[i] = x + px[i] * scale, ys[i] = y + py[i] * scale;
+    Raster_FillConvexPolygonAA(&bm, xs, ys, n, colour);
+    if (!open) return;
+    const double inner = n == 3 ? 0.42 : 0.55;
+    for (int i = 0; i < n; ++i)
+      xs[i] = x + (cx + (px[i] - cx) * inner) * scale, ys[i] = y + (cy + (py[i] - cy) * inner) * scale;
+    Raster_FillConvexPolygonAA(&bm, xs, ys, n, kPage);
+  };
   switch (m)
   {
     case EMarker::kCircle:
-      Raster_FillCircle(&bm, (float)x, (float)y, 3.5f, colour, 1.0f, 0, true);
+      Raster_FillCircle(&bm, (float)x, (float)y, (float)(3.5 * scale), colour, 1.0f, 0, true);
+      if (open) Raster_FillCircle(&bm, (float)x, (float)y, (float)(3.5 * scale - 1.7), kPage, 1.0f, 0, true);
       break;
     case EMarker::kSquare:
-      Raster_FillRect(&bm, (int)x - 3, (int)y - 3, 7, 7, colour, 1.0f, 0);
+    {
+      const double xs[4] = {-3.5, 3.5, 3.5, -3.5}, ys[4] = {-3.5, -3.5, 3.5, 3.5};
+      polygon(xs, ys, 4, 0.0, 0.0);
       break;
+    }
     case EMarker::kTriangleUp:
     {
-      const double xs[3] = {x, x + 5.0, x - 5.0}, ys[3] = {y - 5.0, y + 4.0, y + 4.0};
-      Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
+      const double xs[3] = {0.0, 5.0, -5.0}, ys[3] = {-5.0, 4.0, 4.0};
+      polygon(xs, ys, 3, 0.0, 1.0);
       break;
     }
     case EMarker::kTriangleDown:
     {
-      const double xs[3] = {x - 5.0, x + 5.0, x}, ys[3] = {y - 4.0, y - 4.0, y + 5.0};
-      Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
+      const double xs[3] = {-5.0, 5.0, 0.0}, ys[3] = {-4.0, -4.0, 5.0};
+      polygon(xs, ys, 3, 0.0, -1.0);
       break;
     }
     case EMarker::kDiamond:
     {
-      const double xs[4] = {x, x + 5.0, x, x - 5.0}, ys[4] = {y - 5.0, y, y + 5.0, y};
-      Raster_FillConvexPolygonAA(&bm, xs, ys, 4, colour);
+      const double xs[4] = {0.0, 5.0, 0.0, -5.0}, ys[4] = {-5.0, 0.0, 5.0, 0.0};
+      polygon(xs, ys, 4, 0.0, 0.0);
       break;
     }
     case EMarker::kCross:
-      Raster_WideLine(&bm, x - 4, y - 4, x + 4, y + 4, 2.0f, colour, 1.0f, 0, true);
-      Raster_WideLine(&bm, x - 4, y + 4, x + 4, y - 4, 2.0f, colour, 1.0f, 0, true);
+    {
+      const double r = 4.0 * scale;
+      // Open: a thin cross in a ring.
+      const float width = open ? 1.0f : 2.0f;
+      if (open) Raster_Circle(&bm, (float)x, (float)y, (float)(r + 1.5), colour, 1.0f, 0, true);
+      Raster_WideLine(&bm, x - r, y - r, x + r, y + r, width, colour, 1.0f, 0, true);
+      Raster_WideLine(&bm, x - r, y + r, x + r, y - r, width, colour, 1.0f, 0, true);
       break;
+    }
   }
 }
 
@@ -390,29 +458,107 @@ struct Fonts
   PlotFont axisUp{13, true, kRasterFont_Vertical | kRasterFont_BottomUp};
 };
 
+// What a legend entry shows before its text.
+enum class ESample
+{
+  kSeries,      // the series' line and marker
+  kNoiseFloor,  // an open marker on a dotted line: values at the noise floor
+  kBelowFloor,  // an open marker on a solid line: values on the floor line
+  kNone,        // a note ("THD and H2 coincide", "+3 more")
+};
+
 struct LegendEntry
 {
   std::string name;
   SeriesStyle style;
-  bool sample = true;  // false: a note ("+3 more") without a line
-  int width = 0;       // sample and name
+  ESample sample = ESample::kSeries;
+  int width = 0;  // sample and name
 };
 
 constexpr int kPad = 10;
 constexpr int kSampleLength = 30;
 constexpr int kSampleGap = 6;
 constexpr int kEntryGap = 22;
+constexpr int kMaxNoteLines = 4;
+constexpr uint32_t kLegendGrey = 0xFF707070;
+constexpr uint32_t kPointNoteColour = 0xFF8C8C8C;
 
-void DrawSample(Raster_IBitmap& bm, const SeriesStyle& st, int x, int y)
+void DrawSample(Raster_IBitmap& bm, const LegendEntry& e, int x, int y)
 {
-  Raster_DashedPolyline line = SeriesLine(st);
-  line.Segment(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
-  Marker(bm, st.mMarker, x + kSampleLength / 2.0, y, st.mColour);
+  const SeriesStyle& st = e.style;
+  const double mid = x + kSampleLength / 2.0;
+  switch (e.sample)
+  {
+    case ESample::kSeries:
+      Raster_WideLine(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
+      Marker(bm, st.mMarker, mid, y, st.mMarkerColour, false, st.mMarkerScale);
+      break;
+    case ESample::kNoiseFloor:
+    {
+      Raster_DashedPolyline dots(kDotOn, kDotOff);
+      dots.Segment(&bm, x, y, x + kSampleLength, y, 1.6f, kLegendGrey, 1.0f, 0, true);
+      Marker(bm, EMarker::kCircle, mid, y, kLegendGrey, true);
+      break;
+    }
+    case ESample::kBelowFloor:
+      Raster_Line(&bm, x, y, x + kSampleLength, y, kFrame, 1.0f, 0, false);
+      Marker(bm, EMarker::kCircle, mid, y, kLegendGrey, true);
+      break;
+    case ESample::kNone:
+      break;
+  }
+}
+
+// Curves that lie on one another at every point they share (within 2 pixels of a plot area
+// about height pixels high), in groups: each becomes a legend note, so that a line drawn
+// under another is still accounted for.
+std::vector<std::vector<int>> CoincidingSeries(const ThdPlotData& data, const XAxis& xa, const YAxis& ya, int height)
+{
+  const double tolerance = 2.0 * (ya.mHi - ya.mLo) / std::max(height, 1);
+  const int n = (int)data.mSeries.size();
+  std::vector<int> group(n);
+  for (int i = 0; i < n; ++i) group[i] = i;
+  auto root = [&](int i) {
+    while (group[i] != i) i = group[i];
+    return i;
+  };
+  for (int a = 0; a < n; ++a)
+    for (int b = a + 1; b < n; ++b)
+    {
+      const ThdPlotSeries &sa = data.mSeries[a], &sb = data.mSeries[b];
+      const size_t m = std::min({sa.mY.size(), sb.mY.size(), data.mX.size()});
+      int shared = 0;
+      bool apart = false;
+      for (size_t i = 0; i < m && !apart; ++i)
+      {
+        if (!xa.Valid(data.mX[i]) || !OnCurve(data, sa, i) || !OnCurve(data, sb, i)) continue;
+        ++shared;
+        apart = !(std::fabs(std::min(sa.mY[i], kMaxDb) - std::min(sb.mY[i], kMaxDb)) <= tolerance);
+      }
+      if (shared > 0 && !apart) group[root(b)] = root(a);
+    }
+  std::vector<std::vector<int>> groups;
+  for (int r = 0; r < n; ++r)
+  {
+    std::vector<int> members;
+    for (int i = 0; i < n; ++i)
+      if (root(i) == r) members.push_back(i);
+    if (members.size() > 1) groups.push_back(members);
+  }
+  return groups;
+}
+
+std::string CoincideText(const ThdPlotData& data, const std::vector<int>& members)
+{
+  std::string s;
+  for (size_t i = 0; i < members.size(); ++i)
+    s += (i == 0 ? "" : i + 1 == members.size() ? " and " : ", ") + data.mSeries[(size_t)members[i]].mName;
+  return s + " coincide";
 }
 
 // Where everything goes: title on top, legend rows under it (outside the plot area, so they
-// never cover a curve), the plot area with the dB labels left, percent labels right and the
-// x labels below it.
+// never cover a curve), the plot area with the dB labels left, percent labels right, the x
+// labels below it and the notes under those.
 struct Layout
 {
   Box box;
@@ -420,22 +566,24 @@ struct Layout
   std::string title;
   PlotFont* titleFont = nullptr;
   std::unique_ptr<PlotFont> smallerTitle;
-  std::vector<LegendEntry> legend;     // one per series, in the series' order
+  std::vector<LegendEntry> legend;     // one per series, in the series' order, then the notes
   std::vector<std::vector<int>> rows;  // legend entries shown, row by row
   int legendTop = 0, legendRowH = 0;
   std::vector<std::pair<double, std::string>> yLabels;
   std::vector<std::pair<double, std::string>> pctLabels;
+  std::vector<std::string> notes;  // lines under the plot
 };
 
-void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H, Layout& lay)
+void MakeLayout(const ThdPlotData& data, const XAxis& xa, const YAxis& ya, Fonts& f, int W, int H, Layout& lay)
 {
   const int lineH = std::max(f.small.LineHeight(), 1), axisH = std::max(f.axis.LineHeight(), 1);
   lay.yLabels.clear();
   for (double v = ya.mLo; v <= ya.mHi + 1e-9; v += ya.mStep)
     lay.yLabels.push_back({v, ThdFormat("%.0f", v == 0.0 ? 0.0 : v)});  // no "-0"
   lay.pctLabels.clear();
-  for (int e20 = (int)std::ceil(ya.mLo / 20.0 - 1e-9); e20 * 20.0 <= ya.mHi + 1e-9; ++e20)
-    lay.pctLabels.push_back({e20 * 20.0, PercentLabel(e20 + 2)});
+  const std::vector<std::string> pct = ThdPlotPercentLabels(ya.mLo, ya.mHi);
+  for (size_t i = 0; i < pct.size(); ++i)
+    lay.pctLabels.push_back({(std::ceil(ya.mLo / 20.0 - 1e-9) + (double)i) * 20.0, pct[i]});
   int yLabelW = 0, pctLabelW = 0;
   for (const auto& l : lay.yLabels) yLabelW = std::max(yLabelW, f.small.Width(l.second));
   for (const auto& l : lay.pctLabels) pctLabelW = std::max(pctLabelW, f.small.Width(l.second));
@@ -459,26 +607,43 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
     top += std::max(lay.titleFont->LineHeight(), 1) + 6;
   }
 
-  // Legend entries; a name longer than a third of the plot width is cut.
+  // Legend entries; a name longer than a third of the plot width is cut. After the series:
+  // what open markers and the floor line mean, where they occur, and which curves coincide.
   const int avail = std::max(box.W(), 1);
   lay.legend.clear();
   int others = 0;
+  bool noiseFloor = false, belowFloor = false;
   for (const ThdPlotSeries& s : data.mSeries)
   {
     bool known = true;
     const SeriesStyle style = StyleFor(s.mName, others, &known);
     others += !known;
-    LegendEntry e{Elide(f.small, s.mName, std::max(avail / 3, 40)), style};
-    e.width = kSampleLength + kSampleGap + f.small.Width(e.name);
-    lay.legend.push_back(e);
+    lay.legend.push_back({Elide(f.small, s.mName, std::max(avail / 3, 40)), style});
+    for (size_t i = 0; i < s.mY.size() && i < data.mX.size(); ++i)
+    {
+      if (!xa.Valid(data.mX[i])) continue;
+      noiseFloor |= OnCurve(data, s, i) && MarkAt(s, i) == EThdPlotMark::kNoiseFloor;
+      belowFloor |= OnFloor(data, s, i);
+    }
   }
+  if (noiseFloor) lay.legend.push_back({"open: at the noise floor", {}, ESample::kNoiseFloor});
+  if (belowFloor)
+    lay.legend.push_back({Elide(f.small, "on the bottom line: " + data.mFloorText, std::max(avail / 2, 40)), {},
+                          ESample::kBelowFloor});
+  const int plotHeight = std::max(H - top - 120, 40);  // about: the legend's rows come off it
+  for (const std::vector<int>& members : CoincidingSeries(data, xa, ya, plotHeight))
+    lay.legend.push_back({Elide(f.small, CoincideText(data, members), std::max(avail / 2, 40)), {}, ESample::kNone});
+  for (LegendEntry& e : lay.legend)
+    e.width = (e.sample == ESample::kNone ? 0 : kSampleLength + kSampleGap) + f.small.Width(e.name);
+
   // Rows of entries, each centred over the plot area; at most a fifth of the height, the rest
   // summed up as "+N more".
   lay.legendRowH = std::max(lineH, 12) + 4;
   const int maxRows = std::max(1, H / 5 / lay.legendRowH);
   lay.rows.clear();
   int used = 0;
-  for (int i = 0; i < (int)lay.legend.size(); ++i)
+  const int entries = (int)lay.legend.size();
+  for (int i = 0; i < entries; ++i)
   {
     const int need = (lay.rows.empty() || lay.rows.back().empty() ? 0 : kEntryGap) + lay.legend[i].width;
     if (lay.rows.empty() || (used + need > avail && !lay.rows.back().empty()))
@@ -487,15 +652,14 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
       {
         // No room for this one: the last row ends with how many are left out, giving up
         // entries of its own until that note fits.
-        const int series = (int)data.mSeries.size();
         std::vector<int>& last = lay.rows.back();
-        LegendEntry note{"", {}, false};
+        LegendEntry note{"", {}, ESample::kNone};
         for (;;)
         {
           int shown = 0, lastW = 0;
           for (const auto& r : lay.rows) shown += (int)r.size();
           for (int k : last) lastW += lay.legend[k].width + kEntryGap;
-          note.name = ThdFormat("+%.0f more", (double)(series - shown));
+          note.name = ThdFormat("+%.0f more", (double)(entries - shown));
           note.width = f.small.Width(note.name);
           if (last.size() <= 1 || lastW + note.width <= avail) break;
           last.pop_back();
@@ -512,8 +676,27 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
   }
   lay.legendTop = top;
   top += (int)lay.rows.size() * lay.legendRowH + (lay.rows.empty() ? 0 : 6);
+
+  // Notes under the plot: the points without figures, numbered as their markers are, then the
+  // data's own notes; at most a few lines, the rest counted.
+  std::vector<std::string> notes;
+  for (size_t i = 0; i < data.mPointNotes.size(); ++i)
+    notes.push_back(ThdFormat("%zu", i + 1) + "  " + data.mPointNotes[i].mText);
+  for (const std::string& n : data.mNotes) notes.push_back(n);
+  lay.notes.clear();
+  for (size_t i = 0; i < notes.size(); ++i)
+  {
+    if ((int)i == kMaxNoteLines - 1 && notes.size() > (size_t)kMaxNoteLines)
+    {
+      lay.notes.push_back(ThdFormat("+%zu more (the table and the CSV give every point)", notes.size() - i));
+      break;
+    }
+    lay.notes.push_back(Elide(f.small, notes[i], W - 2 * kPad));
+  }
+  const int notesH = lay.notes.empty() ? 0 : 4 + (int)lay.notes.size() * lineH;
+
   box.t = top + 4;
-  box.b = H - 1 - (kPad + axisH + 8 + lineH + 4);
+  box.b = H - 1 - (kPad + axisH + 8 + lineH + 4) - notesH;
 
   lay.bare = box.W() < 40 || box.H() < 30;
   if (lay.bare)
@@ -521,10 +704,93 @@ void MakeLayout(const ThdPlotData& data, const YAxis& ya, Fonts& f, int W, int H
     box = {std::min(2, W - 1), std::min(2, H - 1), std::max(W - 3, 0), std::max(H - 3, 0)};
     lay.rows.clear();
     lay.title.clear();
+    lay.notes.clear();
   }
 }
 
+// One series: its line broken where a value is missing, dotted into and out of values at the
+// noise floor, clipped to the plot area; a marker at every value inside it, open at the noise
+// floor. True when anything was drawn.
+bool DrawSeries(Raster_IBitmap& bm, const ThdPlotData& data, const ThdPlotSeries& s, const SeriesStyle& st,
+                const XAxis& xa, const Box& box, const std::function<double(double)>& X,
+                const std::function<double(double)>& Y)
+{
+  bool ink = false;
+  const size_t n = std::min(s.mY.size(), data.mX.size());
+  Raster_DashedPolyline solid(1.0, 0.0), dotted(kDotOn, kDotOff);
+  bool have = false;
+  Point prev = {0, 0};
+  bool prevNoise = false;
+  for (size_t i = 0; i < n; ++i)
+  {
+    if (!xa.Valid(data.mX[i]) || !OnCurve(data, s, i))
+    {
+      have = false;
+      continue;
+    }
+    const Point p = {X(data.mX[i]), Y(s.mY[i])};
+    const bool noise = MarkAt(s, i) == EThdPlotMark::kNoiseFloor;
+    if (have)
+    {
+      Point a = prev, b = p;
+      if (Raster_ClipDLine(&a.x, &a.y, &b.x, &b.y, box.l, box.t, box.r, box.b))
+      {
+        ink = true;
+        Raster_DashedPolyline& line = noise || prevNoise ? dotted : solid;
+        line.Segment(&bm, a.x, a.y, b.x, b.y, st.mWidth, st.mColour, 1.0f, 0, true);
+      }
+    }
+    prev = p;
+    prevNoise = noise;
+    have = true;
+  }
+  for (size_t i = 0; i < n; ++i)
+  {
+    if (!xa.Valid(data.mX[i])) continue;
+    const double x = X(data.mX[i]);
+    if (x < box.l - 0.5 || x > box.r + 0.5 || !OnCurve(data, s, i)) continue;
+    const double y = Y(s.mY[i]);
+    if (y < box.t - 0.5 || y > box.b + 0.5) continue;
+    Marker(bm, st.mMarker, x, y, st.mMarkerColour, MarkAt(s, i) == EThdPlotMark::kNoiseFloor, st.mMarkerScale);
+    ink = true;
+  }
+  return ink;
+}
+
+// Values below the floor: open markers sitting on the bottom line; where several series have
+// one at the same point they stack upwards from it, in drawing order, so that each shows.
+// stacked: markers already at each point. True when anything was drawn.
+bool DrawFloorMarkers(Raster_IBitmap& bm, const ThdPlotData& data, const ThdPlotSeries& s, const SeriesStyle& st,
+                      const XAxis& xa, const Box& box, const std::function<double(double)>& X, std::vector<int>& stacked)
+{
+  bool ink = false;
+  const size_t n = std::min({s.mY.size(), data.mX.size(), stacked.size()});
+  for (size_t i = 0; i < n; ++i)
+  {
+    if (!xa.Valid(data.mX[i]) || !OnFloor(data, s, i)) continue;
+    const double x = X(data.mX[i]);
+    if (x < box.l - 0.5 || x > box.r + 0.5) continue;
+    const double y = box.b - 11.0 * stacked[i]++;
+    if (y < box.t) continue;
+    Marker(bm, st.mMarker, x, y, st.mMarkerColour, true, st.mMarkerScale);
+    ink = true;
+  }
+  return ink;
+}
+
 }  // namespace
+
+std::vector<std::string> ThdPlotPercentLabels(double loDb, double hiDb)
+{
+  std::vector<std::string> labels;
+  if (!std::isfinite(loDb) || !std::isfinite(hiDb)) return labels;
+  loDb = std::clamp(loDb, kMinDb, kMaxDb);
+  hiDb = std::clamp(hiDb, kMinDb, kMaxDb);
+  const int e0 = (int)std::ceil(loDb / 20.0 - 1e-9), e1 = (int)std::floor(hiDb / 20.0 + 1e-9);
+  const bool powers = PercentNeedsPowers(e0 + 2, e1 + 2);
+  for (int e20 = e0; e20 <= e1; ++e20) labels.push_back(PercentLabel(e20 + 2, powers));
+  return labels;
+}
 
 void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
 {
@@ -540,14 +806,14 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   Layout lay;
   for (const double minStep : {10.0, 20.0, 40.0, 60.0, 100.0, 200.0, 400.0, 600.0})
   {
-    ya = MakeYAxis(data, minStep);
-    MakeLayout(data, ya, f, W, H, lay);
+    ya = MakeYAxis(data, minStep, lay.box.H() > 0 ? lay.box.H() : H - 150);
+    MakeLayout(data, xa, ya, f, W, H, lay);
     if (lay.bare || lay.box.H() * ya.mStep / (ya.mHi - ya.mLo) >= lineH + 6) break;
   }
   const Box& box = lay.box;
   const double pw = box.W(), ph = box.H();
-  auto X = [&](double x) { return box.l + xa.Fraction(x) * pw; };
-  auto Y = [&](double db) { return box.b - ya.Fraction(std::clamp(db, -1e12, 1e12)) * ph; };
+  const std::function<double(double)> X = [&](double x) { return box.l + xa.Fraction(x) * pw; };
+  const std::function<double(double)> Y = [&](double db) { return box.b - ya.Fraction(std::clamp(db, -1e12, 1e12)) * ph; };
 
   // Gridlines: minor first, major over them.
   const std::vector<Tick> xt = XTicks(xa);
@@ -571,50 +837,39 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     if (y > box.t && y < box.b) Raster_Line(&bm, box.l + 1, y, box.r - 1, y, kGridMajor, 1.0f, 0, false);
   }
 
-  // The series: lines clipped to the plot area, broken where a value is missing; a marker at
-  // every point inside it. In order: where a thinner curve coincides with the thick THD line
-  // (a device whose distortion is all H3) it runs visibly along it instead of vanishing under it.
+  // Points without figures: a dashed line down the plot area and their note's number on top.
   bool anyInk = false;
-  for (size_t si = 0; si < data.mSeries.size(); ++si)
+  for (size_t i = 0; i < data.mPointNotes.size(); ++i)
   {
-    const ThdPlotSeries& s = data.mSeries[si];
-    const SeriesStyle& st = lay.legend[si].style;
-    const size_t n = std::min(s.mY.size(), data.mX.size());
-    Raster_DashedPolyline line = SeriesLine(st);
-    bool have = false;
-    Point prev = {0, 0};
-    for (size_t i = 0; i < n; ++i)
+    if (!xa.Valid(data.mPointNotes[i].mX)) continue;
+    const double xf = X(data.mPointNotes[i].mX);
+    if (xf < box.l - 0.5 || xf > box.r + 0.5) continue;
+    const int x = (int)std::lround(xf);
+    Raster_DashedLine(&bm, x, box.t + 20, x, box.b - 1, 4, 4, kPointNoteColour, 1.0f, 0, false);
+    Marker(bm, EMarker::kCross, x, box.t + 10, kPointNoteColour, false);
+    if (!lay.bare)
     {
-      if (!xa.Valid(data.mX[i]) || !std::isfinite(s.mY[i]))
-      {
-        have = false;
-        continue;
-      }
-      const Point p = {X(data.mX[i]), Y(s.mY[i])};
-      if (have)
-      {
-        Point a = prev, b = p;
-        if (Raster_ClipDLine(&a.x, &a.y, &b.x, &b.y, box.l, box.t, box.r, box.b))
-        {
-          anyInk = true;
-          line.Segment(&bm, a.x, a.y, b.x, b.y, st.mWidth, st.mColour, 1.0f, 0, true);
-        }
-      }
-      prev = p;
-      have = true;
+      // The number beside the marker, on its left where the right one would leave the plot area.
+      const std::string number = ThdFormat("%zu", i + 1);
+      const int w = f.small.Width(number);
+      const int l = x + 8 + w < box.r ? x + 8 : x - 8 - w;
+      f.small.Draw(bm, number, l, box.t + 10 - lineH / 2, l + w + 1, box.t + 10 + lineH, DT_LEFT, kSoftText);
     }
-    for (size_t i = 0; i < n; ++i)
-    {
-      if (!xa.Valid(data.mX[i]) || !std::isfinite(s.mY[i])) continue;
-      const Point p = {X(data.mX[i]), Y(s.mY[i])};
-      if (p.x < box.l - 0.5 || p.x > box.r + 0.5 || p.y < box.t - 0.5 || p.y > box.b + 0.5) continue;
-      Marker(bm, st.mMarker, p.x, p.y, st.mColour);
-      anyInk = true;
-    }
+    anyInk = true;
   }
 
-  // The frame over the curves' ends, and ticks outside it.
+  // The series, layer by layer: THD+N's band, THD, then the harmonics, each over the ones below.
+  std::vector<size_t> order(data.mSeries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return lay.legend[a].style.mLayer < lay.legend[b].style.mLayer; });
+  for (size_t si : order) anyInk |= DrawSeries(bm, data, data.mSeries[si], lay.legend[si].style, xa, box, X, Y);
+
+  // The frame over the curves' ends, the values below the floor on its bottom line, and ticks
+  // outside it.
   Raster_DrawRect(&bm, box.l, box.t, box.W(), box.H(), kFrame, 1.0f, 0);
+  std::vector<int> stacked(data.mX.size(), 0);
+  for (size_t si : order) anyInk |= DrawFloorMarkers(bm, data, data.mSeries[si], lay.legend[si].style, xa, box, X, stacked);
   if (lay.bare) return;
 
   if (!anyInk) f.axis.Draw(bm, "No data", box.l, box.t, box.r, box.b, DT_CENTER | DT_VCENTER, kSoftText);
@@ -662,6 +917,14 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
   f.axisUp.Draw(bm, Elide(f.axis, "% of the fundamental", box.H()), W - 1 - kPad - axisH, box.t, W - 1 - kPad, box.b,
                 DT_VCENTER, kText);
 
+  // Notes under everything.
+  int noteTop = xTitleTop + axisH + 4;
+  for (const std::string& n : lay.notes)
+  {
+    f.small.Draw(bm, n, kPad, noteTop, W - kPad, noteTop + lineH, DT_LEFT, kSoftText);
+    noteTop += lineH;
+  }
+
   // Title and legend.
   if (!lay.title.empty())
     lay.titleFont->Draw(bm, lay.title, kPad, 8, W - kPad, 8 + lay.titleFont->LineHeight(), DT_CENTER, kText);
@@ -675,10 +938,12 @@ void ThdDrawPlot(const ThdPlotData& data, Raster_IBitmap& bm)
     for (int i : lay.rows[r])
     {
       const LegendEntry& e = lay.legend[i];
-      const int textX = e.sample ? x + kSampleLength + kSampleGap : x;
-      if (e.sample) DrawSample(bm, e.style, x, y + lay.legendRowH / 2 - 1);
+      const bool sample = e.sample != ESample::kNone;
+      const int textX = sample ? x + kSampleLength + kSampleGap : x;
+      if (sample) DrawSample(bm, e, x, y + lay.legendRowH / 2 - 1);
       const int textY = y + (lay.legendRowH - lineH) / 2 - 1;
-      f.small.Draw(bm, e.name, textX, textY, x + e.width + 1, y + lay.legendRowH, DT_LEFT, e.sample ? kText : kSoftText);
+      f.small.Draw(bm, e.name, textX, textY, x + e.width + 1, y + lay.legendRowH, DT_LEFT,
+                   e.sample == ESample::kSeries ? kText : kSoftText);
       x += e.width + kEntryGap;
     }
   }

@@ -35,3 +35,7 @@ std::string ThdBandText(double lowHz, double highHz);
 // The DC offset over the averaging window: "+0.050000 of full scale (-26.0 dB)".
 std::string ThdDcText(const ThdNoiseResult& noise);
 std::string ThdThdHarmonicsText(const std::vector<int>& includes);
+// A ratio in percent in fmt, or "< 0.00000001" where its dB figure lies below the rounding floor.
+std::string ThdPercentText(const char* fmt, double db, double percent);
+// The one line that says what "< -200" means, printed once under a report that uses it.
+std::string ThdFloorNote();

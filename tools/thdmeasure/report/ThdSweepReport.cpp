@@ -60,11 +60,35 @@ std::string PointName(const ThdSweepResult& r, const ThdSweepPoint& p)
   return IsFrequencySweep(r) ? ThdFormat("%d Hz", p.mStep.mHz) : ThdFormat("%.1f dB", p.mStep.mVolumeDb);
 }
 
+std::string RightAligned(const std::string& s, int width)
+{
+  return std::string(s.size() < (size_t)width ? (size_t)width - s.size() : 0, ' ') + s;
+}
+
 // A table cell: the value in its format, or "-" where nothing was measured.
 std::string Cell(const char* fmt, double v, int width)
 {
-  const std::string s = std::isnan(v) ? "-" : std::isinf(v) ? (v < 0 ? "-inf" : "inf") : ThdFormat(fmt, v);
-  return std::string(s.size() < (size_t)width ? (size_t)width - s.size() : 0, ' ') + s;
+  return RightAligned(std::isnan(v) ? "-" : std::isinf(v) ? (v < 0 ? "-inf" : "inf") : ThdFormat(fmt, v), width);
+}
+
+// Figures in dB and in percent: "< -200" (and its percent) below the rounding floor.
+std::string DbCell(const char* fmt, double db, int width)
+{
+  return ThdBelowFloor(db) ? RightAligned(ThdDbText(fmt, db), width) : Cell(fmt, db, width);
+}
+std::string PercentCell(const char* fmt, double db, double percent, int width)
+{
+  return ThdBelowFloor(db) ? RightAligned(ThdPercentText(fmt, db, percent), width) : Cell(fmt, percent, width);
+}
+
+// Why a point has no figures, or why its figures came despite a failed check: "" for neither.
+std::string PointTrouble(const ThdSweepPoint& p, bool measured)
+{
+  std::string why = measured ? std::string() : p.mError;
+  if (p.mStatus == 3)
+    for (const ThdCheck& c : p.mResult.mCapture.mFailed) why += (why.empty() ? "" : "; ") + c.mMessage;
+  if (measured) return p.mStatus == 3 ? "check failed (measured with --force): " + why : std::string();
+  return std::string(p.mStatus == 3 ? "check failed: " : "not measured: ") + (why.empty() ? "no results" : why);
 }
 
 bool HasCaptures(const ThdSweepResult& r) { return r.mOptions.mMode == EThdMode::kAnalyse; }
@@ -74,6 +98,7 @@ ThdSweepValues ThdSweepPointValues(const ThdSweepPoint& p)
 {
   ThdSweepValues v;
   for (double& x : v.mDbfs) x = kNaN;
+  for (bool& x : v.mAtNoiseFloor) x = false;
   for (double& x : v.mPhaseDeg) x = kNaN;
   v.mThdPercent = v.mThdDb = v.mThdNPercent = v.mThdNDb = v.mDriftPpm = kNaN;
   const ThdResult& r = p.mResult;
@@ -86,6 +111,7 @@ ThdSweepValues ThdSweepPointValues(const ThdSweepPoint& p)
     const ThdHarmonic& h = r.mHarmonics[k];
     if (!h.mMeasured) continue;
     v.mDbfs[k] = ThdDb(h.mLevel);
+    v.mAtNoiseFloor[k] = h.AtNoiseFloor();
     if (k > 0 && h.mPhaseValid) v.mPhaseDeg[k - 1] = h.mPhaseDeg;
   }
   if (r.mThdValid)
@@ -144,6 +170,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
   if (drift) head += "  Drift ppm";
   head += "  H2 deg  H3 deg  H4 deg  H5 deg";
   std::fprintf(out, "%s\n", head.c_str());
+  bool belowFloor = false;  // some cell reads "< -200"
   for (const ThdSweepPoint& p : r.mPoints)
   {
     std::string row = ThdFormat("%7d  %8.1f", p.mStep.mHz, p.mStep.mVolumeDb);
@@ -151,16 +178,15 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     if (!v.mMeasured)
     {
       // Never a figure for a point that was not measured: say why instead.
-      std::string why = p.mError;
-      if (p.mStatus == 3)
-        for (const ThdCheck& c : p.mResult.mCapture.mFailed) why += (why.empty() ? "" : "; ") + c.mMessage;
-      row += "  " + std::string(p.mStatus == 3 ? "check failed: " : "not measured: ") + (why.empty() ? "no results" : why);
+      row += "  " + PointTrouble(p, false);
       std::fprintf(out, "%s\n", row.c_str());
       continue;
     }
-    for (double d : v.mDbfs) row += Cell("%.2f", d, 10);
-    row += Cell("%.5g", v.mThdPercent, 12) + Cell("%.2f", v.mThdDb, 10);
-    row += Cell("%.5g", v.mThdNPercent, 12) + Cell("%.2f", v.mThdNDb, 10);
+    for (double d : v.mDbfs) row += DbCell("%.2f", d, 10);
+    row += PercentCell("%.5g", v.mThdDb, v.mThdPercent, 12) + DbCell("%.2f", v.mThdDb, 10);
+    row += PercentCell("%.5g", v.mThdNDb, v.mThdNPercent, 12) + DbCell("%.2f", v.mThdNDb, 10);
+    for (double d : {v.mDbfs[0], v.mDbfs[1], v.mDbfs[2], v.mDbfs[3], v.mDbfs[4], v.mThdDb, v.mThdNDb})
+      belowFloor |= ThdBelowFloor(d);
     if (drift)
     {
       // Hundredths of a ppm; an offset that rounds to nothing reads +0.00, not -0.00.
@@ -170,6 +196,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     for (double d : v.mPhaseDeg) row += Cell("%.1f", std::isfinite(d) ? ThdPhaseTenths(d) : d, 8);
     std::fprintf(out, "%s\n", row.c_str());
   }
+  if (belowFloor) std::fprintf(out, "%s\n", ThdFloorNote().c_str());
   for (const ThdSweepPoint& p : r.mPoints)
     if (p.mStatus == 3 && o.mForce)
       for (const ThdCheck& c : p.mResult.mCapture.mFailed)
@@ -184,8 +211,14 @@ std::string ThdSweepCsv(const ThdSweepResult& r)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
     s.append(std::to_string(p.mStep.mHz)).append(1, ',').append(Exact(p.mStep.mVolumeDb));
-    for (double d : v.mDbfs) s.append(1, ',').append(Exact(d));
-    for (double d : {v.mThdPercent, v.mThdDb, v.mThdNPercent, v.mThdNDb, v.mDriftPpm}) s.append(1, ',').append(Exact(d));
+    // Below the rounding floor a figure reads "< -200" (its percent "< 0.00000001"), never the
+    // arithmetic's residue; JSON keeps the numbers.
+    auto db = [](double d) { return ThdBelowFloor(d) ? ThdDbText("%g", d) : Exact(d); };
+    auto percent = [](double d, double pct) { return ThdBelowFloor(d) ? ThdPercentText("%g", d, pct) : Exact(pct); };
+    for (double d : v.mDbfs) s.append(1, ',').append(db(d));
+    s.append(1, ',').append(percent(v.mThdDb, v.mThdPercent)).append(1, ',').append(db(v.mThdDb));
+    s.append(1, ',').append(percent(v.mThdNDb, v.mThdNPercent)).append(1, ',').append(db(v.mThdNDb));
+    s.append(1, ',').append(Exact(v.mDriftPpm));
     for (double d : v.mPhaseDeg) s.append(1, ',').append(Exact(d));
     s.append(1, ',').append(std::to_string(p.mStatus));
     s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string()).append(1, '\n');
@@ -249,17 +282,65 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
   d.mLogX = IsFrequencySweep(r);
   d.mXLabel = d.mLogX ? "Frequency (Hz)" : "Tone level (dB)";
   d.mYLabel = "dB relative to the fundamental";
-  d.mSeries = {{"THD", {}}, {"THD+N", {}}, {"H2", {}}, {"H3", {}}, {"H4", {}}, {"H5", {}}};
+  d.mFloorDb = kThdFloorDb;
+  d.mFloorText = ThdFormat("below the rounding floor (%.0f dBFS)", kThdFloorDb);
+  d.mSeries = {{"THD", {}, {}}, {"THD+N", {}, {}}, {"H2", {}, {}}, {"H3", {}, {}}, {"H4", {}, {}}, {"H5", {}, {}}};
+  // Per harmonic H2..H5: the first point that measured others but could not measure it.
+  const ThdSweepPoint* notMeasured[IThdMeter::kHarmonics] = {};
+  int notMeasuredCount[IThdMeter::kHarmonics] = {}, measuredPoints = 0;
+  const ThdSweepPoint* thdMissing = nullptr;
+  int thdMissingCount = 0;
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
-    d.mX.push_back(d.mLogX ? (double)p.mStep.mHz : p.mStep.mVolumeDb);
-    auto finite = [](double x) { return std::isfinite(x) ? x : kNaN; };
-    d.mSeries[0].mY.push_back(finite(v.mThdDb));
-    d.mSeries[1].mY.push_back(finite(v.mThdNDb));
+    const double x = d.mLogX ? (double)p.mStep.mHz : p.mStep.mVolumeDb;
+    d.mX.push_back(x);
+    // THD and THD+N below the floor sit on its line by their value; harmonics by their level
+    // in dBFS, whatever the fundamental, and against no fundamental at all they have no value.
+    d.mSeries[0].mY.push_back(v.mThdDb);
+    d.mSeries[1].mY.push_back(v.mThdNDb);
+    const bool reference = std::isfinite(v.mDbfs[0]) && !ThdBelowFloor(v.mDbfs[0]);
     for (int k = 1; k < IThdMeter::kHarmonics; ++k)
-      d.mSeries[k + 1].mY.push_back(finite(v.mDbfs[k] - v.mDbfs[0]));
+    {
+      ThdPlotSeries& s = d.mSeries[(size_t)k + 1];
+      const bool below = reference && ThdBelowFloor(v.mDbfs[k]);
+      s.mY.push_back(reference ? v.mDbfs[k] - v.mDbfs[0] : kNaN);
+      s.mMarks.push_back(below                                  ? EThdPlotMark::kBelowFloor
+                         : reference && v.mAtNoiseFloor[k] ? EThdPlotMark::kNoiseFloor
+                                                                : EThdPlotMark::kMeasured);
+      if (reference && !p.mResult.mHarmonics[k].mMeasured)
+      {
+        if (!notMeasured[k]) notMeasured[k] = &p;
+        ++notMeasuredCount[k];
+      }
+    }
+    measuredPoints += reference;
+    // THD itself is missing where no harmonic is left to make it (a fundamental above 10 kHz).
+    if (reference && !p.mResult.mThdValid)
+    {
+      if (!thdMissing) thdMissing = &p;
+      ++thdMissingCount;
+    }
+    // A point with no figure at all, or one measured although a check failed, says why.
+    bool any = false;
+    for (const ThdPlotSeries& s : d.mSeries) any |= !std::isnan(s.mY.back());
+    std::string trouble = PointTrouble(p, v.mMeasured);
+    if (trouble.empty() && !any)
+      trouble = "no figures (" + (p.mResult.mThdWhyNot.empty() ? std::string("no fundamental came back") : p.mResult.mThdWhyNot) + ")";
+    if (!trouble.empty()) d.mPointNotes.push_back({x, PointName(r, p) + ": " + trouble});
   }
+  std::string gaps;
+  for (int k = 1; k < IThdMeter::kHarmonics; ++k)
+  {
+    if (!notMeasured[k]) continue;
+    gaps += ThdFormat("%sH%d", gaps.empty() ? "" : ", ", k + 1);
+    if (d.mLogX && notMeasuredCount[k] < measuredPoints) gaps += " from " + PointName(r, *notMeasured[k]);
+  }
+  if (!gaps.empty()) d.mNotes.push_back("Not measured where they lie above 20 kHz or at half the sample rate: " + gaps);
+  if (thdMissing)
+    d.mNotes.push_back("THD not measured" +
+                       (d.mLogX && thdMissingCount < measuredPoints ? " from " + PointName(r, *thdMissing) : std::string()) +
+                       ": " + thdMissing->mResult.mThdWhyNot);
   return d;
 }
 

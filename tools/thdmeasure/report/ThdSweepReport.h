@@ -9,11 +9,14 @@
 #include <string>
 
 // What a point measured, in the units the reports print; NaN where nothing was measured (a
-// failed point, a harmonic above the band, a phase lost in the noise).
+// failed point, a harmonic above the band, a phase lost in the noise). Figures below the
+// rounding floor keep their numbers here (-inf for nothing at all); the reports print them as
+// "< -200".
 struct ThdSweepValues
 {
   bool mMeasured = false;
   double mDbfs[IThdMeter::kHarmonics];       // H1..H5
+  bool mAtNoiseFloor[IThdMeter::kHarmonics];  // not clearly above the noise
   double mThdPercent, mThdDb, mThdNPercent, mThdNDb;
   double mDriftPpm;                          // captures only
   double mPhaseDeg[IThdMeter::kHarmonics - 1];  // H2..H5
@@ -31,7 +34,9 @@ std::string ThdSweepCsv(const ThdSweepResult& result);
 bool ThdWriteSweepCsv(const ThdSweepResult& result, const std::string& path, std::string* error);
 // The sweep as one JSON object; each point carries what a single run's JSON report carries.
 std::string ThdSweepJson(const ThdSweepResult& result, int status);
-// THD, THD+N and H2..H5 in dB relative to the fundamental, against frequency or tone level.
+// THD, THD+N and H2..H5 in dB relative to the fundamental, against frequency or tone level;
+// harmonics below the rounding floor marked to sit on the floor line, those at the noise floor
+// marked as such, and a note for each point without figures and for harmonics not measured.
 ThdPlotData ThdSweepPlotData(const ThdSweepResult& result);
 
 // Progress of the points: a bar redrawn in place on a terminal, plain lines otherwise.

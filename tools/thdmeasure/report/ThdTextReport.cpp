@@ -36,10 +36,23 @@ std::string ThdDcText(const ThdNoiseResult& n)
   if (!n.valid) return "not measured";
   const double dc = n.dcOffset;
   if (dc == 0.0) return "0";
-  return ThdFormat("%+.6f of full scale (%.1f dB)", dc, ThdDb(std::fabs(dc)));
+  return ThdFormat("%+.6f of full scale (%s dB)", dc, ThdDbText("%.1f", ThdDb(std::fabs(dc))).c_str());
 }
 
 std::string ThdBandText(double lowHz, double highHz) { return HzText(lowHz) + " - " + HzText(highHz); }
+
+std::string ThdPercentText(const char* fmt, double db, double percent)
+{
+  if (ThdBelowFloor(db)) return ThdFormat("< %.8f", 100.0 * std::pow(10.0, kThdFloorDb / 20.0));
+  return ThdFormat(fmt, percent);
+}
+
+std::string ThdFloorNote()
+{
+  return ThdFormat("< %.0f: below the analysis' rounding floor (%.0f dBFS for levels, %.0f dB for ratios to the "
+                   "fundamental), where only the arithmetic's own residue or silence lies",
+                   kThdFloorDb, kThdFloorDb, kThdFloorDb);
+}
 
 std::string ThdThdHarmonicsText(const std::vector<int>& includes)
 {
@@ -132,23 +145,26 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
 
   std::fprintf(out, "\n%s\n\n", r.mResultsText.c_str());
   std::fprintf(out, "Harmonic levels and phases (at the fundamental's positive zero crossing; - too weak to tell):\n");
+  bool belowFloor = false;  // some figure printed as "< -200"
   for (const ThdHarmonic& h : r.mHarmonics)
   {
     if (!h.mMeasured)
+    {
       std::fprintf(out, "  H%d %6lld Hz   not measured (%s)\n", h.mK, h.mHz,
                    h.mHz > IThdMeter::kMaxHarmonicHz ? "above 20000 Hz" : "at or above half the sample rate");
-    else if (h.mLevel > 0.0)
-      std::fprintf(out, "  H%d %6lld Hz  %9.3f dBFS  %s\n", h.mK, h.mHz, ThdDb(h.mLevel), PhaseText(h).c_str());
-    else
-      std::fprintf(out, "  H%d %6lld Hz       -inf dBFS       -\n", h.mK, h.mHz);
+      continue;
+    }
+    const double dbfs = ThdDb(h.mLevel);
+    belowFloor |= ThdBelowFloor(dbfs);
+    std::fprintf(out, "  H%d %6lld Hz  %9s dBFS  %s\n", h.mK, h.mHz, ThdDbText("%.3f", dbfs).c_str(), PhaseText(h).c_str());
   }
   const std::string which = ThdThdHarmonicsText(r.mThdIncludes);
   if (r.mThdValid)
   {
-    if (r.mThdPercent > 0.0)
-      std::fprintf(out, "THD (%s):  %9.3f dB (%.6f %%)\n", which.c_str(), ThdDb(r.mThdPercent / 100.0), r.mThdPercent);
-    else
-      std::fprintf(out, "THD (%s):       -inf dB (0 %%)\n", which.c_str());
+    const double db = ThdDb(r.mThdPercent / 100.0);
+    belowFloor |= ThdBelowFloor(db);
+    std::fprintf(out, "THD (%s):  %9s dB (%s %%)\n", which.c_str(), ThdDbText("%.3f", db).c_str(),
+                 ThdPercentText("%.6f", db, r.mThdPercent).c_str());
   }
   else
   {
@@ -156,9 +172,10 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
   }
   if (r.mThdN.valid && r.mThdN.fundamentalRms > 0.0)
   {
-    const double ratio = r.mThdN.Ratio();
-    std::fprintf(out, "THD+N (%s):  %9.3f dB (%.6f %%)\n", ThdBandText(r.mThdN.bandLowHz, r.mThdN.bandHighHz).c_str(),
-                 ThdDb(ratio), 100.0 * ratio);
+    const double ratio = r.mThdN.Ratio(), db = ThdDb(ratio);
+    belowFloor |= ThdBelowFloor(db);
+    std::fprintf(out, "THD+N (%s):  %9s dB (%s %%)\n", ThdBandText(r.mThdN.bandLowHz, r.mThdN.bandHighHz).c_str(),
+                 ThdDbText("%.3f", db).c_str(), ThdPercentText("%.6f", db, 100.0 * ratio).c_str());
   }
   else
   {
@@ -176,5 +193,7 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
     else
       std::fprintf(out, "clock offset not known (no steady tone); ");
     std::fprintf(out, "DC offset %s\n", ThdDcText(r.mThdN).c_str());
+    belowFloor |= r.mThdN.valid && r.mThdN.dcOffset != 0.0 && ThdBelowFloor(ThdDb(std::fabs(r.mThdN.dcOffset)));
   }
+  if (belowFloor) std::fprintf(out, "%s\n", ThdFloorNote().c_str());
 }

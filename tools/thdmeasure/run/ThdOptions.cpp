@@ -31,6 +31,8 @@ const char* const kFooter =
   "a brick-wall band from 20 Hz to 20 kHz (or half the sample rate, if lower; each second's\n"
   "spectrum, its edges included), over the averaging window, relative to the fundamental\n"
   "measured unfiltered.\n"
+  "Figures below the analysis' rounding floor (-200 dB: the residue of harmonics that are not\n"
+  "there, silence) print as \"< -200\"; JSON keeps the numbers.\n"
   "\n"
   "Exit status: 0 measured (or tone written), 1 the measurement could not run or a file could\n"
   "not be read or written, 2 bad options, 3 a check on the capture failed. In a sweep every\n"

@@ -80,6 +80,9 @@ constexpr double kRoundingFloor = 1e-6;
 // Harmonics within this factor (10 dB) of an integer format's rounding are taken for it.
 constexpr double kFormatFloorMargin = 3.16;
 constexpr double kMaxPhaseSpread = 0.05;  // radians, about 3 degrees
+// A harmonic less than 10 dB above what the noise alone gives it is at the noise floor: the
+// noise moves its reading by up to 3 dB.
+constexpr double kNoiseFloorMargin = 3.16;
 
 void JudgePhases(IThdMeter& meter, ThdResult& r)
 {
@@ -102,6 +105,13 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
     const double band = n.bandHighHz - n.bandLowHz;
     const double K = r.mOptions.mDenoising;
     if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
+  }
+  // Both quadratures take the spread: the noise's own level at a harmonic is sqrt(2) of it,
+  // divided by the calibration as the harmonic's level is.
+  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
+  {
+    const double factor = meter.GetCalibrationFactor(k);
+    if (r.mHarmonics[k - 1].mMeasured && factor > 0.0) r.mHarmonics[k - 1].mNoiseLevel = std::sqrt(2.0) * spread / factor;
   }
   // A capture's clock offset leaks eps / (k - 1) of the fundamental into harmonic k: all of
   // the offset when it is left alone, what its measurement cannot tell when corrected.
@@ -164,6 +174,11 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
   }
 }
 }  // namespace
+
+bool ThdHarmonic::AtNoiseFloor() const
+{
+  return mMeasured && mNoiseLevel > 0.0 && !(mLevel > kNoiseFloorMargin * mNoiseLevel);
+}
 
 int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progress, std::string* error,
                       ThdToneWriter* toneOut)

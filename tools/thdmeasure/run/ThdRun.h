@@ -51,6 +51,11 @@ struct ThdHarmonic
   // the noise and rounding.
   bool mPhaseValid = false;
   double mPhaseDeg = 0.0;
+  // The level the noise alone gives this harmonic over the averaging window (the RMS of its
+  // share in the correlation sums, in mLevel's units), where the THD+N analysis knows the
+  // noise; 0 otherwise. A harmonic not clearly above it is at the noise floor.
+  double mNoiseLevel = 0.0;
+  bool AtNoiseFloor() const;
 };
 
 struct ThdResult

@@ -344,8 +344,8 @@ int ThdAnalyseSteppedCapture(const ThdOptions& options, const std::vector<ThdSwe
   for (float v : env.mRms) loudest = std::max(loudest, v);
   if (ThdRmsToDbfs(loudest) < kThdSilenceDbfs)
   {
-    *error = ThdFormat("no step of the sweep found: the recording is silent (its loudest 10 ms reach %.1f dBFS): check "
-                    "that the recorder listens to the device's output and its level", ThdRmsToDbfs(loudest));
+    *error = ThdFormat("no step of the sweep found: the recording is silent (its loudest 10 ms %s): check that the "
+                    "recorder listens to the device's output and its level", ThdLoudestText(ThdRmsToDbfs(loudest)).c_str());
     return 1;
   }
   const double thr = Threshold(env);

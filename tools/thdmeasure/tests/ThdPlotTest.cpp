@@ -32,7 +32,7 @@ ThdPlotData FrequencySweep()
   d.mLogX = true;
   d.mXLabel = "Frequency (Hz)";
   d.mYLabel = "dB relative to the fundamental";
-  d.mSeries = {{"THD", {}}, {"THD+N", {}}, {"H2", {}}, {"H3", {}}, {"H4", {}}, {"H5", {}}};
+  d.mSeries = {{"THD", {}, {}}, {"THD+N", {}, {}}, {"H2", {}, {}}, {"H3", {}, {}}, {"H4", {}, {}}, {"H5", {}, {}}};
   for (int i = 0; i < 31; ++i)
   {
     const double f = std::round(20.0 * std::pow(1000.0, i / 30.0));
@@ -63,7 +63,7 @@ ThdPlotData LevelSweep()
   d.mLogX = false;
   d.mXLabel = "Tone level (dB)";
   d.mYLabel = "dB relative to the fundamental";
-  d.mSeries = {{"THD", {}}, {"THD+N", {}}, {"H2", {}}, {"H3", {}}, {"H4", {}}, {"H5", {}}};
+  d.mSeries = {{"THD", {}, {}}, {"THD+N", {}, {}}, {"H2", {}, {}}, {"H3", {}, {}}, {"H4", {}, {}}, {"H5", {}, {}}};
   for (int level = -40; level <= 0; level += 2)
   {
     d.mX.push_back(level);
@@ -221,7 +221,7 @@ TEST(ThdPlot, AwkwardDataStillDraws)
     d.mX = c.x;
     const char* names[] = {"THD", "THD+N"};
     for (size_t i = 0; i < c.ys.size(); ++i)
-      d.mSeries.push_back({i < 2 ? names[i] : "Series " + std::to_string(i), c.ys[i]});
+      d.mSeries.push_back({i < 2 ? names[i] : "Series " + std::to_string(i), c.ys[i], {}});
     auto bm = Draw(d);
     EXPECT_GT(PlotAreaInk(*bm), 20);
     // Other sizes, down to none at all, only must not fail.
@@ -239,7 +239,7 @@ TEST(ThdPlot, MissingValueBreaksTheLine)
   ThdPlotData d;
   d.mLogX = false;
   d.mX = {0, 1, 2, 3, 4};
-  d.mSeries = {{"THD", {-60, -60, kNaN, -60, -60}}};
+  d.mSeries = {{"THD", {-60, -60, kNaN, -60, -60}, {}}};
   auto gap = Draw(d);
   d.mSeries[0].mY[2] = -60;
   auto joined = Draw(d);
@@ -255,6 +255,24 @@ TEST(ThdPlot, MissingValueBreaksTheLine)
   EXPECT_EQ(Ink(*gap, at(0.35), row - 2, at(0.40), row + 3), 0);
   EXPECT_EQ(Ink(*gap, at(0.60), row - 2, at(0.65), row + 3), 0);
   EXPECT_GT(Ink(*gap, at(0.85), row - 2, at(0.90), row + 3), 0) << "the line after the gap";
+}
+
+// The percent axis reads in one notation: plain decimals down to the rounding floor, and powers
+// of ten for every label of an axis that would need more decimals (before, an axis reaching
+// -180 dB mixed "0.0000001 %" with "1e-8 %").
+TEST(ThdPlot, PercentLabelsUseOneNotation)
+{
+  struct Case
+  {
+    double lo, hi;
+    std::vector<std::string> labels;
+  } cases[] = {
+      {-100, 0, {"0.001 %", "0.01 %", "0.1 %", "1 %", "10 %", "100 %"}},
+      {-75, -25, {"0.1 %", "1 %"}},
+      {-200, -160, {"0.00000001 %", "0.0000001 %", "0.000001 %"}},
+      {-260, -220, {"1e-11 %", "1e-10 %", "1e-9 %"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ThdPlotPercentLabels(c.lo, c.hi), c.labels) << c.lo << " " << c.hi;
 }
 
 // A long title is cut to the page, never drawn past its edges or over the legend.

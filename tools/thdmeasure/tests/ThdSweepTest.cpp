@@ -252,6 +252,7 @@ TEST_F(ThdSweepTest, PointsAreTheSingleRuns)
         EXPECT_EQ(got.mHarmonics[k].mLevel, alone.mHarmonics[k].mLevel) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseValid, alone.mHarmonics[k].mPhaseValid) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseDeg, alone.mHarmonics[k].mPhaseDeg) << k;
+        EXPECT_EQ(got.mHarmonics[k].mNoiseLevel, alone.mHarmonics[k].mNoiseLevel) << k;
       }
       EXPECT_EQ(got.mThdValid, alone.mThdValid);
       EXPECT_EQ(got.mThdPercent, alone.mThdPercent);
@@ -306,17 +307,20 @@ TEST_F(ThdSweepTest, CsvReadsBack)
     const std::vector<std::string> cells = Split(lines[i + 1], ',');
     ASSERT_EQ(cells.size(), 18u) << lines[i + 1];
     const ThdSweepValues v = ThdSweepPointValues(r.mPoints[i]);
-    auto same = [](const std::string& cell, double want) {
+    // Below the rounding floor (-200 dB, judged by the figure's dB) the cell reads "< -200" or,
+    // for a percentage, "< 0.00000001".
+    auto same = [](const std::string& cell, double want, double db = 0.0) {
+      if (db < -200.0) return cell == "< -200" || cell == "< 0.00000001";
       if (!std::isfinite(want)) return cell.empty();
       return !cell.empty() && std::strtod(cell.c_str(), nullptr) == want && cell.find(',') == std::string::npos;
     };
     EXPECT_EQ(cells[0], std::to_string(r.mPoints[i].mStep.mHz));
     EXPECT_TRUE(same(cells[1], -10.0)) << cells[1];
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(same(cells[2 + k], v.mDbfs[k])) << k << ": " << cells[2 + k];
-    EXPECT_TRUE(same(cells[7], r.mPoints[i].mResult.mThdPercent)) << cells[7];
-    EXPECT_TRUE(same(cells[8], v.mThdDb));
-    EXPECT_TRUE(same(cells[9], v.mThdNPercent));
-    EXPECT_TRUE(same(cells[10], v.mThdNDb));
+    for (int k = 0; k < 5; ++k) EXPECT_TRUE(same(cells[2 + k], v.mDbfs[k], v.mDbfs[k])) << k << ": " << cells[2 + k];
+    EXPECT_TRUE(same(cells[7], r.mPoints[i].mResult.mThdPercent, v.mThdDb)) << cells[7];
+    EXPECT_TRUE(same(cells[8], v.mThdDb, v.mThdDb)) << cells[8];
+    EXPECT_TRUE(same(cells[9], v.mThdNPercent, v.mThdNDb)) << cells[9];
+    EXPECT_TRUE(same(cells[10], v.mThdNDb, v.mThdNDb)) << cells[10];
     EXPECT_TRUE(cells[11].empty());  // no drift without a capture
     for (int k = 0; k < 4; ++k) EXPECT_TRUE(same(cells[12 + k], v.mPhaseDeg[k])) << k;
     EXPECT_EQ(cells[16], "0");
@@ -378,7 +382,9 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   std::fclose(out);
   const std::vector<std::string> lines = Split(table, '\n');
   std::free(table);
-  ASSERT_EQ(lines.size(), 6u);  // settings, blank, header, two points, the rest after the last newline
+  // Settings, blank, header, two points, the note on "< -200" (H2 and H4 of the symmetric
+  // clipper), the rest after the last newline.
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_NE(lines[3].find("-30.36"), std::string::npos) << lines[3];  // the 1 kHz point's THD dB
   EXPECT_NE(lines[4].find("2000"), std::string::npos) << lines[4];
   EXPECT_NE(lines[4].find("not measured: no results after 700000 frames"), std::string::npos) << lines[4];
@@ -398,4 +404,8 @@ TEST_F(ThdSweepTest, FailedPointShowsNoFigures)
   }
   EXPECT_NEAR(plot.mSeries[0].mY[0], -30.36, 0.01);
   EXPECT_EQ(plot.mX, (std::vector<double>{1000, 2000}));
+  // The gap is marked and explained.
+  ASSERT_EQ(plot.mPointNotes.size(), 1u);
+  EXPECT_EQ(plot.mPointNotes[0].mX, 2000.0);
+  EXPECT_EQ(plot.mPointNotes[0].mText, "2000 Hz: not measured: no results after 700000 frames");
 }
