@@ -36,3 +36,27 @@ function(vx_add_test name)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "VX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
+
+# vx_add_command_test(name STATUS n [OUTPUT regex] COMMAND cmd args...) - a program run as a
+# test, passing only with exactly that exit status and (when given) output matching the
+# regular expression (see VxExpectRun.cmake: ctest's own properties check one or the other).
+# A program built here may be named by its target; cross builds run it through the emulator.
+function(vx_add_command_test name)
+  cmake_parse_arguments(A "" "STATUS;OUTPUT" "COMMAND" ${ARGN})
+  if(NOT DEFINED A_STATUS OR NOT A_COMMAND)
+    message(FATAL_ERROR "vx_add_command_test(${name}): STATUS and COMMAND are required")
+  endif()
+  list(POP_FRONT A_COMMAND program)
+  if(TARGET ${program})
+    set(program $<TARGET_FILE:${program}>)
+    if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+      set(program ${CMAKE_CROSSCOMPILING_EMULATOR} ${program})
+    endif()
+  endif()
+  set(expect -DVX_EXPECT_STATUS=${A_STATUS})
+  if(DEFINED A_OUTPUT)
+    list(APPEND expect "-DVX_EXPECT_OUTPUT=${A_OUTPUT}")
+  endif()
+  add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} ${expect} -P ${PROJECT_SOURCE_DIR}/cmake/VxExpectRun.cmake
+           -- ${program} ${A_COMMAND})
+endfunction()

@@ -1,6 +1,6 @@
 # Checks a laid-out macOS bundle:
-#   cmake -DBUNDLE=... -DIMAGES=... -DBUNDLE_ID=... -DVERSION=... -DEXPORTS=<symbol list>
-#         [-DBINARY=<the built binary>] -P CheckBundle.cmake
+#   cmake -DBUNDLE=... -DIMAGES=<image folder> -DIMAGE_TABLE=... -DIMAGE_TABLE_READER=<ThdMeterImages.cmake>
+#         -DBUNDLE_ID=... -DVERSION=... -DEXPORTS=<symbol list> [-DBINARY=<the built binary>] -P CheckBundle.cmake
 # Without a binary (builds without the Cocoa view host) the layout, the property list, the
 # images and the symbol list are checked; with one also its place and what it exports.
 set(failures 0)
@@ -43,15 +43,20 @@ if(NOT nkeys EQUAL nvalues)
   fail("Info.plist: ${nkeys} keys but ${nvalues} values")
 endif()
 
-# The eight editor images, byte for byte, and nothing else among the resources.
-file(GLOB sources ${IMAGES}/*.png)
-list(LENGTH sources nsources)
-if(NOT nsources EQUAL 8)
-  fail("expected the eight editor images in ${IMAGES}, found ${nsources}")
+# The editor's images of the meter's table, byte for byte, and nothing else among the resources.
+include(${IMAGE_TABLE_READER})
+vx_meter_image_table(${IMAGE_TABLE} ids files)
+list(LENGTH files nfiles)
+if(NOT nfiles EQUAL 8)
+  fail("expected the eight editor images in ${IMAGE_TABLE}, found ${nfiles}")
 endif()
-foreach(src ${sources})
-  get_filename_component(name ${src} NAME)
+foreach(name ${files})
+  set(src ${IMAGES}/${name})
   set(dst ${BUNDLE}/Contents/Resources/${name})
+  if(NOT EXISTS ${src})
+    fail("${name} of the image table missing in ${IMAGES}")
+    continue()
+  endif()
   if(NOT EXISTS ${dst})
     fail("Resources/${name} missing")
     continue()
@@ -64,8 +69,8 @@ foreach(src ${sources})
 endforeach()
 file(GLOB present ${BUNDLE}/Contents/Resources/*)
 list(LENGTH present npresent)
-if(NOT npresent EQUAL nsources)
-  fail("Resources holds ${npresent} files, expected ${nsources}")
+if(NOT npresent EQUAL nfiles)
+  fail("Resources holds ${npresent} files, expected ${nfiles}")
 endif()
 
 # The exported-symbols list: the VST 2 entry points and nothing else (Mach-O names).

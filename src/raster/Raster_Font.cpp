@@ -417,7 +417,7 @@ Raster_CachedFont::charEnt* Raster_CachedFont::GlyphForDrawing(int code)
 bool Raster_CachedFont::TakesNativePath(UINT dtFlags) const
 {
   Util_MutexLock lock(mLock);
-  if (!mFont || RunsUnderWine()) return false;
+  if (!mFont || (RunsUnderWine() && !NativePathUnderWine())) return false;
   if (mLineHeight > 255) return true;  // glyphs that large are not worth caching
   return (mFlags & kRasterFont_PreferNative) && !(mFlags & kGlyphOnlyFlags) && !(dtFlags & kRasterText_UseTextAlpha) &&
          ((dtFlags & DT_SINGLELINE) || mLineSpacingAdjust == 0);

@@ -136,6 +136,11 @@ public:
 
   // True when this Windows process runs under Wine (probed once); always false elsewhere.
   static bool RunsUnderWine();
+  // Under Wine the native path is not taken: users there get the glyph path. Tests turn this
+  // on to run the native path through Wine's GDI, the way real Windows takes it; it changes
+  // nothing where RunsUnderWine is false. Off by default.
+  static void SetNativePathUnderWine(bool on);
+  static bool NativePathUnderWine();
 
 private:
   charEnt* FindGlyphEntry(int code);

@@ -1,4 +1,5 @@
-// The platform's text output for the cached font, and the one-time Wine probe.
+// The platform's text output for the cached font, the one-time Wine probe and the tests' way
+// past it.
 #include "Raster_FontPlatform.h"
 
 #include "Raster_Font.h"
@@ -60,6 +61,15 @@ bool Raster_CachedFont::RunsUnderWine()
   return v == 1;
 }
 
+namespace
+{
+std::atomic<bool> s_nativeUnderWine{false};
+}
+
+void Raster_CachedFont::SetNativePathUnderWine(bool on) { s_nativeUnderWine.store(on, std::memory_order_relaxed); }
+
+bool Raster_CachedFont::NativePathUnderWine() { return s_nativeUnderWine.load(std::memory_order_relaxed); }
+
 #else
 
 int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format)
@@ -70,5 +80,9 @@ int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT f
 void Raster_PlatformFlush() {}
 
 bool Raster_CachedFont::RunsUnderWine() { return false; }
+
+void Raster_CachedFont::SetNativePathUnderWine(bool) {}
+
+bool Raster_CachedFont::NativePathUnderWine() { return false; }
 
 #endif

@@ -110,6 +110,35 @@ int LargestCluster(std::vector<uint8_t>& mask, int w, int h)
   return largest;
 }
 
+// Pixels that differ at all although no pixel of the expected image within radius of them
+// steps away from theirs by more than the tolerance; the first one found in *first.
+int SmoothDiffering(Raster_IBitmap* actual, Raster_IBitmap* expected, int radius, int tolerance, int* first)
+{
+  const int w = expected->getWidth(), h = expected->getHeight();
+  int count = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      const uint32_t want = PixelAt(expected, x, y);
+      if (PixelAt(actual, x, y) == want) continue;
+      bool nearStep = false;
+      for (int ny = std::max(0, y - radius); ny <= std::min(h - 1, y + radius) && !nearStep; ++ny)
+        for (int nx = std::max(0, x - radius); nx <= std::min(w - 1, x + radius) && !nearStep; ++nx)
+          nearStep = ChannelDistance(PixelAt(expected, nx, ny), want) > tolerance;
+      if (nearStep) continue;
+      if (!count) *first = y * w + x;
+      ++count;
+    }
+  return count;
+}
+
+std::string Hex(uint32_t v)
+{
+  char buf[16];
+  std::snprintf(buf, sizeof(buf), "0x%08X", (unsigned)v);
+  return buf;
+}
+
 std::string Describe(const Raster_SnapshotLine& l)
 {
   char buf[96];
@@ -193,6 +222,37 @@ Raster_SnapshotReport Raster_CompareSnapshot(Raster_IBitmap* actual, Raster_IBit
                  std::to_string(o.channelTolerance);
     return rep;
   }
+  if (o.exactRadius >= 0)
+  {
+    int first = 0;
+    rep.smoothDiffering = SmoothDiffering(actual, expected, o.exactRadius, o.channelTolerance, &first);
+    if (rep.smoothDiffering)
+    {
+      const int x = first % w, y = first / w;
+      rep.reason = std::to_string(rep.smoothDiffering) + " pixels differ where the picture is smooth (first at " +
+                   std::to_string(x) + "," + std::to_string(y) + ": " + Hex(PixelAt(actual, x, y)) + " instead of " +
+                   Hex(PixelAt(expected, x, y)) + ")";
+      return rep;
+    }
+  }
   rep.match = true;
   return rep;
+}
+
+Raster_SnapshotOptions Raster_ExactSnapshotOptions()
+{
+  Raster_SnapshotOptions o;
+  o.inkCountAllowance = 0;
+  o.inkCountRelative = 0.0;
+  o.boxAllowance = 0;
+  o.channelTolerance = 0;
+  o.maxDifferenceCluster = 0;
+  o.maxDifferingPercent = 0.0;
+  return o;
+}
+
+bool Raster_UpdateGoldensRequested()
+{
+  const char* value = std::getenv("VX_UPDATE_GOLDENS");
+  return value && std::string(value) == "1";
 }

@@ -19,6 +19,14 @@
 //    pixels. A glyph that vanished, appeared or moved leaves a cluster of its size; edge noise
 //    leaves single pixels. This check also works on images without a plain background.
 // 3. Overall: at most maxDifferingPercent of all pixels differ by more than channelTolerance.
+// 4. Exact where the picture is smooth. Anti-aliasing differs between builds (text engines,
+//    their versions) only at edges; where the expected image has no step larger than
+//    channelTolerance within exactRadius pixels, the pixels come from fills, blits and
+//    gradients, which are fully determined, and must be equal. A colour or brightness shifted
+//    by less than the tolerance fails here.
+//
+// Raster_ExactSnapshotOptions() compares every pixel exactly: for two pictures drawn by the same
+// build (a picture and its PNG read back, one state drawn twice).
 //
 // The background is the most frequent pixel of the expected image unless one is given.
 //
@@ -48,7 +56,13 @@ struct Raster_SnapshotOptions
   int channelTolerance = 16;          // a pixel differs when a channel differs by more
   int maxDifferenceCluster = 8;       // largest connected group of differing pixels
   double maxDifferingPercent = 0.5;   // share of all pixels that may differ
+
+  // 4. Smooth areas.
+  int exactRadius = 2;  // a pixel with no step above channelTolerance this near must be equal; -1: off
 };
+
+// Every pixel equal.
+Raster_SnapshotOptions Raster_ExactSnapshotOptions();
 
 // One band of ink rows: its ink bounding box (right and bottom exclusive) and ink count.
 struct Raster_SnapshotLine
@@ -64,6 +78,7 @@ struct Raster_SnapshotReport
   int expectedLines = 0, actualLines = 0;
   int largestCluster = 0;   // pixels in the largest group of differing pixels
   double differingPercent = 0.0;
+  int smoothDiffering = 0;  // pixels that differ at all where the expected picture is smooth
 };
 
 // Compares actual with expected (same size required). Null or empty bitmaps never match.
@@ -74,3 +89,8 @@ Raster_SnapshotReport Raster_CompareSnapshot(Raster_IBitmap* actual, Raster_IBit
 // to look at lines themselves. Returns the number of bands written (at most maxLines).
 int Raster_SnapshotLines(Raster_IBitmap* image, uint32_t background, int inkThreshold, Raster_SnapshotLine* lines,
                          int maxLines);
+
+// True when the environment asks golden tests to write their pictures instead of comparing:
+// VX_UPDATE_GOLDENS=1, and nothing else (unset, empty, "0" or any other value compares). Every
+// golden test asks this one function, so one setting means the same everywhere.
+bool Raster_UpdateGoldensRequested();

@@ -1,12 +1,12 @@
 -- Drives a headless Ardour 7 session around the meter, in either plug-in format.
 --   ardour7-lua ardour_session.lua create <VST3|LXVST> <sessdir> <name> <in.wav> <out.wav> <param=value>...
---   ardour7-lua ardour_session.lua reload <sessdir> <name> <out.wav> <param=value>...
+--   ardour7-lua ardour_session.lua reload <sessdir> <name> <out.wav> <param=value>... [set <param=value>...]
 -- param: a parameter's label ("Volume") or its input index as the Lua API counts; values
 -- are normalised.
 -- create: new session, a stereo bus playing <in.wav> into the meter, the parameters set,
 -- export, save. reload: load the saved session, check the meter and that the parameters read
--- back as given, export, save again (so the session holds what the meter's state calls return
--- after the reload).
+-- back as given, set the parameters after "set" (if any), export, save again (so the session
+-- holds what the meter's state calls return after the reload and those changes).
 -- Needs the "VxTestPlayer" DSP script and the "Test Float WAV" export preset in the private
 -- $HOME, and VST3_PATH or LXVST_PATH with the scanned module. Exit 0 with "OK <mode>" on
 -- success, 1 with a FAIL line.
@@ -60,10 +60,10 @@ local function param_index (proc, name)
 	die ("no parameter " .. name)
 end
 
--- "name=value" arguments from arg[first] on, resolved against the plug-in.
-local function parse_params (proc, first)
+-- "name=value" arguments arg[first] to arg[last] (default: the last), resolved against the plug-in.
+local function parse_params (proc, first, last)
 	local t = {}
-	for i = first, #arg do
+	for i = first, last or #arg do
 		local name, val = arg[i]:match ("^([%w ]+)=([-%d.e]+)$")
 		check (name and tonumber (val), "bad parameter argument " .. arg[i])
 		t[#t + 1] = { name = name, index = param_index (proc, name), value = tonumber (val) }
@@ -83,6 +83,15 @@ local function expect_params (proc, params, what)
 		print ("PARAM " .. p.name .. " " .. what, v)
 		check (math.abs (v - p.value) < 1e-5, "parameter " .. p.name .. " not " .. what .. ": " .. v .. " ~= " .. p.value)
 	end
+end
+
+local function set_params (proc, params)
+	if #params == 0 then return end
+	for _, p in ipairs (params) do
+		check (ARDOUR.LuaAPI.set_processor_param (proc, p.index, p.value), "set_processor_param failed")
+	end
+	ARDOUR.LuaAPI.usleep (100000)
+	expect_params (proc, params, "set")
 end
 
 local function find_meter (route)
@@ -122,10 +131,8 @@ if mode == "create" then
 	local params = parse_params (fx, 7)
 	for _, p in ipairs (params) do
 		print ("PARAM " .. p.name .. " default", param (fx, p.index))
-		check (ARDOUR.LuaAPI.set_processor_param (fx, p.index, p.value), "set_processor_param failed")
 	end
-	ARDOUR.LuaAPI.usleep (100000)
-	expect_params (fx, params, "set")
+	set_params (fx, params)
 	export (s, outwav, samples_of (inwav))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
 	close_session ()
@@ -141,7 +148,10 @@ else
 	local fx = find_meter (r)
 	check (fx, "meter missing after reload")
 	report (fx)
-	expect_params (fx, parse_params (fx, 5), "restored")
+	local set_at = #arg + 1
+	for i = 5, #arg do if arg[i] == "set" then set_at = i end end
+	expect_params (fx, parse_params (fx, 5, set_at - 1), "restored")
+	set_params (fx, parse_params (fx, set_at + 1))
 	export (s, outwav, samples_of (dir .. "/vx_input.wav"))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
 	close_session ()

@@ -2,8 +2,9 @@
 # The VST 3 bundle in a real host: Ardour 7, headless. Scans the bundle, builds a session with
 # the meter on a bus playing a 1 kHz tone, sets Volume, exports, saves; then changes the test
 # frequency inside the saved plug-in state (it is state, not a parameter, so only the plug-in's
-# own state calls can carry it), reloads, exports and saves again, and checks that the
-# frequency and Volume survived.
+# own state calls can carry it) and garbles Ardour's own copies of the parameter values,
+# reloads (Volume must come back from the state), sets a new Volume, exports and saves again,
+# and checks that the re-saved state holds the frequency and the new Volume.
 #   ardour_vst3_test.sh <path/VeldramixMeter.vst3>
 # Without Ardour the test is skipped (exit 77), except under CI=true, where it fails.
 set -u
@@ -42,37 +43,49 @@ echo "ok   session created, exported through the meter (silent while not measuri
 
 # The saved chunk: "VST3", version, class id (32 characters), list offset, then the component
 # state (88 bytes, the frequency first) and the controller state (the same plus 4 bytes).
-python3 - "$S/vx.ardour" 1234.0 <<'PY' || vx_fail "plug-in state not found in the session"
+# Before the reload the frequency in both is set to 1234 Hz (it is state, not a parameter, so it
+# lives nowhere else), and Ardour's own copies of the parameter values (<Port> and
+# <Controllable>) are garbled to 0.123: only the meter's state can bring Volume 0.25 back.
+python3 - "$S/vx.ardour" 1234.0 0.123 <<'PY' || vx_fail "plug-in state not found in the session"
 import base64, re, struct, sys
-path, freq = sys.argv[1], float(sys.argv[2])
+path, freq, garbled = sys.argv[1], float(sys.argv[2]), sys.argv[3]
 text = open(path).read()
-m = re.search(r'(<Processor[^>]*name="Veldramix THD Meter".*?<chunk>)([^<]*)(</chunk>)', text, re.S)
+p = re.search(r'<Processor [^>]*name="Veldramix THD Meter"[^>]*type="vst3".*?</Processor>', text, re.S)
+block = p.group(0)
+m = re.search(r'(<chunk>)([^<]*)(</chunk>)', block)
 data = bytearray(base64.b64decode(m.group(2)))
 assert data[:4] == b"VST3" and struct.unpack_from("<d", data, 48)[0] == 300.0, "unexpected chunk"
 struct.pack_into("<d", data, 48, freq)        # component state
 struct.pack_into("<d", data, 48 + 88, freq)   # controller state
-text = text[:m.start(2)] + base64.b64encode(bytes(data)).decode() + text[m.end(2):]
-open(path, "w").write(text)
+block = block[:m.start(2)] + base64.b64encode(bytes(data)).decode() + block[m.end(2):]
+block, ports = re.subn(r'(<Port id="[0-9]+" value=")[^"]*"', r'\g<1>%s"' % garbled, block)
+block, controls = re.subn(r'(<Controllable [^>]*value=")[^"]*("[^>]*parameter=")', r"\g<1>%s\2" % garbled, block)
+assert ports >= 10 and controls >= 10, "Ardour's parameter copies not found (%d ports, %d controls)" % (ports, controls)
+open(path, "w").write(text[:p.start()] + block + text[p.end():])
 PY
-echo "ok   frequency in the saved plug-in state set to 1234 Hz"
+echo "ok   frequency in the saved plug-in state set to 1234 Hz, Ardour's parameter copies garbled"
 
+# Reload: Volume must read 0.25 (from the meter's state); then Volume is set to 0.75, so the
+# state saved afterwards can only be the reloaded meter's own answer.
 cp "$S/vx.ardour" "$W/vx.ardour.tampered"
-vx_ardour_step "$W/reload.log" 'cp "$W/vx.ardour.tampered" "$S/vx.ardour"' reload "$S" vx "$W/out2.wav" Volume=0.25 || vx_fail "reload session"
+vx_ardour_step "$W/reload.log" 'cp "$W/vx.ardour.tampered" "$S/vx.ardour"' reload "$S" vx "$W/out2.wav" Volume=0.25 \
+  set Volume=0.75 || vx_fail "reload session"
 grep -q '^OK reload' "$W/reload.log" || vx_fail "reload did not finish"
 grep '^PARAM' "$W/reload.log"
 [ "$(vx_peak "$W/out2.wav")" = "0.000000" ] || vx_fail "export after reload not silent"
+echo "ok   reloaded: Volume 0.25 restored from the plug-in's state over Ardour's garbled copies"
 
-# Saved again after the reload: the state now comes from the reloaded meter's own calls.
-python3 - "$S/vx.ardour" <<'PY' || vx_fail "frequency lost across save and reload"
+# Saved again after the reload: the frequency came in through the state only, Volume 0.75 was set
+# after the reload, and the two states agree.
+python3 - "$S/vx.ardour" <<'PY' || vx_fail "the re-saved state is not the reloaded meter's"
 import base64, re, struct, sys
 text = open(sys.argv[1]).read()
-m = re.search(r'<Processor[^>]*name="Veldramix THD Meter".*?<chunk>([^<]*)</chunk>', text, re.S)
+m = re.search(r'<Processor [^>]*name="Veldramix THD Meter".*?<chunk>([^<]*)</chunk>', text, re.S)
 data = base64.b64decode(m.group(1))
 comp, cont = struct.unpack_from("<d", data, 48)[0], struct.unpack_from("<d", data, 136)[0]
-print(f"     re-saved state: frequency {comp:g} Hz (component), {cont:g} Hz (controller)")
-vol = struct.unpack_from("<d", data, 48 + 8 + 3 * 8)[0]
-print(f"     re-saved state: Volume {vol:g}")
-sys.exit(0 if comp == 1234.0 and cont == 1234.0 and vol == 0.25 else 1)
+vcomp, vcont = struct.unpack_from("<d", data, 48 + 32)[0], struct.unpack_from("<d", data, 136 + 32)[0]
+print(f"     re-saved state: frequency {comp:g} Hz, Volume {vcomp:g} (component); {cont:g} Hz, Volume {vcont:g} (controller)")
+sys.exit(0 if comp == cont == 1234.0 and vcomp == vcont == 0.75 else 1)
 PY
-echo "ok   reloaded: Volume and the 1234 Hz frequency kept through the plug-in's state"
+echo "ok   re-saved: the 1234 Hz frequency kept through the plug-in's state, and the new Volume 0.75"
 echo "PASS"

@@ -203,10 +203,10 @@ TEST(Headless, PromptsAnsweredByTheCaller)
 namespace
 {
 // Draws a results-like text editor and returns its screen written to and read back from PNG.
-Raster_IBitmap* SnapshotOf(const char* text)
+Raster_IBitmap* SnapshotOf(const char* text, const IColor& background = COLOR_WHITE)
 {
   EditorFixture f(251, 120);
-  f.gui->AttachPanelBackground(&COLOR_WHITE);
+  f.gui->AttachPanelBackground(&background);
   IText style(13, &COLOR_BLACK, "DejaVu Sans", IText::kStyleBold, IText::kAlignNear);
   f.gui->AttachControl(new ITextControl(f.plug, IRECT(10, 10, 240, 110), &style, text));
   f.AttachAndOpen();
@@ -218,20 +218,30 @@ Raster_IBitmap* SnapshotOf(const char* text)
   return image;
 }
 
-// Editor snapshots are compared strictly: the same drawing matches, a lost "%" does not.
+// Editor snapshots are compared strictly: the same drawing matches (exactly, drawn twice by one
+// build), a lost "%" does not, nor a background 8 levels darker (within the tolerance that
+// anti-aliased edges get, but where the picture is smooth every pixel is determined).
 TEST(Headless, SnapshotsComparedStrictly)
 {
   Raster_IBitmap* golden = SnapshotOf("THD=0.00123 %\nHarmonic2=0.0001");
   Raster_IBitmap* same = SnapshotOf("THD=0.00123 %\nHarmonic2=0.0001");
   Raster_IBitmap* lost = SnapshotOf("THD=0.00123 \nHarmonic2=0.0001");
-  ASSERT_TRUE(golden && same && lost);
+  const IColor darker(255, 247, 247, 247);
+  Raster_IBitmap* shifted = SnapshotOf("THD=0.00123 %\nHarmonic2=0.0001", darker);
+  ASSERT_TRUE(golden && same && lost && shifted);
   const Raster_SnapshotReport ok = Raster_CompareSnapshot(same, golden);
   EXPECT_TRUE(ok.match) << ok.reason;
   EXPECT_EQ(ok.expectedLines, 2);
+  const Raster_SnapshotReport exact = Raster_CompareSnapshot(same, golden, Raster_ExactSnapshotOptions());
+  EXPECT_TRUE(exact.match) << exact.reason;
   const Raster_SnapshotReport bad = Raster_CompareSnapshot(lost, golden);
   EXPECT_FALSE(bad.match);
+  const Raster_SnapshotReport dark = Raster_CompareSnapshot(shifted, golden);
+  EXPECT_FALSE(dark.match);
+  EXPECT_GT(dark.smoothDiffering, 251 * 100) << dark.reason;
   delete golden;
   delete same;
   delete lost;
+  delete shifted;
 }
 }  // namespace

@@ -29,7 +29,7 @@ std::string GoldenPath(const char* name)
 void ExpectMatchesGolden(IGraphicsHeadless* gui, const char* name)
 {
   const std::string path = GoldenPath(name);
-  if (const char* update = std::getenv("VX_UPDATE_GOLDENS"); update && *update == '1')
+  if (Raster_UpdateGoldensRequested())
   {
     ASSERT_TRUE(gui->WriteScreenPNG(path.c_str())) << path;
     return;

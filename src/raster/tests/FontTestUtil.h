@@ -56,3 +56,13 @@ std::string Test_GoldenDir();
 
 // "linux" or "wine": goldens are kept per platform text engine.
 const char* Test_PlatformTag();
+
+// While it lives, cached fonts under Wine take the native path through Wine's GDI, as they do
+// on real Windows (users under Wine get the glyph path); elsewhere it changes nothing.
+struct Test_NativePathUnderWine
+{
+  Test_NativePathUnderWine() { Raster_CachedFont::SetNativePathUnderWine(true); }
+  ~Test_NativePathUnderWine() { Raster_CachedFont::SetNativePathUnderWine(false); }
+  Test_NativePathUnderWine(const Test_NativePathUnderWine&) = delete;
+  Test_NativePathUnderWine& operator=(const Test_NativePathUnderWine&) = delete;
+};

@@ -102,7 +102,7 @@ std::string GoldenPath(const std::string& name)
 void ExpectMatchesGolden(const ThdPlotData& d, const std::string& name)
 {
   const std::string path = GoldenPath(name);
-  if (const char* update = std::getenv("VX_UPDATE_GOLDENS"); update && *update == '1')
+  if (Raster_UpdateGoldensRequested())
   {
     std::string error;
     ASSERT_TRUE(ThdWritePlot(d, path, &error)) << error;
@@ -309,7 +309,7 @@ TEST(ThdPlot, WritesAPngOrSaysWhyNot)
   EXPECT_EQ(read->getWidth(), kWidth);
   EXPECT_EQ(read->getHeight(), kHeight);
   auto drawn = Draw(FrequencySweep());
-  EXPECT_TRUE(Raster_CompareSnapshot(read.get(), drawn.get()).match);
+  EXPECT_TRUE(Raster_CompareSnapshot(read.get(), drawn.get(), Raster_ExactSnapshotOptions()).match);
 
   // A missing folder, a folder, no name, and a device that takes no bytes (the failure shows
   // only when the encoder's output is flushed).

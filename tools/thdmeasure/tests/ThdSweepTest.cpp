@@ -306,9 +306,12 @@ TEST_F(ThdSweepTest, CsvReadsBack)
   {
     const std::vector<std::string> cells = Split(lines[i + 1], ',');
     ASSERT_EQ(cells.size(), 18u) << lines[i + 1];
-    const ThdSweepValues v = ThdSweepPointValues(r.mPoints[i]);
-    // Below the rounding floor (-200 dB, judged by the figure's dB) the cell reads "< -200" or,
-    // for a percentage, "< 0.00000001".
+    // The expected figures straight from the run's result (not through the report's own
+    // conversions): levels in dB are 20 log10 of the linear ones. Below the rounding floor
+    // (-200 dB, judged by the figure's dB) the cell reads "< -200" or, for a percentage,
+    // "< 0.00000001".
+    const ThdResult& res = r.mPoints[i].mResult;
+    ASSERT_TRUE(res.mThdValid && res.mThdN.valid);
     auto same = [](const std::string& cell, double want, double db = 0.0) {
       if (db < -200.0) return cell == "< -200" || cell == "< 0.00000001";
       if (!std::isfinite(want)) return cell.empty();
@@ -316,13 +319,23 @@ TEST_F(ThdSweepTest, CsvReadsBack)
     };
     EXPECT_EQ(cells[0], std::to_string(r.mPoints[i].mStep.mHz));
     EXPECT_TRUE(same(cells[1], -10.0)) << cells[1];
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(same(cells[2 + k], v.mDbfs[k], v.mDbfs[k])) << k << ": " << cells[2 + k];
-    EXPECT_TRUE(same(cells[7], r.mPoints[i].mResult.mThdPercent, v.mThdDb)) << cells[7];
-    EXPECT_TRUE(same(cells[8], v.mThdDb, v.mThdDb)) << cells[8];
-    EXPECT_TRUE(same(cells[9], v.mThdNPercent, v.mThdNDb)) << cells[9];
-    EXPECT_TRUE(same(cells[10], v.mThdNDb, v.mThdNDb)) << cells[10];
+    for (int k = 0; k < 5; ++k)
+    {
+      const ThdHarmonic& h = res.mHarmonics[k];
+      const double db = h.mMeasured ? 20.0 * std::log10(h.mLevel) : NAN;
+      EXPECT_TRUE(same(cells[2 + k], db, db)) << k << ": " << cells[2 + k];
+      if (k > 0)
+      {
+        EXPECT_TRUE(same(cells[11 + k], h.mMeasured && h.mPhaseValid ? h.mPhaseDeg : NAN)) << k << ": " << cells[11 + k];
+      }
+    }
+    const double thdDb = 20.0 * std::log10(res.mThdPercent / 100.0);
+    EXPECT_TRUE(same(cells[7], res.mThdPercent, thdDb)) << cells[7];
+    EXPECT_TRUE(same(cells[8], thdDb, thdDb)) << cells[8];
+    const double thdn = res.mThdN.residualRms / res.mThdN.fundamentalRms, thdnDb = 20.0 * std::log10(thdn);
+    EXPECT_TRUE(same(cells[9], 100.0 * thdn, thdnDb)) << cells[9];
+    EXPECT_TRUE(same(cells[10], thdnDb, thdnDb)) << cells[10];
     EXPECT_TRUE(cells[11].empty());  // no drift without a capture
-    for (int k = 0; k < 4; ++k) EXPECT_TRUE(same(cells[12 + k], v.mPhaseDeg[k])) << k;
     EXPECT_EQ(cells[16], "0");
     EXPECT_TRUE(same(cells[17], r.mPoints[i].mResult.mPlayedDb)) << "the level played, " << cells[17];
     EXPECT_NEAR(std::strtod(cells[17].c_str(), nullptr), -10.0, 1e-9);

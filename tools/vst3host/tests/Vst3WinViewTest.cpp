@@ -1,6 +1,6 @@
 // The Windows module in a Win32 host under Wine: the view in a real window, driven with posted
 // messages while a host thread processes the looped-back tone; snapshots of the window compared
-// with pictures recorded under Wine (VX_RECORD_GOLDENS=1 records them anew).
+// with pictures recorded under Wine (VX_UPDATE_GOLDENS=1 records them anew).
 #include "Vst3WinHost.h"
 
 #include "Raster_Bitmap.h"
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 
 using namespace vst3host;
@@ -77,13 +78,13 @@ protected:
     for (int y = 0; y < h; ++y)
       std::memcpy(actual.getBits() + (size_t)y * actual.getRowSpan(), pixels.data() + (size_t)y * w, sizeof(unsigned int) * w);
     const std::string golden = GoldenPath(name);
-    if (std::getenv("VX_RECORD_GOLDENS"))
+    if (Raster_UpdateGoldensRequested())
     {
       EXPECT_TRUE(WritePNG(golden, &actual)) << golden;
       return;
     }
     std::unique_ptr<Raster_IBitmap> expected(Raster_LoadPNG(golden.c_str()));
-    ASSERT_TRUE(expected) << "no golden " << golden << " (record with VX_RECORD_GOLDENS=1)";
+    ASSERT_TRUE(expected) << "no golden " << golden << " (record with VX_UPDATE_GOLDENS=1)";
     const Raster_SnapshotReport report = Raster_CompareSnapshot(&actual, expected.get());
     EXPECT_TRUE(report.match) << name << ": " << report.reason;
     if (!report.match) WritePNG(name + std::string(".actual.png"), &actual);
@@ -175,6 +176,77 @@ TEST_F(Vst3WinViewTest, AFrequencyTypedIntoTheEntryChangesTheDisplayAndTheTone)
   Process(kSecond / 2);
   const double hz = (double)mHost.Crossings() * 48000.0 / (double)mHost.CrossingFrames();
   EXPECT_NEAR(hz, 1000.0, 4.0);
+}
+
+namespace
+{
+// Every endEdit the host hears has its beginEdit (and every begin its end), per parameter, in
+// the order the component handler received them.
+::testing::AssertionResult EditsPaired(const std::vector<ComponentHandler::Edit>& edits, int* begins)
+{
+  std::map<ParamID, int> open;
+  for (const ComponentHandler::Edit& e : edits)
+  {
+    if (e.kind == 'b')
+    {
+      if (open[e.id]++ != 0) return ::testing::AssertionFailure() << "a second beginEdit of " << e.id;
+      ++*begins;
+    }
+    if (e.kind == 'e' && open[e.id]-- != 1)
+      return ::testing::AssertionFailure() << "endEdit of " << e.id << " without its beginEdit";
+  }
+  for (const auto& [id, n] : open)
+    if (n != 0) return ::testing::AssertionFailure() << "beginEdit of " << id << " never ended";
+  return ::testing::AssertionSuccess();
+}
+}  // namespace
+
+// Double clicks (press, release, double click, release) on the meter's parameter controls, and
+// a click on one that only commits the open frequency entry.
+TEST_F(Vst3WinViewTest, EveryEndEditHasItsBeginEdit)
+{
+  struct Spot { const char* name; int x, y; };
+  const Spot spots[] = {{"Output", 140, 42}, {"Input", 140, 62}, {"Denoising", 126, 119}, {"Volume", 135, 156}};
+  for (const Spot& s : spots)
+  {
+    const LPARAM at = MAKELPARAM(s.x, s.y);
+    PostMessageA(mHost.Editor(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(mHost.Editor(), WM_LBUTTONUP, 0, at);
+    PostMessageA(mHost.Editor(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(mHost.Editor(), WM_LBUTTONUP, 0, at);
+    WinHost::Pump(150);
+    int begins = 0;
+    EXPECT_TRUE(EditsPaired(mHost.Handler().mEdits, &begins)) << "after the double click on " << s.name;
+  }
+  int begins = 0;
+  EXPECT_TRUE(EditsPaired(mHost.Handler().mEdits, &begins));
+  EXPECT_GE(begins, 4) << "each control's press began an edit";
+
+  // The click on the Input control that commits the entry begins and ends nothing; the next
+  // click on it begins and ends one edit of Input (parameter 1).
+  const size_t before = mHost.Handler().mEdits.size();
+  mHost.Click(kFrequencyX, kFrequencyY);
+  WinHost::Pump(100);
+  HWND entry = FindWindowExA(mHost.Editor(), nullptr, "Edit", nullptr);
+  ASSERT_NE(entry, nullptr);
+  for (const char* c = "440"; *c; ++c) PostMessageA(entry, WM_CHAR, (WPARAM)*c, 1);
+  WinHost::Pump(50);
+  mHost.Click(140, 62);
+  WinHost::Pump(200);
+  EXPECT_EQ(FindWindowExA(mHost.Editor(), nullptr, "Edit", nullptr), nullptr) << "the click committed the entry";
+  const std::vector<ComponentHandler::Edit>& edits = mHost.Handler().mEdits;
+  for (size_t i = before; i < edits.size(); ++i)
+    EXPECT_EQ(edits[i].kind, 'p') << "the committing click: " << edits[i].kind << " of " << edits[i].id;
+  const size_t committed = edits.size();
+  mHost.Click(140, 62);
+  WinHost::Pump(200);
+  begins = 0;
+  EXPECT_TRUE(EditsPaired(edits, &begins)) << "after the click that committed the entry, and the next one";
+  ASSERT_GE(edits.size(), committed + 2);
+  EXPECT_EQ(edits[committed].kind, 'b');
+  EXPECT_EQ(edits[committed].id, 1u);
+  EXPECT_EQ(edits.back().kind, 'e');
+  EXPECT_EQ(edits.back().id, 1u);
 }
 
 TEST_F(Vst3WinViewTest, TheAboutBoxOpensAndCloses)

@@ -62,6 +62,8 @@ public:
   bool Grab(std::vector<unsigned int>* pixels, int* w, int* h);
 
   IEditController* Controller() const { return mInst.mController; }
+  // What the controller told the host (beginEdit, performEdit, endEdit, restarts), in order.
+  const ComponentHandler& Handler() const { return mHandler; }
   IComponent* Component() const { return mInst.mComponent; }
 
   // Message boxes closed by the watcher (their texts), so a test never waits on one.

@@ -11,6 +11,7 @@
 #include "Util_CStr.h"
 
 #include <gtest/gtest.h>
+#include <objc/runtime.h>
 
 #include <cstdio>
 #include <string>
@@ -654,15 +655,54 @@ TEST_F(MacViewTest, TooltipsNameTheControlUnderThePointer)
   mGui->UpdateTooltips();  // registering again replaces, never piles up
 }
 
+#ifdef GNUSTEP
+// Counts NSCursor's hide and unhide while it lives, in place of them (the X server's cursor
+// stays as it is). The GNUstep build's CGDisplayHideCursor and CGDisplayShowCursor end there.
+int gCursorHides = 0, gCursorUnhides = 0;
+void CountCursorHide(id, SEL) { ++gCursorHides; }
+void CountCursorUnhide(id, SEL) { ++gCursorUnhides; }
+
+struct CursorCalls
+{
+  CursorCalls()
+  {
+    gCursorHides = gCursorUnhides = 0;
+    mHide = class_getClassMethod([NSCursor class], @selector(hide));
+    mUnhide = class_getClassMethod([NSCursor class], @selector(unhide));
+    mOldHide = method_setImplementation(mHide, (IMP)(void (*)(void))&CountCursorHide);
+    mOldUnhide = method_setImplementation(mUnhide, (IMP)(void (*)(void))&CountCursorUnhide);
+  }
+  ~CursorCalls()
+  {
+    method_setImplementation(mHide, mOldHide);
+    method_setImplementation(mUnhide, mOldUnhide);
+  }
+  Method mHide, mUnhide;
+  IMP mOldHide, mOldUnhide;
+};
+#endif
+
+// Hiding is not counted twice (one show brings the cursor back), a show without a hide shows
+// nothing, and a hide after a show hides again.
 TEST_F(MacViewTest, CursorHidesAndShowsOnce)
 {
+#ifdef GNUSTEP
   Open();
+  CursorCalls calls;
   mGui->HideMouseCursor();
-  mGui->HideMouseCursor();  // a second hide is not counted
+  mGui->HideMouseCursor();
+  EXPECT_EQ(gCursorHides, 1);
+  EXPECT_EQ(gCursorUnhides, 0);
   mGui->ShowMouseCursor();
   mGui->ShowMouseCursor();
+  EXPECT_EQ(gCursorHides, 1);
+  EXPECT_EQ(gCursorUnhides, 1);
   mGui->HideMouseCursor();
   mGui->ShowMouseCursor();
-  SUCCEED();
+  EXPECT_EQ(gCursorHides, 2);
+  EXPECT_EQ(gCursorUnhides, 2);
+#else
+  GTEST_SKIP() << "the cursor calls are counted through the GNUstep build's NSCursor";
+#endif
 }
 }  // namespace
