@@ -1,3 +1,5 @@
+// The calibration text parser: one pass over the bytes with a mode and a token, exactly as the
+// meter has always read these files, and the divisor interpolated from the table it fills.
 #include "CalibrationParser.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 # Writes a C++ source holding the editor images as byte arrays (ThdMeterImages.h).
-# In: IMAGES (list of id=file pairs), OUT (the source to write).
-set(body "// Generated from src/meter/resources/img by EmbedImages.cmake; do not edit.\n#include \"ThdMeterImages.h\"\n\nnamespace {\n")
+# In: IMAGES (list of id=file pairs, from the image table), OUT (the source to write).
+set(body "// Generated from src/meter/resources/img and ThdMeterImageTable.h by EmbedImages.cmake; do not edit.\n#include \"ThdMeterImages.h\"\n\nnamespace {\n")
 set(table "")
 foreach(pair ${IMAGES})
   string(REPLACE "=" ";" parts "${pair}")

@@ -1,3 +1,6 @@
+// The plug-in object's construction: identity and channel layout, the documents folder and its
+// calibration file, the ten parameters, the editor and the default preset; and the volume
+// mapping that the fader, the state and the constructor share.
 #include "IThdMeter.h"
 
 #include "IUserNotice.h"
@@ -52,12 +55,19 @@ void IThdMeter::InitDocumentsFolder()
     Util_MakeFolder(mDocumentsFolder);  // a failure is ignored: the search then finds nothing
 }
 
+void IThdMeter::LoadCalibration()
+{
+  // A file that is there but cannot be opened: the user is told, calibration stays off.
+  if (mCalibration.LoadFromFolder(mDocumentsFolder) == ThdCalibration::ELoadResult::kUnopenable)
+    ShowUserNotice("Error_005 Can't open calibration file.", "Info", kNoticeInfo);
+}
+
 void IThdMeter::InitParams()
 {
   // Initialised in this order on purpose: hosts that list parameters as they are declared
   // show Cancel next to Start.
-  GetParam(kParamOutput)->InitDouble("Output", mOutputChannel, 0.0, 1.0, 1.0, "", "", 1.0);
-  GetParam(kParamInput)->InitDouble("Input", mInputChannel, 0.0, 1.0, 1.0, "", "", 1.0);
+  GetParam(kParamOutput)->InitDouble("Output", mEngine.GetOutputChannel(), 0.0, 1.0, 1.0, "", "", 1.0);
+  GetParam(kParamInput)->InitDouble("Input", mEngine.GetInputChannel(), 0.0, 1.0, 1.0, "", "", 1.0);
   GetParam(kParamDenoising)->InitDouble("Denoising", mDenoising, 0.0, 1.0, 0.5, "", "", 1.0);
   GetParam(kParamVolume)->InitDouble("Volume", mVolume, 0.0, 1.0, 0.0001, "", "", 1.0);
   GetParam(kParamStart)->InitDouble("Start Measurement", 0.0, 0.0, 1.0, 1.0, "", "", 1.0);
@@ -71,7 +81,7 @@ void IThdMeter::InitParams()
 void IThdMeter::ApplyVolumeMapping()
 {
   const double dB = VolumeToDb(mVolume.load(std::memory_order_relaxed));
-  mAmplitude.store(std::pow(10.0, dB / 20.0), std::memory_order_relaxed);
+  mEngine.SetAmplitude(std::pow(10.0, dB / 20.0));
   std::snprintf(mVolumeLabel, sizeof mVolumeLabel, "%2.1f dB", dB);
   // A level that rounds to zero at one decimal (above -0.05 dB) reads "0.0 dB", not "-0.0 dB".
   if (!std::strncmp(mVolumeLabel, "-0.0 ", 5)) Util_StrCopy(mVolumeLabel, "0.0 dB");

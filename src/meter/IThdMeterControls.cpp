@@ -1,3 +1,5 @@
+// The meter's own controls: each hands its user's action to the meter (from_GUI with its tag),
+// and IDummyControl hands the engine's messages to MyIdle in the editor's drawing pass.
 #include "IThdMeterControls.h"
 
 #include "IGraphics.h"
@@ -183,18 +185,25 @@ IDummyControl::IDummyControl(IThdMeter* meter, IRECT rect)
 
 bool IDummyControl::Draw(IGraphics*)
 {
-  const double value = mValue;
-  const bool isMessage = value >= kMessageProgress && value <= kMessageResults;
-  if (isMessage) mValue = 0.0;
-  // The meter's slot is taken in one atomic step, so a message the audio thread posts while
-  // this runs is kept for the next pass rather than overwritten by the reset above. A value
-  // posted to this control alone (no slot message) is handed over as it stands.
-  if (mMeter->PumpEditorMessage() == 0.0 && isMessage) mMeter->MyIdle(value);
+  if (const double message = TakeMessage(); message != 0.0) mMeter->MyIdle(message);
   mMeter->ApplyPendingEditorTexts();
   return true;
 }
 
+double IDummyControl::TakeMessage()
+{
+  // Only a message is taken, and in one step (read, 0 left in its place), so a message the
+  // audio thread posts meanwhile is either the one taken here or stays for the next pass. When
+  // it posts between the look and the take, the newer message is taken, as a later message
+  // always replaces an unread one. Any other value is left as it stands.
+  if (!IsEngineMessage(GetValue())) return 0.0;
+  const double taken = TakeValue(0.0);
+  return IsEngineMessage(taken) ? taken : 0.0;
+}
+
 bool IDummyControl::IsDirty()
 {
-  return IControl::IsDirty() || mMeter->HasEditorWork();
+  // A message posted while the pass that drew this control was ending finds it cleaned, but
+  // still waits here.
+  return IControl::IsDirty() || IsEngineMessage(GetValue()) || mMeter->HasEditorWork();
 }

@@ -98,10 +98,13 @@ class IDummyControl : public IControl
 public:
   IDummyControl(IThdMeter* meter, IRECT rect);
   bool Draw(IGraphics* graphics) override;
-  // Also dirty while the meter has work for the editor thread (an unread message, texts a
+  // Also dirty while a message waits or the meter has work for the editor thread (texts a
   // state restore changed), so a message posted while a pass was cleaning this control still
   // reaches the next pass.
   bool IsDirty() override;
+  // The unread engine message (0 when none), taken: the drawing pass hands it to MyIdle, and
+  // the meter's pump and Cancel take it from here too, so each message is handled once.
+  double TakeMessage();
 
 protected:
   IThdMeter* mMeter;

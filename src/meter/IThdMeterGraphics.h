@@ -1,6 +1,8 @@
-// The one place that selects the editor object (window host) the meter builds in this build.
-// Builds without a platform window host get the headless one: command-line tools, tests and
-// Linux, where the editor draws into memory and is driven by its caller.
+// The one place that selects the editor object (window host) the meter builds in this build,
+// and what the meter's editor needs to know of it: how the host finds the editor's images, and
+// where the volume label ends for the platform's text metrics. Builds without a platform window
+// host get the headless one: command-line tools, tests and Linux, where the editor draws into
+// memory and is driven by its caller.
 #pragma once
 
 #if defined(VX_GRAPHICS_WIN)
@@ -11,6 +13,37 @@ using IThdMeterGraphics = IGraphicsWin;
 using IThdMeterGraphics = IGraphicsMac;
 #else
 #include "IGraphicsHeadless.h"
+#include "ThdMeterImages.h"
+#include <mutex>
 using IThdMeterGraphics = IGraphicsHeadless;
 #define VX_GRAPHICS_HEADLESS 1
 #endif
+
+// The volume label's right edge follows each platform's text metrics (the real GDI on Windows,
+// whichever window host draws there).
+#ifdef _WIN32
+constexpr int kThdVolumeLabelRight = 238;
+#else
+constexpr int kThdVolumeLabelRight = 242;
+#endif
+
+// Lets a new editor object find the editor's images: the Windows host takes them from the
+// module's resources by id; the Cocoa host from the bundle's resources, found by the bundle's
+// identifier; the headless host from the images compiled into the meter, registered once for
+// the whole module.
+inline void ThdPrepareEditorImages(IThdMeterGraphics* gui)
+{
+#if defined(VX_GRAPHICS_MAC)
+  gui->SetBundleID(VX_MAC_BUNDLE_ID);
+#elif defined(VX_GRAPHICS_HEADLESS)
+  (void)gui;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    int count = 0;
+    const ThdMeterImage* images = ThdMeter_Images(&count);
+    for (int i = 0; i < count; ++i) IGraphicsHeadless::RegisterImageData(images[i].id, images[i].data, images[i].size);
+  });
+#else
+  (void)gui;
+#endif
+}

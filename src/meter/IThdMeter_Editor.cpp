@@ -9,7 +9,6 @@
 #include "Util_CStr.h"
 
 #include <cstdio>
-#include <mutex>
 
 namespace {
 constexpr int kEditorWidth = 251;
@@ -17,40 +16,20 @@ constexpr int kEditorHeight = 310;
 constexpr int kEditorFPS = 25;
 constexpr const char* kVersionText = "1.0.6";
 
-// The volume label's right edge follows each platform's text metrics.
-#ifdef _WIN32
-constexpr int kVolumeLabelRight = 238;
-#else
-constexpr int kVolumeLabelRight = 242;
-#endif
-
 const IColor kLightText(255, 235, 235, 235);
 
-#ifdef VX_GRAPHICS_HEADLESS
-// The headless host takes the module's images from memory, as the Windows module takes its
-// resources; registered once for the whole module.
-void RegisterEditorImages()
+// Loads one image of the table by its id and name, with its frames.
+IBitmap LoadImage(IThdMeterGraphics* gui, EThdMeterImage image)
 {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    int count = 0;
-    const ThdMeterImage* images = ThdMeter_Images(&count);
-    for (int i = 0; i < count; ++i) IGraphicsHeadless::RegisterImageData(images[i].id, images[i].data, images[i].size);
-  });
+  const ThdMeterImageInfo& info = ThdMeter_ImageInfo(image);
+  return gui->LoadIBitmap(info.id, info.name, info.frames);
 }
-#endif
 }  // namespace
 
 void IThdMeter::BuildEditor()
 {
   IThdMeterGraphics* gui = new IThdMeterGraphics(this, kEditorWidth, kEditorHeight, kEditorFPS);
-#ifdef VX_GRAPHICS_MAC
-  // The view host finds the editor's images among the bundle's resources by this identifier.
-  gui->SetBundleID(VX_MAC_BUNDLE_ID);
-#endif
-#ifdef VX_GRAPHICS_HEADLESS
-  RegisterEditorImages();
-#endif
+  ThdPrepareEditorImages(gui);
   const IChannelBlend alpha(IChannelBlend::kBlendNone);
 
   IText frequencyStyle(18, &COLOR_BLACK, "Arial", IText::kStyleNormal, IText::kAlignNear);
@@ -58,12 +37,12 @@ void IThdMeter::BuildEditor()
   IText resultsStyle(13, &kLightText, "Verdana", IText::kStyleBold, IText::kAlignNear);
   IText versionStyle(16, &COLOR_WHITE, "Verdana", IText::kStyleNormal, IText::kAlignNear);
 
-  gui->AttachBackground(102, "resources/img/background.png");
+  gui->AttachBackground(kImageBackground, ThdMeter_ImageInfo(kImageBackground).name);
 
-  IBitmap badge = gui->LoadIBitmap(109, "resources/img/cal.png");
-  if (mCalibrationLoaded) gui->AttachControl(new IBitmapControl(this, 200, 35, &badge, alpha));
+  IBitmap badge = LoadImage(gui, kImageCal);
+  if (mCalibration.IsLoaded()) gui->AttachControl(new IBitmapControl(this, 200, 35, &badge, alpha));
 
-  IBitmap radio = gui->LoadIBitmap(103, "resources/img/radio1.png", 2);
+  IBitmap radio = LoadImage(gui, kImageRadio1);
   mOutputRadio = new IMyRadioButton(this, 118, 34, kParamOutput, &radio, kParamOutput, alpha);
   gui->AttachControl(mOutputRadio);
   mInputRadio = new IMyRadioButton(this, 118, 54, kParamInput, &radio, kParamInput, alpha);
@@ -73,31 +52,31 @@ void IThdMeter::BuildEditor()
   mFrequencyDisplay = new AlgDisplayN(this, IRECT(119, 74, 168, 91), &frequencyStyle, mFrequencyText);
   gui->AttachControl(mFrequencyDisplay);
 
-  IBitmap choice = gui->LoadIBitmap(104, "resources/img/radio3.png", 2);
+  IBitmap choice = LoadImage(gui, kImageRadio3);
   mDenoisingRadio = new IRadioButtonsControl(this, IRECT(118, 94, 134, 144), kParamDenoising, 3, &choice, kVertical, false);
   gui->AttachControl(mDenoisingRadio);
 
-  IBitmap handle = gui->LoadIBitmap(105, "resources/img/fader.png");
+  IBitmap handle = LoadImage(gui, kImageFader);
   mVolumeFader = new IMyFaderControl(this, 74, 150, 118, kParamVolume, &handle, kHorizontal, kParamVolume);
   gui->AttachControl(mVolumeFader);
 
   Util_StrCopy(mVolumeLabel, "-10.0 dB");
-  mVolumeText = new ITextControl(this, IRECT(194, 149, kVolumeLabelRight, 162), &volumeStyle, mVolumeLabel);
+  mVolumeText = new ITextControl(this, IRECT(194, 149, kThdVolumeLabelRight, 162), &volumeStyle, mVolumeLabel);
   gui->AttachControl(mVolumeText);
 
-  IBitmap start = gui->LoadIBitmap(106, "resources/img/start.png");
+  IBitmap start = LoadImage(gui, kImageStart);
   mStartButton = new IMyBitmapControl(this, 48, 172, kParamStart, &start, kParamStart);
   gui->AttachControl(mStartButton);
 
   mResultsText = new ITextControl(this, IRECT(48, 196, 278, 228), &resultsStyle, mMessageText);
   gui->AttachControl(mResultsText);
 
-  IBitmap cancel = gui->LoadIBitmap(107, "resources/img/cancel.png");
+  IBitmap cancel = LoadImage(gui, kImageCancel);
   mCancelButton = new IMyBitmapControl(this, 48, 172, kParamCancel, &cancel, kParamCancel);
   gui->AttachControl(mCancelButton);
   mCancelButton->Hide(true);
 
-  IBitmap about = gui->LoadIBitmap(108, "resources/img/about_dialog.png");
+  IBitmap about = LoadImage(gui, kImageAboutDialog);
   mAboutImage = new IBitmapControl(this, 16, 38, &about, alpha);
   gui->AttachControl(mAboutImage);
   mAboutImage->Hide(true);
@@ -169,8 +148,33 @@ void IThdMeter::ApplyPendingEditorTexts()
 
 bool IThdMeter::HasEditorWork() const
 {
-  return mMessageSlot.load(std::memory_order_acquire) != 0.0 ||
+  return PeekEditorMessage() != 0.0 ||
          mEditorTextsPending.load(std::memory_order_acquire) != 0;
+}
+
+// A message waits in one place only, the editor's dummy control or (without an editor) the
+// engine's slot: two copies could not be taken in one step, and the copy left behind would be
+// shown a second time (a progress message then with a level of 0).
+bool IThdMeter::PostEngineMessage(void* meter, double value)
+{
+  IThdMeter* self = static_cast<IThdMeter*>(meter);
+  IEditorLink* gui = self->GetGUI();
+  if (!gui || self->mDummyControlIdx < 0) return false;
+  gui->SetControlFromPlug(self->mDummyControlIdx, value);  // only a value and a dirty flag
+  return true;
+}
+
+double IThdMeter::TakeEngineMessage()
+{
+  if (mDummyControl) return static_cast<IDummyControl*>(mDummyControl)->TakeMessage();
+  const double value = mEngine.TakeMessage();
+  return IsEngineMessage(value) ? value : 0.0;
+}
+
+double IThdMeter::PeekEditorMessage() const
+{
+  const double value = mDummyControl ? mDummyControl->GetValue() : mEngine.UnreadMessage();
+  return IsEngineMessage(value) ? value : 0.0;
 }
 
 void IThdMeter::SetCancelButtonShown(bool shown)
@@ -201,7 +205,9 @@ void IThdMeter::MarkAllControlsDirty()
 {
   IGraphics* gui = IGraphics::FromPlug(this);
   if (!gui) return;
-  // The whole editor: a shorter text must not leave lines of a longer one below its control.
+  // The whole editor, in the next pass as well when this runs inside one. The framework would
+  // redraw the results text over what it drew last, but a text that grew (progress to results)
+  // reaches the screen whole only a pass later; the whole editor shows it at once.
   gui->SetAllControlsDirty();
   for (int i = 0; i < gui->GetNControls(); ++i) gui->GetControl(i)->Redraw();
 }

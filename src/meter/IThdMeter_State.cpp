@@ -29,7 +29,7 @@ double RestoredMirror(const IParam* param, double stored, double current)
 bool IThdMeter::SerializeState(ByteChunk* chunk)
 {
   Util_MutexLock lock(mMutex);
-  const double frequency = mFrequency;
+  const double frequency = mEngine.GetFrequency();
   chunk->AppendValue(&frequency);
   return SerializeParams(chunk);
 }
@@ -41,19 +41,19 @@ int IThdMeter::UnserializeState(ByteChunk* chunk, int startPos)
   const int paramPos = startPos >= 0 ? chunk->ReadValue(&stored, startPos) : -1;
   if (paramPos >= 0)
   {
-    mFrequency = RestoredFrequency(stored, mFrequency);
+    mEngine.SetFrequency(RestoredFrequency(stored, mEngine.GetFrequency()));
 
     // The mirrors come straight from the parameter block, each only while the data lasts;
     // a restore during a run changes channels and level at once.
     int pos = chunk->ReadValue(&stored, paramPos);
     if (pos >= 0)
     {
-      mOutputChannel = RestoredMirror(GetParam(kParamOutput), stored, mOutputChannel);
+      mEngine.SetOutputChannel(RestoredMirror(GetParam(kParamOutput), stored, mEngine.GetOutputChannel()));
       pos = chunk->ReadValue(&stored, pos);
     }
     if (pos >= 0)
     {
-      mInputChannel = RestoredMirror(GetParam(kParamInput), stored, mInputChannel);
+      mEngine.SetInputChannel(RestoredMirror(GetParam(kParamInput), stored, mEngine.GetInputChannel()));
       pos = chunk->ReadValue(&stored, pos);
     }
     if (pos >= 0)

@@ -1,3 +1,4 @@
+// Bounded C-string copies, appends and whole-or-nothing formatting.
 #include "Util_CStr.h"
 
 #include <cstdarg>

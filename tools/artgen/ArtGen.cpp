@@ -1,6 +1,10 @@
+// The artwork generator's drawing: one palette, and each of the editor's images drawn to the
+// positions of the controls that sit on it.
+
 #include "ArtGen.h"
 
 #include "Raster.h"
+#include "ThdMeterImages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -420,11 +424,12 @@ std::unique_ptr<Raster_MemBitmap> DrawCalBadge(bool* ok)
 
 const std::vector<ArtImage>& ArtGen_Images()
 {
-  static const std::vector<ArtImage> images = {
-      {102, "background.png", 251, 310, 1}, {103, "radio1.png", 62, 32, 2},       {104, "radio3.png", 16, 32, 2},
-      {105, "fader.png", 12, 12, 1},        {106, "start.png", 155, 21, 1},       {107, "cancel.png", 155, 21, 1},
-      {108, "about_dialog.png", 220, 187, 1}, {109, "cal.png", 33, 14, 1},
-  };
+  // The meter's image table: ids, files, sizes and frames.
+  static const std::vector<ArtImage> images = [] {
+    std::vector<ArtImage> v;
+    for (const ThdMeterImageInfo& i : kThdMeterImages) v.push_back({i.id, i.file, i.width, i.height, i.frames});
+    return v;
+  }();
   return images;
 }
 

@@ -20,7 +20,7 @@ struct ArtImage
   int frames;            // stacked vertically
 };
 
-// The eight images in resource-id order (102..109).
+// The eight images of the meter's image table (ThdMeterImageTable.h), in resource-id order.
 const std::vector<ArtImage>& ArtGen_Images();
 
 // Draws one image; null for an unknown id or when no font can be opened.

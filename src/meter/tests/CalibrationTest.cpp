@@ -170,12 +170,12 @@ TEST_F(CalibrationTest, SearchOrder)
 #endif
   ASSERT_TRUE(std::filesystem::create_directory(dir));
   char name[256], path[1024];
-  EXPECT_FALSE(IThdMeter::FindCalibrationFile(dir.c_str(), name, sizeof name, path, sizeof path));
+  EXPECT_FALSE(ThdCalibration::FindFile(dir.c_str(), name, sizeof name, path, sizeof path));
   EXPECT_STREQ(name, "");
   WriteFile(dir + "/b.txt", "20 1\n");
   WriteFile(dir + "/z.cal", "20 1\n");
   WriteFile(dir + "/a.cal", "20 1\n");
-  ASSERT_TRUE(IThdMeter::FindCalibrationFile(dir.c_str(), name, sizeof name, path, sizeof path));
+  ASSERT_TRUE(ThdCalibration::FindFile(dir.c_str(), name, sizeof name, path, sizeof path));
 #ifdef _WIN32
   // The first match the file search returns; NTFS lists by name, other file systems may not.
   EXPECT_TRUE(std::string(name) == "a.cal" || std::string(name) == "z.cal") << name;
@@ -184,7 +184,7 @@ TEST_F(CalibrationTest, SearchOrder)
 #endif
   EXPECT_EQ(std::string(path), dir + sep + name);
   WriteFile(dir + "/m.frd", "20 1\n");
-  ASSERT_TRUE(IThdMeter::FindCalibrationFile((dir + sep).c_str(), name, sizeof name, path, sizeof path));
+  ASSERT_TRUE(ThdCalibration::FindFile((dir + sep).c_str(), name, sizeof name, path, sizeof path));
   EXPECT_STREQ(name, "m.frd");
   EXPECT_EQ(std::string(path), dir + sep + "m.frd");
 }

@@ -21,11 +21,11 @@ class StateMeter : public IThdMeter
 {
 public:
   explicit StateMeter(const IFxInstanceInfo& info) : IThdMeter(info) {}
-  void SetFrequency(double f) { mFrequency = f; }
+  void SetFrequency(double f) { mEngine.SetFrequency(f); }
   void SetMirrors(double out, double in, double denoising, double volume)
   {
-    mOutputChannel = out;
-    mInputChannel = in;
+    mEngine.SetOutputChannel(out);
+    mEngine.SetInputChannel(in);
     mDenoising = denoising;
     mVolume = volume;
   }

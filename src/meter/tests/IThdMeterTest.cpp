@@ -1,3 +1,5 @@
+// The plug-in object as a host first sees it: identity, the parameter table and defaults, and
+// the documents folder it makes.
 #include "IThdMeter.h"
 #include "ThdTestFolder.h"
 

@@ -176,8 +176,8 @@ TEST_F(ThdControlTest, MessageSlot)
   EXPECT_EQ(meter.PumpEditorMessage(), 0.0);
 }
 
-// The engine posts every message to the editor's dummy control as well (the editor built by
-// the constructor; no drawing pass runs here, so each post stays until read).
+// With an editor, the engine posts every message to the editor's dummy control (built by the
+// constructor; no drawing pass runs here, so each post stays there until read).
 TEST_F(ThdControlTest, MessagesReachTheEditorsDummyControl)
 {
   IThdMeter meter{Info()};
@@ -185,13 +185,16 @@ TEST_F(ThdControlTest, MessagesReachTheEditorsDummyControl)
   ASSERT_NE(gui, nullptr);
   ASSERT_EQ(meter.GetDummyControlIdx(), gui->GetNControls() - 1);
   IControl* dummy = gui->GetControl(meter.GetDummyControlIdx());
-  ThdTestLoop loop(meter, 100, 100);
+  meter.HostPrepare(100, 100);
   TypeFrequency(meter, "20");
   meter.from_GUI(kParamStart);
+  std::vector<double> in(100, 0.0), out0(100), out1(100);
+  double* ins[2] = {in.data(), in.data()};
+  double* outs[2] = {out0.data(), out1.data()};
   std::vector<double> posts;
   for (int b = 0; b < 20 && (posts.empty() || posts.back() != kMessageResults); ++b)
   {
-    loop.Block();
+    meter.HostProcess(ins, outs, 100);
     if (dummy->GetValue() != 0.0) posts.push_back(dummy->GetValue());
     dummy->SetValue(0.0);
   }

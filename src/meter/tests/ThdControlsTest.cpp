@@ -2,6 +2,7 @@
 // dummy control's message window, a three-frame radio, a fader without a default, and the
 // controls' tags.
 #include "ThdTestFolder.h"
+#include "ThdTestHost.h"
 
 #include "IControls.h"
 #include "IGraphicsHeadless.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -50,8 +52,8 @@ TEST_F(ThdControlsTest, DummyControlHandsOverOnlyTheTwoMessages)
   gui->CloseWindow();
 }
 
-// A message the audio thread posts while the dummy control is being cleaned is not lost: the
-// meter's own slot keeps it, and the dummy stays dirty until it is taken.
+// A message the audio thread posts while a drawing pass ends (after the dummy control drew,
+// before the pass cleans it) is not lost: the dummy stays dirty while it holds a message.
 TEST_F(ThdControlsTest, MessagePostedDuringAPassReachesTheNext)
 {
   IThdMeter meter{Info()};
@@ -59,7 +61,6 @@ TEST_F(ThdControlsTest, MessagePostedDuringAPassReachesTheNext)
   gui->OpenWindow(gui);
   gui->Tick();
   IControl* dummy = gui->GetControl(meter.GetDummyControlIdx());
-  // What the pass left behind: the control clean and zero, the message still in the slot.
   meter.HostPrepare(10, 10);
   meter.from_GUI(kParamStart);
   std::vector<double> in(10, 0.0), out0(10), out1(10);
@@ -67,12 +68,37 @@ TEST_F(ThdControlsTest, MessagePostedDuringAPassReachesTheNext)
   double* outs[2] = {out0.data(), out1.data()};
   meter.HostProcess(ins, outs, 10);  // one second: a progress message
   ASSERT_EQ(meter.PeekEditorMessage(), kMessageProgress);
-  dummy->SetValue(0.0);
-  dummy->SetClean();
+  dummy->SetClean();  // what the ending pass does
   EXPECT_TRUE(dummy->IsDirty());
   EXPECT_TRUE(gui->Tick());
   EXPECT_EQ(meter.PeekEditorMessage(), 0.0);
+  // Marked for one more pass as well; then nothing keeps it dirty.
+  gui->Tick();
+  EXPECT_FALSE(dummy->IsDirty());
   EXPECT_EQ(std::string(meter.GetResultsTextControl()->GetTextFromControl()).rfind("Time left:", 0), 0u);
+  gui->CloseWindow();
+}
+
+// Each message reaches MyIdle once, whichever way it is taken. Messages taken by the pump
+// while the window is closed are not shown again by the first drawing pass after it opens: a
+// second showing of a progress message would print its level as 0 over the one just shown.
+TEST_F(ThdControlsTest, EachMessageIsShownOnce)
+{
+  IThdMeter meter{Info()};
+  auto* gui = static_cast<IGraphicsHeadless*>(IGraphics::FromPlug(&meter));
+  ThdTestLoop loop(meter, 100, 100);  // a second per block
+  TypeFrequency(meter, "20");
+  meter.from_GUI(kParamStart);
+  for (int b = 0; b < 3; ++b) ASSERT_EQ(loop.Block(), kMessageProgress) << b;
+  const std::string shown = meter.GetMessageText();
+  ASSERT_EQ(shown.find("Harmonic1: 0.00000000"), std::string::npos) << shown;
+  EXPECT_EQ(meter.PeekEditorMessage(), 0.0);
+
+  gui->OpenWindow(gui);
+  gui->Tick();
+  gui->Tick();
+  EXPECT_EQ(meter.GetMessageText(), shown);
+  EXPECT_EQ(meter.GetResultsTextControl()->GetTextFromControl(), shown);
   gui->CloseWindow();
 }
 

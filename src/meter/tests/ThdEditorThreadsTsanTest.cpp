@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,4 +130,50 @@ TEST_F(ThdEditorThreadsTsanTest, AudioEditorAndHostThreads)
   EXPECT_GT(blocks.load(), 0);
   EXPECT_GE(results, 1) << "a complete run reached the results text";
   EXPECT_GT(progress, 0);
+}
+
+// The dummy control takes a message in one step. Read and reset as two steps, a results
+// message the audio thread posts between them is wiped out: the run ends with the Cancel
+// button still shown and no results. One frame is a second here, so a run posts a message at
+// every frame, the results right after the last progress message, while the editor thread
+// takes them as fast as it can; a few hundred runs land posts inside any such gap.
+TEST_F(ThdEditorThreadsTsanTest, NoResultsMessageIsLostToTheTake)
+{
+  IThdMeter meter{Info()};
+  meter.HostPrepare(1, 1);
+  ASSERT_NE(meter.GetGUI(), nullptr);  // messages go to the editor's dummy control
+
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    double in0 = 0.0, in1 = 0.0, out0 = 0.0, out1 = 0.0;
+    double* ins[2] = {&in0, &in1};
+    double* outs[2] = {&out0, &out1};
+    while (!stop.load(std::memory_order_relaxed)) meter.HostProcess(ins, outs, 1);
+  });
+
+  constexpr int kRuns = 500;
+  int runs = 0, lost = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (; runs < kRuns && std::chrono::steady_clock::now() < until; ++runs)
+  {
+    // The run may be over before this thread looks again: its results are posted before it
+    // ends, so once it has ended and nothing waits, they have been taken, or lost.
+    meter.from_GUI(kParamStart);
+    bool settled = false;
+    while (!settled && std::chrono::steady_clock::now() < until)
+    {
+      const bool ended = !meter.IsMeasuring();
+      settled = meter.PumpEditorMessage() == 0.0 && ended && meter.PeekEditorMessage() == 0.0;
+    }
+    if (!settled) break;  // out of time (a starved audio thread); the run count tells
+    if (meter.IsCancelButtonShown())
+    {
+      ++lost;
+      meter.from_GUI(kParamCancel);
+    }
+  }
+  stop.store(true);
+  audio.join();
+  EXPECT_EQ(lost, 0) << "results messages lost in " << runs << " runs";
+  EXPECT_GT(runs, 100);
 }

@@ -1,6 +1,6 @@
 // The test tone and the harmonic analysis: accuracy against analytic levels, the frequency
 // limits, message timing, cancel, rate and frequency changes mid-run, and the two engine
-// loops agreeing to the bit.
+// loops agreeing to the bit; and the engine driven alone.
 #include "ThdTestHost.h"
 
 #include <gtest/gtest.h>
@@ -540,4 +540,82 @@ TEST_F(ThdEngineTest, HarmonicPhasesOfAChainWithMemory)
         EXPECT_LT(AngleApart(phase, expected), 1e-6) << "H" << k << " at " << phase << ", expected " << expected;
       }
     }
+}
+
+// ---- the engine alone: no plug-in, no binding, no editor ----------------------------------------
+
+namespace {
+// Records each message as the engine offers it; takes it (the slot stays empty) or leaves it
+// to the slot.
+struct MessageLog
+{
+  static bool Record(void* context, double value)
+  {
+    MessageLog* log = static_cast<MessageLog*>(context);
+    log->mValues.push_back(value);
+    log->mFrames.push_back(log->mEngine->GetSampleCount());
+    log->mSlotWasEmpty.push_back(log->mEngine->UnreadMessage() == 0.0);
+    return log->mTake;
+  }
+  const ThdEngine* mEngine = nullptr;
+  bool mTake = false;
+  std::vector<double> mValues;
+  std::vector<int> mFrames;
+  std::vector<bool> mSlotWasEmpty;
+};
+}  // namespace
+
+// The engine measures on its own: a 20 Hz tone at a 100 Hz rate looped straight back, a
+// progress message at every second boundary and the results after K + 1 seconds, the levels
+// divided by the divisors it was started with. Start refuses a rate without whole seconds.
+TEST(ThdEngineAlone, MeasuresAndReportsWithoutAPlugIn)
+{
+  MessageLog log;
+  ThdEngine engine(&MessageLog::Record, &log);
+  log.mEngine = &engine;
+  const double divisors[ThdEngine::kHarmonics] = {2.0, 1.0, 1.0, 1.0, 1.0};
+
+  engine.SetSampleRate(0.5);
+  EXPECT_FALSE(engine.Start(20.0, 12.0, divisors));
+  EXPECT_FALSE(engine.IsMeasuring());
+
+  engine.SetSampleRate(100.0);
+  engine.SetFrequency(20.0);
+  engine.SetAmplitude(0.5);
+  ASSERT_TRUE(engine.Start(20.0, 12.0, divisors));
+  double in0[10] = {}, in1[10] = {}, out0[10] = {}, out1[10] = {};
+  double* ins[2] = {in0, in1};
+  double* outs[2] = {out0, out1};
+  for (int block = 0; block < 140 && engine.IsMeasuring(); ++block)
+  {
+    engine.Process(ins, outs, 10);
+    for (int i = 0; i < 10; ++i) in0[i] = out0[i];  // one block of delay
+  }
+  EXPECT_FALSE(engine.IsMeasuring());
+  ASSERT_EQ(log.mValues.size(), 14u);
+  for (size_t i = 0; i < log.mValues.size(); ++i)
+  {
+    EXPECT_EQ(log.mValues[i], i < 13 ? kMessageProgress : kMessageResults) << i;
+    EXPECT_EQ(log.mFrames[i], (int)i * 100 + 1) << i;
+    EXPECT_EQ(log.mSlotWasEmpty[i], i == 0) << i << ": the slot holds the message before";
+  }
+  EXPECT_NEAR(engine.GetHarmonicLevel(1), 0.25, 1e-12);
+  for (int k = 2; k <= 5; ++k) EXPECT_LT(engine.GetHarmonicLevel(k), 1e-12) << k;
+  EXPECT_EQ(engine.TakeMessage(), kMessageResults);
+  EXPECT_EQ(engine.TakeMessage(), 0.0);
+
+  // A Cancel drops the unread message of the run it ends.
+  ASSERT_TRUE(engine.Start(20.0, 12.0, divisors));
+  engine.Process(ins, outs, 10);
+  EXPECT_EQ(engine.UnreadMessage(), kMessageProgress);
+  engine.Cancel();
+  EXPECT_FALSE(engine.IsMeasuring());
+  EXPECT_EQ(engine.UnreadMessage(), 0.0);
+
+  // A message the callback takes is not kept in the slot as well.
+  log.mTake = true;
+  ASSERT_TRUE(engine.Start(20.0, 12.0, divisors));
+  engine.Process(ins, outs, 10);
+  EXPECT_EQ(log.mValues.back(), kMessageProgress);
+  EXPECT_EQ(engine.UnreadMessage(), 0.0);
 }

@@ -196,4 +196,5 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
     belowFloor |= r.mThdN.valid && r.mThdN.dcOffset != 0.0 && ThdBelowFloor(ThdDb(std::fabs(r.mThdN.dcOffset)));
   }
   if (belowFloor) std::fprintf(out, "%s\n", ThdFloorNote().c_str());
+  ThdPrintCompensation(r, out);
 }

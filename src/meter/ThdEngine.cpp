@@ -1,4 +1,5 @@
-// Test tone and harmonic analysis, on the audio thread.
+// The engine: test tone and harmonic analysis on the audio thread, and the Start and Cancel
+// that reach it from the editor thread.
 //
 // Five rotating oscillators (harmonics 1..5) are re-anchored at every second boundary; the
 // input is correlated with their cosine and sine states. The block is cut into runs between
@@ -7,9 +8,7 @@
 // plain per-harmonic form. Both forms do the same IEEE operations in the same order on each
 // harmonic, so their results are bit-identical (the build keeps the compiler from fusing
 // multiply-adds in this library for that reason).
-#include "IThdMeter.h"
-
-#include "ThdMath.h"
+#include "ThdEngine.h"
 
 #include <climits>
 #include <cmath>
@@ -17,6 +16,10 @@
 #include <cstring>
 
 namespace {
+// 2*pi*k as the doubles the step coefficients have always used.
+constexpr double kTwoPiK[ThdEngine::kHarmonics] = {6.283185307179586, 12.566370614359172, 18.84955592153876,
+                                                   25.132741228718345, 31.41592653589793};
+
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_THD_VECTOR 1
 typedef double VxD2 __attribute__((vector_size(16)));
@@ -27,7 +30,7 @@ inline void Store2(double* p, VxD2 v) { std::memcpy(p, &v, sizeof v); }
 
 // Timing of the running measurement at the block's sample rate. Fixed for a block: the rate
 // changes only in Reset, under the mutex the audio thread holds.
-struct IThdMeter::BlockTiming
+struct ThdEngine::BlockTiming
 {
   double rate = 0.0;       // mCurrentSampleRate
   int S = 0;               // frames per second
@@ -44,14 +47,90 @@ struct IThdMeter::BlockTiming
     sumEnd = end > (double)INT64_MAX / 2 ? INT64_MAX / 2 : (end < 0.0 || !(end == end) ? 0 : (int64_t)end);
     completeFrame = (double)sumEnd == complete ? sumEnd : -1;
   }
+  // Whether the frames after frame n up to the next event are summed.
+  bool Summing(int n) const { return n >= S && (int64_t)n < sumEnd; }
 };
 
-double IThdMeter::GetHarmonicLevel(int k) const
+// The block's two outputs and two inputs (the base hands buffers for every channel).
+struct ThdEngine::Channels
+{
+  double* out0;
+  double* out1;
+  const double* in0;
+  const double* in1;
+};
+
+// Frame i: the tone (the fundamental's sine state at the current amplitude) to the chosen
+// output and silence to the other; returns the chosen input's sample.
+inline double ThdEngine::PlayAndListen(const Channels& io, int i, double sine) const
+{
+  const double tone = sine * mAmplitude.load(std::memory_order_relaxed);
+  const bool right = mOutputChannel.load(std::memory_order_relaxed) != 0.0;
+  io.out0[i] = right ? 0.0 : tone;
+  io.out1[i] = right ? tone : 0.0;
+  return mInputChannel.load(std::memory_order_relaxed) == 0.0 ? io.in0[i] : io.in1[i];
+}
+
+// Whether the run this thread set up last goes on: not cancelled, not replaced by a Start.
+inline bool ThdEngine::RunGoesOn(uint32_t runSeq) const
+{
+  return mMeasuring.load(std::memory_order_acquire) && mStartSeq.load(std::memory_order_acquire) == runSeq;
+}
+
+// ---- editor thread -----------------------------------------------------------------------------
+
+bool ThdEngine::Start(double hz, double measureSeconds, const double divisors[kHarmonics])
+{
+  const double rate = mCurrentSampleRate.load(std::memory_order_relaxed);
+  // Below 1 Hz a run has no seconds to count, and a counter that could not reach the
+  // completion frame would overflow: no measurement starts.
+  if (ThdIntPart(rate) < 1 || (measureSeconds + 1.0) * rate >= (double)INT_MAX) return false;
+
+  // The step coefficients. A harmonic at exactly 20000 Hz is generated and measured like every
+  // lower one; one at or above half the sample rate is not.
+  double stepSin[kHarmonics] = {}, stepCos[kHarmonics] = {};
+  for (int k = 0; k < kHarmonics; ++k)
+  {
+    if (IsHarmonicMeasured(k + 1, hz, rate))
+    {
+      const double angle = kTwoPiK[k] * hz / rate;
+      stepSin[k] = std::sin(angle);
+      stepCos[k] = std::cos(angle);
+    }
+  }
+
+  // Publish the request; the audio thread zeroes the sums and the counter when it takes it,
+  // then the flag, last of all.
+  const uint32_t seq = mStartSeq.load(std::memory_order_relaxed);
+  mStartSeq.store(seq + 1, std::memory_order_relaxed);
+  mStartMeasureSeconds.store(measureSeconds, std::memory_order_release);
+  for (int k = 0; k < kHarmonics; ++k)
+  {
+    mStartFactor[k].store(divisors[k], std::memory_order_release);
+    mStartStepSin[k].store(stepSin[k], std::memory_order_release);
+    mStartStepCos[k].store(stepCos[k], std::memory_order_release);
+  }
+  mStartSeq.store(seq + 2, std::memory_order_release);
+  mMeasuring.store((seq + 2) | 1u, std::memory_order_release);
+  return true;
+}
+
+void ThdEngine::Cancel()
+{
+  mMeasuring.store(0u, std::memory_order_release);
+  // A message of the abandoned run that nobody has read yet must not replace what the
+  // editor shows after a Cancel.
+  mMessageSlot.store(0.0, std::memory_order_release);
+}
+
+// ---- read-back -------------------------------------------------------------------------------------
+
+double ThdEngine::GetHarmonicLevel(int k) const
 {
   return k >= 1 && k <= kHarmonics ? mHarmonicLevel[k - 1].load(std::memory_order_relaxed) : 0.0;
 }
 
-double IThdMeter::GetHarmonicPhase(int k) const
+double ThdEngine::GetHarmonicPhase(int k) const
 {
   if (k < 2 || k > kHarmonics) return 0.0;
   // The oscillators run sin(k w n) and cos(k w n) from the run's frame 0 (re-anchored each
@@ -68,15 +147,15 @@ double IThdMeter::GetHarmonicPhase(int k) const
   return deg;
 }
 
-void IThdMeter::PostEditorMessage(double value)
+void ThdEngine::Post(double value)
 {
-  // The slot holds the message for an editor-less pump; an attached editor gets it in its
-  // dummy control, which only stores the value and a dirty flag here.
+  if (mOnMessage && mOnMessage(mMessageContext, value)) return;
   mMessageSlot.store(value, std::memory_order_release);
-  if (IEditorLink* gui = GetGUI(); gui && mDummyControlIdx >= 0) gui->SetControlFromPlug(mDummyControlIdx, value);
 }
 
-bool IThdMeter::TakeStartRequest(uint32_t seq)
+// ---- audio thread ----------------------------------------------------------------------------------
+
+bool ThdEngine::TakeStartRequest(uint32_t seq)
 {
   if (seq & 1u) return false;  // Start is writing it right now; take it at the next frame
   double K = mStartMeasureSeconds.load(std::memory_order_acquire);
@@ -105,7 +184,7 @@ bool IThdMeter::TakeStartRequest(uint32_t seq)
   return true;
 }
 
-void IThdMeter::CompleteMeasurement(double rate)
+void ThdEngine::CompleteMeasurement(double rate)
 {
   const double K = mRunMeasureSeconds;
   double h[kHarmonics];
@@ -118,11 +197,11 @@ void IThdMeter::CompleteMeasurement(double rate)
   }
   mTHD.store(100.0 * std::sqrt(h[1] * h[1] + h[2] * h[2] + h[3] * h[3] + h[4] * h[4]) / h[0],
              std::memory_order_relaxed);
-  PostEditorMessage(kMessageResults);  // publishes the levels and sums above
+  Post(kMessageResults);  // publishes the levels and sums above
   EndRun();
 }
 
-void IThdMeter::EndRun()
+void ThdEngine::EndRun()
 {
   // A Start that arrived since this run was taken has raised the flag with its own number;
   // the swap fails then and the new run goes on. Reading the sequence and clearing the flag
@@ -133,8 +212,7 @@ void IThdMeter::EndRun()
 
 // One frame exactly as the measurement is defined, for second boundaries and the
 // completion frame. n is the frame counter, i the frame within the block.
-void IThdMeter::ProcessEventFrame(const BlockTiming& t, int n, double* out0, double* out1, const double* in0,
-                                  const double* in1, int i)
+void ThdEngine::ProcessEventFrame(const BlockTiming& t, int n, const Channels& io, int i)
 {
   bool progress = false;
   if (n % t.S != 0)
@@ -157,11 +235,7 @@ void IThdMeter::ProcessEventFrame(const BlockTiming& t, int n, double* out0, dou
     progress = (double)n != t.complete;
   }
 
-  const double tone = mToneSin[0] * mAmplitude.load(std::memory_order_relaxed);
-  const bool right = mOutputChannel.load(std::memory_order_relaxed) != 0.0;
-  out0[i] = right ? 0.0 : tone;
-  out1[i] = right ? tone : 0.0;
-  const double x = mInputChannel.load(std::memory_order_relaxed) == 0.0 ? in0[i] : in1[i];
+  const double x = PlayAndListen(io, i, mToneSin[0]);
 
   bool completed = false;
   if (n >= t.S && (double)n < t.complete)
@@ -188,35 +262,27 @@ void IThdMeter::ProcessEventFrame(const BlockTiming& t, int n, double* out0, dou
 
   mSampleCount.store(n + 1, std::memory_order_relaxed);
   // Posted after this frame's analysis, so that the level it announces is already stored.
-  if (progress) PostEditorMessage(kMessageProgress);
+  if (progress) Post(kMessageProgress);
   if (completed) CompleteMeasurement(t.rate);
 }
 
 // Frames between events, plain per-harmonic formulas. Stops early when the run is cancelled
 // or restarted; returns the number of frames processed.
-int IThdMeter::ProcessRunScalar(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i)
+int ThdEngine::ProcessRunScalar(const BlockTiming& t, int n, int count, const Channels io, int i)
 {
-  double* out0 = outputs[0];
-  double* out1 = outputs[1];
-  const double* in0 = inputs[0];
-  const double* in1 = inputs[1];
-  const bool summing = n >= t.S && (int64_t)n < t.sumEnd;
+  const bool summing = t.Summing(n);
   const uint32_t runSeq = mRunSeq;
   int done = 0;
   for (; done < count; ++done, ++i)
   {
-    if (!mMeasuring.load(std::memory_order_acquire) || mStartSeq.load(std::memory_order_acquire) != runSeq) break;
+    if (!RunGoesOn(runSeq)) break;
     for (int k = 0; k < kHarmonics; ++k)
     {
       const double s = mToneSin[k], c = mToneCos[k];
       mToneSin[k] = c * mStepSin[k] + s * mStepCos[k];
       mToneCos[k] = c * mStepCos[k] - s * mStepSin[k];
     }
-    const double tone = mToneSin[0] * mAmplitude.load(std::memory_order_relaxed);
-    const bool right = mOutputChannel.load(std::memory_order_relaxed) != 0.0;
-    out0[i] = right ? 0.0 : tone;
-    out1[i] = right ? tone : 0.0;
-    const double x = mInputChannel.load(std::memory_order_relaxed) == 0.0 ? in0[i] : in1[i];
+    const double x = PlayAndListen(io, i, mToneSin[0]);
     if (summing)
     {
       for (int k = 0; k < kHarmonics; ++k)
@@ -233,16 +299,12 @@ int IThdMeter::ProcessRunScalar(const BlockTiming& t, int n, int count, double**
 
 // The same frames with harmonics (1, 2), (3, 4) and (5, pad) in two-lane vectors, the state
 // held in registers for the whole run.
-int IThdMeter::ProcessRunVector(const BlockTiming& t, int n, int count, double** inputs, double** outputs, int i)
+int ThdEngine::ProcessRunVector(const BlockTiming& t, int n, int count, const Channels io, int i)
 {
 #ifndef VX_THD_VECTOR
-  return ProcessRunScalar(t, n, count, inputs, outputs, i);
+  return ProcessRunScalar(t, n, count, io, i);
 #else
-  double* out0 = outputs[0];
-  double* out1 = outputs[1];
-  const double* in0 = inputs[0];
-  const double* in1 = inputs[1];
-  const bool summing = n >= t.S && (int64_t)n < t.sumEnd;
+  const bool summing = t.Summing(n);
   const uint32_t runSeq = mRunSeq;
 
   VxD2 s0 = Load2(mToneSin), s1 = Load2(mToneSin + 2), s2 = Load2(mToneSin + 4);
@@ -256,7 +318,7 @@ int IThdMeter::ProcessRunVector(const BlockTiming& t, int n, int count, double**
   int done = 0;
   for (; done < count; ++done, ++i)
   {
-    if (!mMeasuring.load(std::memory_order_acquire) || mStartSeq.load(std::memory_order_acquire) != runSeq) break;
+    if (!RunGoesOn(runSeq)) break;
     // new sin = cos*stepSin + sin*stepCos; new cos = cos*stepCos - sin*stepSin
     const VxD2 ns0 = c0 * ss0 + s0 * sc0, ns1 = c1 * ss1 + s1 * sc1, ns2 = c2 * ss2 + s2 * sc2;
     c0 = c0 * sc0 - s0 * ss0;
@@ -265,11 +327,7 @@ int IThdMeter::ProcessRunVector(const BlockTiming& t, int n, int count, double**
     s0 = ns0;
     s1 = ns1;
     s2 = ns2;
-    const double tone = s0[0] * mAmplitude.load(std::memory_order_relaxed);
-    const bool right = mOutputChannel.load(std::memory_order_relaxed) != 0.0;
-    out0[i] = right ? 0.0 : tone;
-    out1[i] = right ? tone : 0.0;
-    const double x = mInputChannel.load(std::memory_order_relaxed) == 0.0 ? in0[i] : in1[i];
+    const double x = PlayAndListen(io, i, s0[0]);
     if (summing)
     {
       const VxD2 xv = {x, x};
@@ -294,7 +352,7 @@ int IThdMeter::ProcessRunVector(const BlockTiming& t, int n, int count, double**
 #endif
 }
 
-void IThdMeter::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
+void ThdEngine::Process(double** inputs, double** outputs, int nFrames)
 {
   if (nFrames < 1 || !outputs || !outputs[0] || !outputs[1]) return;
   double* out0 = outputs[0];
@@ -306,8 +364,7 @@ void IThdMeter::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     std::memset(out1, 0, sizeof(double) * (size_t)nFrames);
     return;
   }
-  const double* in0 = inputs[0];
-  const double* in1 = inputs[1];
+  const Channels io{out0, out1, inputs[0], inputs[1]};
 
   const double rate = mCurrentSampleRate.load(std::memory_order_relaxed);
   BlockTiming t;
@@ -352,7 +409,7 @@ void IThdMeter::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     const int phase = n % t.S;
     if (phase == 0 || (int64_t)n == t.completeFrame)
     {
-      ProcessEventFrame(t, n, out0, out1, in0, in1, i);
+      ProcessEventFrame(t, n, io, i);
       ++i;
       continue;
     }
@@ -363,8 +420,7 @@ void IThdMeter::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     if ((int64_t)INT_MAX - n < limit) limit = (int64_t)INT_MAX - n;
     if ((int64_t)(nFrames - i) < limit) limit = nFrames - i;
     const int count = (int)limit;
-    const int done = mUseVectorPath ? ProcessRunVector(t, n, count, inputs, outputs, i)
-                                    : ProcessRunScalar(t, n, count, inputs, outputs, i);
+    const int done = mUseVectorPath ? ProcessRunVector(t, n, count, io, i) : ProcessRunScalar(t, n, count, io, i);
     mSampleCount.store(n + done, std::memory_order_relaxed);
     i += done;
   }

@@ -1,22 +1,18 @@
-// Calibration files: found once, in the meter's documents folder, when the plug-in object is
-// built; the divisors are derived from the table at every Start (IThdMeter_Control.cpp).
-#include "IThdMeter.h"
+// Calibration files: the search in a folder, the reading into the table, and the divisors.
+// The byte-wise text parser is CalibrationParser.cpp, kept apart for its fuzz target.
+#include "ThdCalibration.h"
 
-#include "CalibrationParser.h"
-#include "IUserNotice.h"
 #include "Util_CStr.h"
 #include "Util_Platform.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 const char* const kPatterns[] = {"*.frd", "*.cal", "*.txt"};
-constexpr const char* kOpenFailure = "Error_005 Can't open calibration file.";
 }  // namespace
 
-bool IThdMeter::FindCalibrationFile(const char* folder, char* name, int nameSize, char* path, int pathSize)
+bool ThdCalibration::FindFile(const char* folder, char* name, int nameSize, char* path, int pathSize)
 {
   for (const char* pattern : kPatterns)
     if (Util_FindFirstFile(folder, pattern, name, nameSize > 0 ? (size_t)nameSize : 0, path,
@@ -25,7 +21,7 @@ bool IThdMeter::FindCalibrationFile(const char* folder, char* name, int nameSize
   return false;
 }
 
-int IThdMeter::ReadCalibrationFile(const char* path, double* frequencies, double* levels, int maxPoints)
+int ThdCalibration::ReadFile(const char* path, double* frequencies, double* levels, int maxPoints)
 {
   FILE* file = path && *path ? std::fopen(path, "rb") : nullptr;
   if (!file) return -1;
@@ -48,36 +44,36 @@ int IThdMeter::ReadCalibrationFile(const char* path, double* frequencies, double
   return count;
 }
 
-void IThdMeter::LoadCalibration()
+ThdCalibration::ELoadResult ThdCalibration::LoadFromFolder(const char* folder)
 {
   mCalibrationLoaded = 0;
-  if (!FindCalibrationFile(mDocumentsFolder, mCalibrationName, (int)sizeof mCalibrationName, mCalibrationPath,
-                           (int)sizeof mCalibrationPath))
-    return;
+  if (!FindFile(folder, mCalibrationName, (int)sizeof mCalibrationName, mCalibrationPath, (int)sizeof mCalibrationPath))
+    return ELoadResult::kNoFile;
   mCalibrationCount = 0;
-  const int count = ReadCalibrationFile(mCalibrationPath, mCalibrationFrequency, mCalibrationLevel, kMaxCalibrationPoints);
-  if (count < 0)
-  {
-    // Nothing to read: calibration stays off for this instance.
-    ShowUserNotice(kOpenFailure, "Info", kNoticeInfo);
-    return;
-  }
+  const int count = ReadFile(mCalibrationPath, mCalibrationFrequency, mCalibrationLevel, kMaxPoints);
+  if (count < 0) return ELoadResult::kUnopenable;  // nothing to read: calibration stays off
   mCalibrationCount = count;
   mCalibrationLoaded = count >= 2 ? 1 : 0;
+  return ELoadResult::kRead;
 }
 
-bool IThdMeter::UseCalibrationFile(const char* path)
+bool ThdCalibration::LoadFile(const char* path)
 {
   mCalibrationLoaded = 0;
   mCalibrationCount = 0;
   mCalibrationName[0] = 0;
   mCalibrationPath[0] = 0;
   if (!path) return true;
-  const int count = ReadCalibrationFile(path, mCalibrationFrequency, mCalibrationLevel, kMaxCalibrationPoints);
+  const int count = ReadFile(path, mCalibrationFrequency, mCalibrationLevel, kMaxPoints);
   if (count < 0) return false;
   Util_StrCopy(mCalibrationName, Util_FileNameOf(path));
   Util_StrCopy(mCalibrationPath, path);
   mCalibrationCount = count;
   mCalibrationLoaded = count >= 2 ? 1 : 0;
   return true;
+}
+
+double ThdCalibration::Divisor(double hz) const
+{
+  return mCalibrationLoaded ? CalibrationDivisor(hz, mCalibrationFrequency, mCalibrationLevel, mCalibrationCount) : 1.0;
 }
