@@ -267,7 +267,7 @@ TEST_F(CalibrationTest, FoundInTheDocumentsFolderTheShellNames)
   char name[256], path[1024];
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  ASSERT_FALSE(IThdMeter::FindCalibrationFile(folder.c_str(), name, sizeof name, path, sizeof path))
+  ASSERT_FALSE(ThdCalibration::FindFile(folder.c_str(), name, sizeof name, path, sizeof path))
       << "the prefix's folder already holds " << path;
   struct Remove
   {
