@@ -200,23 +200,10 @@ bool Module::Unload()
   return ok;
 }
 #else
-namespace {
-// Host processes on Linux have fontconfig loaded for their own windows, and its configuration
-// belongs to fontconfig for the life of the process: a plug-in may not end it (FcFini would
-// pull it from under the host). Like them, keep fontconfig loaded, so that unloading the module
-// does not unload it with its configuration still in place.
-inline void KeepFontconfigLoaded()
-{
-  static void* handle = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
-  (void)handle;
-}
-}  // namespace
-
 bool Module::Load(const std::string& path, std::string* error)
 {
   Unload();
   const std::string binary = BinaryPath(path);
-  KeepFontconfigLoaded();
   mHandle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!mHandle)
   {

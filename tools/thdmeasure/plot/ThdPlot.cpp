@@ -1,3 +1,6 @@
+// Sweep plots: axes, grid and legend, the curves with their marks for figures at the floor or
+// missing, and the notes under the plot that say why.
+
 #include "ThdPlot.h"
 
 #include "Raster.h"

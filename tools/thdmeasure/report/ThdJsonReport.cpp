@@ -1,3 +1,6 @@
+// A run as one JSON object (nlohmann/json): every figure the text report prints, with null for
+// what has no figure.
+
 #include "ThdReport.h"
 
 #include "ThdLevels.h"

@@ -1,3 +1,5 @@
+// A sweep's table, CSV and JSON, and the progress line while its points are measured.
+
 #include "ThdSweepReport.h"
 
 #include "ThdFormat.h"

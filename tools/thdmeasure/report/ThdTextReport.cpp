@@ -1,3 +1,6 @@
+// A run's report for people: the settings, the harmonics and THD as the meter shows them, the
+// checks' warnings and the notes on figures at the floor.
+
 #include "ThdReport.h"
 
 #include "ThdFormat.h"

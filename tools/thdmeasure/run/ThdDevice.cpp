@@ -1,3 +1,5 @@
+// The simulated chain's transfer curves: the interface's converters and the device between them.
+
 #include "ThdDevice.h"
 
 #include <cmath>

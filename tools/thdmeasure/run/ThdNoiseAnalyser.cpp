@@ -1,3 +1,6 @@
+// THD+N: the fundamental fitted and removed second by second, the rest band-limited to
+// 20 Hz - 20 kHz and set against the fundamental.
+
 #include "ThdNoiseAnalyser.h"
 
 #include <fftw3.h>

@@ -1,3 +1,6 @@
+// Reading and checking thdmeasure's command line (CLI11): each option's values and the modes it
+// belongs to.
+
 #include "ThdOptions.h"
 
 #include "IThdMeter.h"

@@ -1,3 +1,6 @@
+// One run of thdmeasure, from the options to a filled ThdResult: the simulated loop, the tone
+// file, or a capture checked and measured.
+
 #include "ThdRun.h"
 
 #include "ThdCaptureFile.h"

@@ -1,3 +1,6 @@
+// Sweeps over frequency or level: simulated points run in parallel, or one stepped tone file and
+// its recording cut back into steps.
+
 #include "ThdSweep.h"
 
 #include "ThdReferenceRun.h"
