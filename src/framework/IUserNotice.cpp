@@ -1,3 +1,6 @@
+// Message boxes and notices: the platform's own dialog by default (a MessageBox on Windows,
+// stderr elsewhere), or whatever function a test or tool has put in its place.
+
 #include "IUserNotice.h"
 
 #include <atomic>

@@ -1,3 +1,6 @@
+// The face caches: lookups of a face by name and style, FreeType faces opened once per file and
+// size, their rendered glyphs, and the memory FreeType takes, counted.
+
 #include "GdiEmu_Faces.h"
 
 #include "GdiEmu.h"

@@ -1,3 +1,6 @@
+// The VST 3 editor view: attaching the plug-in's editor to the window a host gives, for the
+// platform types this build supports, and reporting its size.
+
 #include "IFxVST3View.h"
 
 #include "IEditorLink.h"

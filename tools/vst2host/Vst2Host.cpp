@@ -1,3 +1,6 @@
+// The mini VST 2 host: loading a module, creating instances and driving them through the
+// dispatcher, with a host callback that answers and records each call.
+
 #include "Vst2Host.h"
 
 #include <cstdio>

@@ -1,3 +1,6 @@
+// The host side of the VST 3 interface: module loading and the host objects a plug-in talks to
+// (application, component handler, streams, parameter queues, plug frame).
+
 #include "Vst3HostSide.h"
 
 #include <cstdio>

@@ -1,3 +1,6 @@
+// The mini hosts' audio thread: 512-frame blocks at 48 kHz with the outputs fed back to the
+// inputs one block later, watching the output's peak and the tone's zero crossings.
+
 #include "LoopbackAudio.h"
 
 #include <cmath>

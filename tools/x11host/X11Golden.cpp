@@ -1,3 +1,6 @@
+// Window pictures from the X server compared with the committed ones (strict snapshot or exact
+// pixels), and rewritten only with VX_UPDATE_GOLDENS=1.
+
 #include "X11Golden.h"
 
 #include "Raster_PNG.h"

@@ -1,3 +1,6 @@
+// The host's own X connection for the X11 tests: the parent window, XTest input, pixel read-back
+// and the server's per-client resource counts.
+
 #include "X11TestDisplay.h"
 
 #include <xcb/res.h>

@@ -1,3 +1,6 @@
+// The mini VST 2 host's X11 mode: the editor opened in a real window and idled every 40 ms,
+// audio looped back on a thread of its own.
+
 #include "Vst2X11Host.h"
 
 #include <chrono>

@@ -1,3 +1,6 @@
+// The mini VST 3 host's X11 mode: the view attached to a real window whose plug frame lends a
+// run loop served with poll, audio looped back on a thread of its own.
+
 #include "Vst3X11Host.h"
 
 #include <poll.h>

@@ -1,3 +1,6 @@
+// The Cocoa view host's test support: application set-up, a watchdog, run-loop pumping,
+// constructed events and non-blocking stand-ins for alerts and menus.
+
 #include "MacTestSupport.h"
 
 #include "IGraphicsMac.h"

@@ -1,3 +1,6 @@
+// The X11 window host's test editor: its plug-in and recording controls, the parent window on
+// the test's own connection, XTest input, pixel read-back and the run loop.
+
 #include "X11EditorTestSupport.h"
 
 #include "IParam.h"
