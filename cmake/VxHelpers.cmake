@@ -37,6 +37,26 @@ function(vx_add_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "VX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
 
+# vx_add_x11_test(name SOURCES ... [DEPS ...] [SECONDS n]) - a GoogleTest executable that needs an
+# X server: ctest runs it on a private Xvfb (scripts/xvfb-run.sh) under a watchdog, so that a
+# hang fails in n seconds (default 300) instead of holding the run.
+function(vx_add_x11_test name)
+  if(NOT VX_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "SECONDS" "SOURCES;DEPS" ${ARGN})
+  if(NOT A_SECONDS)
+    set(A_SECONDS 300)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE vx_options ${A_DEPS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name}
+    COMMAND timeout -k 10 ${A_SECONDS} bash ${PROJECT_SOURCE_DIR}/scripts/xvfb-run.sh $<TARGET_FILE:${name}> --gtest_brief=1
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  math(EXPR limit "${A_SECONDS} + 20")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "VX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" TIMEOUT ${limit})
+endfunction()
+
 # vx_add_command_test(name STATUS n [OUTPUT regex] COMMAND cmd args...) - a program run as a
 # test, passing only with exactly that exit status and (when given) output matching the
 # regular expression (see VxExpectRun.cmake: ctest's own properties check one or the other).

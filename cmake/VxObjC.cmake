@@ -11,8 +11,6 @@ set(VX_HAVE_OBJC OFF)
 if(APPLE)
   enable_language(OBJCXX)
   add_library(vx_objc INTERFACE)
-  # The host still serves systems whose hosts use the older AppKit calls.
-  target_compile_options(vx_objc INTERFACE $<$<COMPILE_LANGUAGE:OBJCXX>:-Wno-deprecated-declarations>)
   target_link_libraries(vx_objc INTERFACE "-framework Cocoa" "-framework CoreFoundation" "-framework CoreGraphics")
   set(VX_HAVE_OBJC ON)
 elseif(VX_GNUSTEP)

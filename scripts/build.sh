@@ -11,6 +11,7 @@
 #   fuzz     clang, libFuzzer targets under ASan/UBSan (nothing to do until fuzz/ exists)
 #   bench    g++, Release, Google Benchmark programs in bench/
 #   gnustep  g++ against GNUstep's AppKit: the macOS view host, its tests and the macOS bundle
+#            (built as on macOS: fonts from the font files, FreeType and libpng from source)
 #
 # CC/CXX in the environment override the compiler of the Linux configurations.
 set -euo pipefail
@@ -55,8 +56,15 @@ case $config in
   gnustep)
     command -v gnustep-config >/dev/null \
       || vx_die "gnustep: GNUstep is not installed; run 'bash scripts/setup.sh --native-only' first"
+    # As the macOS bundle is built: the text layer finds its fonts among the font files, and
+    # FreeType and libpng are built from source into it (Debian's, fetched by setup.sh).
+    ft=$(ls -d "$VX_BUILD_ROOT"/deps-src/freetype-*/ 2>/dev/null | head -1)
+    png=$(ls -d "$VX_BUILD_ROOT"/deps-src/libpng1.6-*/ 2>/dev/null | head -1)
+    [ -n "$ft" ] && [ -n "$png" ] \
+      || vx_die "gnustep: Debian's FreeType and libpng sources missing; run 'bash scripts/setup.sh --native-only' first"
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_SANITIZE= -DVX_GNUSTEP=ON -DVX_BUILD_TESTS=ON
-           -DVX_BUILD_TOOLS=OFF) ;;
+           -DVX_BUILD_TOOLS=OFF -DVX_FONT_LOOKUP=files -DVX_STATIC_DEPS=ON
+           -DVX_FREETYPE_SOURCE="${ft%/}" -DVX_PNG_SOURCE="${png%/}") ;;
   *)
     vx_die "build.sh: unknown configuration '$config' (native asan tsan windows fuzz bench gnustep)" ;;
 esac

@@ -5,7 +5,8 @@
 #
 #   bash scripts/setup.sh               everything (native, sanitizers, fuzz, bench, Windows)
 #   bash scripts/setup.sh --native-only only what the Linux builds need (native, sanitizers,
-#                                       fuzz, bench, gnustep)
+#                                       fuzz, bench, gnustep: its FreeType and libpng sources;
+#                                       the X11 editor and its Xvfb tests)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -19,12 +20,15 @@ for a in "$@"; do
 done
 
 NATIVE_PACKAGES=(
-  build-essential cmake ninja-build g++ clang libclang-rt-14-dev python3 pkgconf
+  build-essential cmake ninja-build g++ clang libclang-rt-14-dev python3 pkgconf dpkg-dev
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev libsndfile1-dev libpixman-1-dev
   libsoxr-dev libfftw3-dev libcli11-dev nlohmann-json3-dev   # the measurement tool: resampling, THD+N, command line, JSON
   fonts-liberation2 fonts-dejavu-core   # Arial -> Liberation Sans, Verdana -> DejaVu Sans
   ardour sox                            # a real host for the plug-in modules, headless
+  # The editor in Linux hosts' X11 windows (libxcb, shared memory), and its tests' X server with
+  # XTest input, pixels read back and resource counts.
+  libxcb1-dev libxcb-shm0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-res0-dev xvfb xauth
 )
 # The macOS view host built and tested against GNUstep's AppKit under Xvfb (the gnustep build).
 GNUSTEP_PACKAGES=(
@@ -53,21 +57,16 @@ else
   vx_stamp "packages: all ${#wanted[@]} present"
 fi
 
-[ $native_only = 0 ] || exit 0
-
 mkdir -p "$VX_BUILD_ROOT"
 
 # ---------------------------------------------------------------------------------------------
-# Static libpng for mingw. Debian packages zlib for mingw but not libpng, so build Debian's own
-# libpng 1.6 source. The source is fetched through a private apt configuration that lists only
-# deb-src stanzas of the main archive: the machine's own apt setup stays untouched, and the
-# security archive does not serve source files here.
-work=$VX_BUILD_ROOT/deps-mingw-work
-if [ ! -f "$VX_DEPS_MINGW/lib/libpng16.a" ]; then
-  vx_stamp "libpng for mingw: fetching Debian's libpng1.6 source"
-  A=$work/apt
-  rm -rf "$A" "$work/src" "$work/build-libpng"
-  mkdir -p "$A/lists/partial" "$A/cache/archives/partial" "$A/parts" "$work/src"
+# Debian source packages, fetched through a private apt configuration that lists only deb-src
+# stanzas of the main archive: the machine's own apt setup stays untouched, and the security
+# archive does not serve source files here.
+A=$VX_BUILD_ROOT/deps-src/apt
+debian_sources() {
+  rm -rf "$A"
+  mkdir -p "$A/lists/partial" "$A/cache/archives/partial" "$A/parts"
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     awk -v RS= -v ORS='\n\n' '!/security/' /etc/apt/sources.list.d/debian.sources \
       | sed 's/^Types: deb$/Types: deb-src/' > "$A/parts/src.sources"
@@ -79,9 +78,35 @@ if [ ! -f "$VX_DEPS_MINGW/lib/libpng16.a" ]; then
     "Dir::State::Lists \"$A/lists\";" "Dir::Cache \"$A/cache\";" 'Dir::Cache::pkgcache "";' \
     'Dir::Cache::srcpkgcache "";' 'APT::Sandbox::User "root";' > "$A/apt.conf"
   APT_CONFIG=$A/apt.conf apt-get update -qq
-  (cd "$work/src" && APT_CONFIG=$A/apt.conf apt-get source -qq libpng1.6 >/dev/null)
-  src=$(ls -d "$work"/src/libpng1.6-*/ | head -1)
-  [ -n "$src" ] || vx_die "libpng1.6 source did not unpack"
+}
+
+# FreeType and libpng as Debian's source packages (unpacked, with Debian's patches): the gnustep
+# configuration builds them into the macOS bundle's binary as a Mac build does from the pinned
+# sources (cmake/VxStaticDeps.cmake), and runs the text tests against them; the Windows build
+# makes its static libpng from the same libpng source.
+src=$VX_BUILD_ROOT/deps-src
+if [ ! -f "$src/.ready" ]; then
+  vx_stamp "Debian sources of FreeType and libpng: fetching"
+  debian_sources
+  rm -rf "$src"/freetype-* "$src"/libpng1.6-*
+  (cd "$src" && APT_CONFIG=$A/apt.conf apt-get source -qq freetype libpng1.6 >/dev/null)
+  ls -d "$src"/freetype-*/src/base "$src"/libpng1.6-*/scripts >/dev/null \
+    || vx_die "Debian sources of FreeType and libpng did not unpack"
+  touch "$src/.ready"
+else
+  vx_stamp "Debian sources of FreeType and libpng: cached"
+fi
+
+[ $native_only = 0 ] || exit 0
+
+# ---------------------------------------------------------------------------------------------
+# Static libpng for mingw. Debian packages zlib for mingw but not libpng, so build Debian's own
+# libpng 1.6 source (fetched above; built out of its folder, which stays as it is).
+work=$VX_BUILD_ROOT/deps-mingw-work
+if [ ! -f "$VX_DEPS_MINGW/lib/libpng16.a" ]; then
+  src=$(ls -d "$VX_BUILD_ROOT"/deps-src/libpng1.6-*/ 2>/dev/null | head -1)
+  [ -n "$src" ] || vx_die "libpng for mingw: Debian's libpng1.6 source missing in $VX_BUILD_ROOT/deps-src"
+  rm -rf "$work/src" "$work/build-libpng"
   vx_stamp "libpng for mingw: building $(basename "$src")"
   cmake -S "$src" -B "$work/build-libpng" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$VX_TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$VX_DEPS_MINGW" -DPNG_SHARED=OFF \

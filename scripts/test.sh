@@ -17,8 +17,10 @@
 #            stdout/stderr are closed (libFuzzer's and the sanitizers' reports remain)
 #   bench    builds the benchmark programs (in the native tree, so they keep compiling) but does
 #            not run them: figures from a shared CI machine mean little
-#   gnustep  the macOS view host, the meter's editor and the VST 2 binding built with g++ against
-#            GNUstep's AppKit; their tests (mac_*) run in Xvfb, each under a watchdog
+#   gnustep  the macOS view host, the meter's editor, the VST 2 binding and the bundle's binary
+#            built with g++ against GNUstep's AppKit as the macOS bundle is built (font files,
+#            FreeType and libpng from source); their tests (mac_*) run in Xvfb, each under a
+#            watchdog, and the text tests against that FreeType
 #
 # Every configuration is tried even when an earlier one fails; the summary at the end lists
 # each, and the exit status is non-zero when any failed.
@@ -203,16 +205,19 @@ step_bench() {
 
 step_gnustep() {
   bash scripts/build.sh gnustep --configure-only || { detail="configure failed"; return 1; }
-  # Only the macOS host's tests: the rest of the tree is built and tested by the native build.
-  local targets=() t
-  while IFS= read -r t; do targets+=(--target "$t"); done < <(ctest --test-dir "$VX_BUILD_ROOT/gnustep" -N -R '^mac_' \
+  # Only the macOS host's tests, the bundle's binary (checked by mac_bundle_layout) and the text
+  # tests against the FreeType built from source: the rest of the tree is built and tested by
+  # the native build.
+  local tests='^(mac_.*|gdiemu_tests|raster_font_test)$'
+  local targets=(--target VeldramixMeterMac) t
+  while IFS= read -r t; do targets+=(--target "$t"); done < <(ctest --test-dir "$VX_BUILD_ROOT/gnustep" -N -R "$tests" \
     | sed -n 's/^ *Test *#[0-9]*: *//p' | grep -v '^mac_bundle_layout$')
-  [ ${#targets[@]} -gt 0 ] || { detail="no mac_* tests"; return 1; }
+  [ ${#targets[@]} -gt 1 ] || { detail="no mac_* tests"; return 1; }
   bash scripts/build.sh gnustep "${targets[@]}" || { detail="build failed"; return 1; }
   # One X server for the run; every test program also has its own alarm() watchdog and a
   # SIGKILL limit in its ctest command (GNUstep catches SIGTERM).
   wrap="timeout -s KILL ${VX_GNUSTEP_TIMEOUT:-900} bash scripts/xvfb-run.sh" \
-    run_ctest gnustep --test-dir "$VX_BUILD_ROOT/gnustep" -R '^mac_' --output-on-failure --timeout 300
+    run_ctest gnustep --test-dir "$VX_BUILD_ROOT/gnustep" -R "$tests" --output-on-failure --timeout 300
   local rc=$?; detail="$ctest_detail under Xvfb"; return $rc
 }
 

@@ -1,5 +1,8 @@
-# Checks a laid-out macOS bundle: cmake -DBUNDLE=... -DIMAGES=<image folder> -DIMAGE_TABLE=...
-# -DIMAGE_TABLE_READER=<ThdMeterImages.cmake> -DBUNDLE_ID=... -DVERSION=... -P
+# Checks a laid-out macOS bundle:
+#   cmake -DBUNDLE=... -DIMAGES=<image folder> -DIMAGE_TABLE=... -DIMAGE_TABLE_READER=<ThdMeterImages.cmake>
+#         -DBUNDLE_ID=... -DVERSION=... -DEXPORTS=<symbol list> [-DBINARY=<the built binary>] -P CheckBundle.cmake
+# Without a binary (builds without the Cocoa view host) the layout, the property list, the
+# images and the symbol list are checked; with one also its place and what it exports.
 set(failures 0)
 function(fail msg)
   message(SEND_ERROR "bundle check: ${msg}")
@@ -68,4 +71,50 @@ file(GLOB present ${BUNDLE}/Contents/Resources/*)
 list(LENGTH present npresent)
 if(NOT npresent EQUAL nfiles)
   fail("Resources holds ${npresent} files, expected ${nfiles}")
+endif()
+
+# The exported-symbols list: the VST 2 entry points and nothing else (Mach-O names).
+file(STRINGS ${EXPORTS} exports)
+list(SORT exports)
+if(NOT exports STREQUAL "_VSTPluginMain;_main")
+  fail("${EXPORTS} lists '${exports}', expected _VSTPluginMain and _main")
+endif()
+
+# The binary: Contents/MacOS/<CFBundleExecutable>, exporting exactly those symbols.
+if(BINARY)
+  if(NOT BINARY STREQUAL "${BUNDLE}/Contents/MacOS/VeldramixMeter")
+    fail("the binary is built as ${BINARY}, not ${BUNDLE}/Contents/MacOS/VeldramixMeter")
+  endif()
+  if(NOT EXISTS ${BINARY})
+    fail("${BINARY} missing")
+  else()
+    if(CMAKE_HOST_APPLE)
+      execute_process(COMMAND nm -gU -arch all ${BINARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+      set(prefix "_")
+    else()
+      execute_process(COMMAND nm -D --defined-only ${BINARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+      set(prefix "")
+    endif()
+    if(NOT rc EQUAL 0)
+      fail("nm could not read ${BINARY}")
+    endif()
+    string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+    set(found)
+    foreach(line ${lines})
+      if(line MATCHES " [A-Z] ([^ ]+)$")
+        list(APPEND found ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES found)
+    list(SORT found)
+    set(expected)
+    foreach(e ${exports})
+      string(REGEX REPLACE "^_" "${prefix}" e "${e}")
+      list(APPEND expected ${e})
+    endforeach()
+    list(SORT expected)
+    if(NOT found STREQUAL expected)
+      fail("${BINARY} exports '${found}', expected '${expected}'")
+    endif()
+  endif()
 endif()

@@ -1,7 +1,7 @@
 // The plug-in module: the factory describing the meter's one class, the create function and
 // the entry points hosts look up by name.
 #include "IThdMeter.h"
-#include "Raster_Font.h"
+#include "ModuleUnload.h"
 #include "Vst3Support.h"
 
 #include <mutex>
@@ -15,13 +15,8 @@ using namespace vst3;
 #endif
 
 namespace {
-// Made when the host loads the module, before any of the module's caches, so it is destroyed
-// after all of them when the host unloads it: then the text layer's faces and locks go too,
-// instead of staying behind in the host process on every load.
-struct ModuleStateRelease
-{
-  ~ModuleStateRelease() { Raster_ReleaseModuleState(); }
-} s_moduleStateRelease;
+// Made first, destroyed last (ModuleUnload.h).
+ModuleStateRelease s_moduleStateRelease;
 
 // Serialises instance creation and the factory's birth and death.
 std::mutex& ModuleLock()

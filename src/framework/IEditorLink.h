@@ -25,4 +25,17 @@ public:
   // it, or null when this platform has no window host; closing destroys only the window.
   virtual void* OpenWindow(void* /*parent*/) { return nullptr; }
   virtual void CloseWindow() {}
+
+  // Window hosts that the plug-in's host drives from its own loop (X11 on Linux, where there
+  // is no loop of the system's): the descriptor whose readiness the host reports through
+  // OnHostEvents (-1: none), and the timer tick the host runs every TimerPeriodMs milliseconds
+  // while the window is open. Window hosts with timers of their own ignore them.
+  virtual int HostEventFD() { return -1; }
+  virtual void OnHostEvents() {}
+  virtual void OnHostTimer() {}
+  virtual int TimerPeriodMs() const { return 40; }
+  // The host's content scale (HiDPI). True when the window host shows the editor at that
+  // scale; Width() and Height() stay the editor's own size.
+  virtual bool SetContentScale(double /*scale*/) { return false; }
+  virtual double GetContentScale() const { return 1.0; }
 };

@@ -1,3 +1,6 @@
+// Message boxes and notices: the platform's own dialog by default (a MessageBox on Windows,
+// stderr elsewhere), or whatever function a test or tool has put in its place.
+
 #include "IUserNotice.h"
 
 #include <atomic>
@@ -8,13 +11,18 @@
 #endif
 
 namespace {
+std::atomic<IMessageBoxFunc> gPlatformBoxFunc{nullptr};
+
 int PlatformMessageBox(void* owner, const char* text, const char* caption, int type)
 {
 #ifdef _WIN32
   return MessageBoxA((HWND)owner, text, caption, (UINT)type);
 #else
-  (void)owner;
-  (void)type;
+  if (IMessageBoxFunc windowHostBox = gPlatformBoxFunc.load(std::memory_order_acquire))
+  {
+    const int answer = windowHostBox(owner, text, caption, type);
+    if (answer != 0) return answer;
+  }
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   return 1;  // IDOK
 #endif
@@ -24,12 +32,8 @@ std::atomic<IMessageBoxFunc> gMessageBoxFunc{&PlatformMessageBox};
 
 void PlatformNotice(const char* text, const char* caption, ENoticeKind kind)
 {
-#ifdef _WIN32
-  ShowUserMessageBox(nullptr, text, caption, MB_OK | (kind == kNoticeError ? MB_ICONERROR : MB_ICONINFORMATION));
-#else
-  (void)kind;
-  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-#endif
+  // MB_OK with the error (0x10) or information (0x40) icon.
+  ShowUserMessageBox(nullptr, text, caption, kind == kNoticeError ? 0x10 : 0x40);
 }
 
 std::atomic<IUserNoticeFunc> gNoticeFunc{&PlatformNotice};
@@ -53,4 +57,9 @@ int ShowUserMessageBox(void* owner, const char* text, const char* caption, int t
 IMessageBoxFunc SetUserMessageBoxFunc(IMessageBoxFunc func)
 {
   return gMessageBoxFunc.exchange(func ? func : &PlatformMessageBox, std::memory_order_acq_rel);
+}
+
+void SetPlatformMessageBoxFunc(IMessageBoxFunc func)
+{
+  gPlatformBoxFunc.store(func, std::memory_order_release);
 }

@@ -2,8 +2,10 @@
 // Calls that Win32 has keep their Win32 names and behaviour; the layer's own calls carry
 // the GdiEmu_ prefix. On Windows this header just brings in the real thing.
 //
-// Text is rendered with FreeType; faces are found with fontconfig (so "Arial" becomes a
-// metric-compatible face such as Liberation Sans). Faces are looked up once per
+// Text is rendered with FreeType; faces are found with fontconfig or, on macOS (and on Linux
+// when built so), among the font files of the system's font folders, by the same rules (so
+// "Arial" becomes a metric-compatible face such as Liberation Sans where Arial is missing).
+// Faces are looked up once per
 // (name, bold, italic) and opened once per (file, size); both caches are module-wide and
 // guarded by one lock, so contexts and fonts may be used from several threads as long as
 // one context is not drawn into by two threads at once (the Win32 rule as well).
@@ -119,10 +121,10 @@ void GdiEmu_DeleteGfxContext(HDC ctx);
 // As Win32 CreateFont. height > 0 is the cell height (ascent + descent, what
 // GetTextMetrics reports as tmHeight), height < 0 the em size, 0 a default of 16.
 // width 0 keeps the face's proportions, otherwise it is the average character width.
-// weight >= 600 asks for a bold face, italic != 0 for an italic one; when fontconfig has
+// weight >= 600 asks for a bold face, italic != 0 for an italic one; when the family has
 // no such face the regular one is emboldened or slanted. quality 3 renders without
-// anti-aliasing, every other value anti-aliased. An unknown or empty face name takes
-// fontconfig's default match. Escapement, orientation, charset, precisions and
+// anti-aliasing, every other value anti-aliased. An unknown or empty face name takes the
+// default sans-serif face. Escapement, orientation, charset, precisions and
 // pitch/family are accepted and ignored (text is always drawn horizontally).
 // Returns null only when no face at all can be opened.
 HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
@@ -144,8 +146,12 @@ BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm);
 // buf; returns false for a null or unknown font.
 bool GdiEmu_GetFontFamilyName(HFONT font, char* buf, int bufSize);
 
+// True when the font's family stands in for the one requested, which is not installed.
+bool GdiEmu_FontIsFallback(HFONT font);
+
 // Frees what the text layer keeps for the life of the module: fonts nobody deleted, faces,
-// the FreeType library and the lock. Only for the module's unload, after every other user is
+// the face lookup (its fontconfig configuration or font file index), the FreeType library
+// and the lock. Only for the module's unload, after every other user is
 // gone (a host may load and unload a plug-in module many times in one process).
 void GdiEmu_ReleaseModuleState();
 

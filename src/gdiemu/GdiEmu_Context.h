@@ -20,6 +20,7 @@ struct GdiEmu_Object
   // resolution (the face is shared through the module-wide cache; the font holds one use of it)
   GdiEmu_FaceSize* face = nullptr;
   bool synthBold = false, synthItalic = false, mono = false;
+  bool fallback = false;  // the face's family stands in for the one requested
   int ascent = 0, descent = 0, internalLeading = 0, aveCharWidth = 0, maxCharWidth = 0;
 
   // lifetime: a font selected into contexts is freed only once deselected everywhere

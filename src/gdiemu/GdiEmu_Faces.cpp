@@ -1,6 +1,11 @@
+// The face caches: lookups of a face by name and style, FreeType faces opened once per file and
+// size, their rendered glyphs, and the memory FreeType takes, counted.
+
 #include "GdiEmu_Faces.h"
 
 #include "GdiEmu.h"
+#include "GdiEmu_FontFamilies.h"
+#include "GdiEmu_FontLookup.h"
 
 #ifndef _WIN32
 #include <ft2build.h>
@@ -8,7 +13,6 @@
 #include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
-#include <fontconfig/fontconfig.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -99,40 +103,17 @@ FT_Library Library()
   return c.library;
 }
 
-// Asks fontconfig for the best face; fills file, index, family and style of the answer.
-bool FontconfigMatch(const char* name, bool bold, bool italic, GdiEmu_FaceMatch* out)
+// The build's lookup, into the match record.
+bool Lookup(const char* name, bool bold, bool italic, GdiEmu_FaceMatch* m)
 {
-  FcPattern* pat = FcPatternCreate();
-  if (!pat) return false;
-  if (name && *name) FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)name);
-  FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-  FcDefaultSubstitute(pat);
-  FcResult result = FcResultNoMatch;
-  FcPattern* m = FcFontMatch(nullptr, pat, &result);
-  FcPatternDestroy(pat);
-  if (!m) return false;
-
-  bool ok = false;
-  FcChar8* file = nullptr;
-  if (FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch && file)
-  {
-    ok = true;
-    out->file = (const char*)file;
-    int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-    FcPatternGetInteger(m, FC_INDEX, 0, &index);
-    FcPatternGetInteger(m, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(m, FC_SLANT, 0, &slant);
-    out->index = index;
-    out->isBold = weight >= FC_WEIGHT_DEMIBOLD;
-    out->isItalic = slant != FC_SLANT_ROMAN;
-    FcChar8* family = nullptr;
-    if (FcPatternGetString(m, FC_FAMILY, 0, &family) == FcResultMatch && family) out->family = (const char*)family;
-  }
-  FcPatternDestroy(m);
-  return ok;
+  GdiEmu_FontFile found;
+  if (!GdiEmu_LookupFontFile(name, bold, italic, &found)) return false;
+  m->file = found.file;
+  m->index = found.index;
+  m->family = found.family;
+  m->isBold = found.isBold;
+  m->isItalic = found.isItalic;
+  return true;
 }
 
 // Opens the face once to read the design metrics Win32-style heights are based on.
@@ -213,9 +194,16 @@ Util_Mutex& GdiEmu_FontLock()
   return *lock;
 }
 
+FT_LibraryRec_* GdiEmu_FreeTypeLibrary()
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  return Library();
+}
+
 void GdiEmu_ReleaseFaceCaches()
 {
   Util_MutexLock lock(GdiEmu_FontLock());
+  GdiEmu_ReleaseFontLookup();
   if (!g_caches) return;
   for (auto& s : g_caches->sizes)
     if (s.second && s.second->face) FT_Done_Face(s.second->face);
@@ -242,14 +230,15 @@ const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool itali
   if (it != c.matches.end()) return it->second.get();
 
   auto m = std::make_unique<GdiEmu_FaceMatch>();
-  bool ok = FontconfigMatch(name, bold, italic, m.get()) && ReadDesignMetrics(m.get());
+  bool ok = Lookup(name, bold, italic, m.get()) && ReadDesignMetrics(m.get());
   if (!ok && name && *name)
   {
-    // The named face exists in fontconfig's eyes but cannot be opened: take the default.
+    // The face found for the name cannot be opened: take the default one.
     *m = GdiEmu_FaceMatch();
-    ok = FontconfigMatch(nullptr, bold, italic, m.get()) && ReadDesignMetrics(m.get());
+    ok = Lookup(nullptr, bold, italic, m.get()) && ReadDesignMetrics(m.get());
   }
-  if (!ok) m.reset();  // remembered as a failure too, so fontconfig is asked only once
+  if (ok) m->fallback = !GdiEmu_IsRequestedFamily(name, m->family.c_str());
+  if (!ok) m.reset();  // remembered as a failure too, so the lookup runs only once
   GdiEmu_FaceMatch* result = m.get();
   c.matches[key] = std::move(m);
   return result;

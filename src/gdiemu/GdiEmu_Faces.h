@@ -1,5 +1,5 @@
-// The module-wide face caches behind the layer's fonts (not part of the API): fontconfig
-// lookups by (name, bold, italic), FreeType faces by (file, size), and the rendered glyphs
+// The module-wide face caches behind the layer's fonts (not part of the API): face lookups
+// (GdiEmu_FontLookup.h) by (name, bold, italic), FreeType faces by (file, size), and the rendered glyphs
 // of each face. Everything here runs under GdiEmu_FontLock().
 //
 // Memory stays bounded however many fonts come and go: a face is shared by the fonts of the
@@ -19,13 +19,14 @@
 
 struct FT_FaceRec_;
 
-// What fontconfig answered for one request, with the face's design metrics.
+// What the lookup answered for one request, with the face's design metrics.
 struct GdiEmu_FaceMatch
 {
   std::string file;
   int index = 0;
   std::string family;
   bool isBold = false, isItalic = false;
+  bool fallback = false;  // the family is a stand-in for the one requested
   int unitsPerEm = 2048;
   int winAscent = 0, winDescent = 0;  // design units; the cell Win32 heights refer to
   int xAvgCharWidth = 0;
@@ -76,8 +77,8 @@ Util_Mutex& GdiEmu_FontLock();
 void GdiEmu_ReleaseFaceCaches();
 void GdiEmu_ReleaseFontLock();
 
-// Looks a face up (once per distinct request); null when not even fontconfig's default
-// match can be opened.
+// Looks a face up (once per distinct request); null when not even the lookup's default
+// face can be opened.
 const GdiEmu_FaceMatch* GdiEmu_MatchFace(const char* name, bool bold, bool italic);
 
 // The face of a match at a size in 1/64 pixels per em (x and y), opened once and shared: each

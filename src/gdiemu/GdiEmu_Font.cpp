@@ -65,6 +65,7 @@ bool Resolve(GdiEmu_Object* f)
 
   f->face = GdiEmu_OpenFaceSize(m, RoundTo64(xppem), RoundTo64(ppem));
   if (!f->face) return false;
+  f->fallback = m->fallback;
   f->synthBold = wantBold && !m->isBold;
   f->synthItalic = f->italic && !m->isItalic;
   f->mono = f->quality == NONANTIALIASED_QUALITY;
@@ -106,19 +107,23 @@ GdiEmu_Object* NewFont(int height, int width, int weight, bool italic, bool unde
 
 }  // namespace
 
+namespace {
+// Made on first use; freed with the other live fonts by GdiEmu_ReleaseModuleState.
+GdiEmu_Object* g_stockFont = nullptr;
+bool g_stockFontTried = false;
+}  // namespace
+
 GdiEmu_Object* GdiEmu_StockFont()
 {
   Util_MutexLock lock(GdiEmu_FontLock());
-  static GdiEmu_Object* stock = nullptr;
-  static bool tried = false;
-  if (!tried)
+  if (!g_stockFontTried)
   {
-    tried = true;
+    g_stockFontTried = true;
     // Win32's system font is 16 pixels tall; the default sans face stands in for it.
-    stock = NewFont(16, 0, FW_NORMAL, false, false, false, DEFAULT_QUALITY, "");
-    if (stock) stock->stock = true;
+    g_stockFont = NewFont(16, 0, FW_NORMAL, false, false, false, DEFAULT_QUALITY, "");
+    if (g_stockFont) g_stockFont->stock = true;
   }
-  return stock;
+  return g_stockFont;
 }
 
 void GdiEmu_ReleaseSelection(GdiEmu_Object* font)
@@ -188,6 +193,12 @@ BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm)
   return TRUE;
 }
 
+bool GdiEmu_FontIsFallback(HFONT font)
+{
+  Util_MutexLock lock(GdiEmu_FontLock());
+  return IsLive(font) && font->fallback;
+}
+
 bool GdiEmu_GetFontFamilyName(HFONT font, char* buf, int bufSize)
 {
   Util_MutexLock lock(GdiEmu_FontLock());
@@ -208,6 +219,8 @@ void GdiEmu_ReleaseModuleState()
       delete g_liveFonts;
       g_liveFonts = nullptr;
     }
+    g_stockFont = nullptr;
+    g_stockFontTried = false;
   }
   GdiEmu_ReleaseFaceCaches();
   GdiEmu_ReleaseFontLock();

@@ -64,6 +64,8 @@ public:
   static constexpr int kHarmonics = ThdEngine::kHarmonics;
   static constexpr const char* kBlankResultsText =
     "THD=\nHarmonic1=\nHarmonic2=\nHarmonic3=\nHarmonic4=\nHarmonic5=";
+  // Where THD has no figure because no fundamental came back (0/0).
+  static constexpr const char* kNoSignalText = "no signal at input";
   static constexpr const char* kHelpPageURL = "https://veldramix.com/thd-meter/help";
 
   // ---- the meter's constants and mappings (the editor, tools and tests use these) -----------

@@ -1,13 +1,17 @@
 // The one place that selects the editor object (window host) the meter builds in this build,
 // and what the meter's editor needs to know of it: how the host finds the editor's images, and
 // where the volume label ends for the platform's text metrics. Builds without a platform window
-// host get the headless one: command-line tools, tests and Linux, where the editor draws into
-// memory and is driven by its caller.
+// host get the headless one: command-line tools and tests, where the editor draws into memory
+// and is driven by its caller. The Linux plug-in modules show it in their hosts' X11 windows.
 #pragma once
 
 #if defined(VX_GRAPHICS_WIN)
 #include "IGraphicsWin.h"
 using IThdMeterGraphics = IGraphicsWin;
+#elif defined(VX_GRAPHICS_X11)
+#include "IGraphicsX11.h"
+#include "ThdMeterImages.h"
+using IThdMeterGraphics = IGraphicsX11;
 #elif defined(VX_GRAPHICS_MAC)
 #include "IGraphicsMac.h"
 using IThdMeterGraphics = IGraphicsMac;
@@ -29,12 +33,26 @@ constexpr int kThdVolumeLabelRight = 242;
 
 // Lets a new editor object find the editor's images: the Windows host takes them from the
 // module's resources by id; the Cocoa host from the bundle's resources, found by the bundle's
-// identifier; the headless host from the images compiled into the meter, registered once for
-// the whole module.
+// identifier; the X11 host straight from the images compiled into the meter; the headless host
+// from the same images, registered once for the whole module.
 inline void ThdPrepareEditorImages(IThdMeterGraphics* gui)
 {
 #if defined(VX_GRAPHICS_MAC)
   gui->SetBundleID(VX_MAC_BUNDLE_ID);
+#elif defined(VX_GRAPHICS_X11)
+  (void)gui;
+  IGraphicsX11::SetImageLookup([](int id, const unsigned char** png, size_t* size) {
+    int count = 0;
+    const ThdMeterImage* images = ThdMeter_Images(&count);
+    for (int i = 0; i < count; ++i)
+      if (images[i].id == id)
+      {
+        *png = images[i].data;
+        *size = images[i].size;
+        return true;
+      }
+    return false;
+  });
 #elif defined(VX_GRAPHICS_HEADLESS)
   (void)gui;
   static std::once_flag once;

@@ -169,9 +169,17 @@ void IThdMeter::MyIdle(double value)
   }
   else if (value == kMessageResults)
   {
+    // With no fundamental on the input THD is 0/0: the C library would print "nan", "-nan" or
+    // "-nan(ind)" depending on the platform. Say what is wrong instead of showing a non-figure.
+    const double thd = GetTHD();
+    char thdText[32];
+    if (std::isfinite(thd))
+      std::snprintf(thdText, sizeof thdText, "%10.8f %%", thd);
+    else
+      std::snprintf(thdText, sizeof thdText, "%s", IThdMeter::kNoSignalText);
     std::snprintf(mMessageText, sizeof mMessageText,
-                  "THD=%10.8f %%\nHarmonic1=%10.8f\nHarmonic2=%10.8f\nHarmonic3=%10.8f\nHarmonic4=%10.8f\nHarmonic5=%10.8f",
-                  GetTHD(), GetHarmonicLevel(1), GetHarmonicLevel(2), GetHarmonicLevel(3),
+                  "THD=%s\nHarmonic1=%10.8f\nHarmonic2=%10.8f\nHarmonic3=%10.8f\nHarmonic4=%10.8f\nHarmonic5=%10.8f",
+                  thdText, GetHarmonicLevel(1), GetHarmonicLevel(2), GetHarmonicLevel(3),
                   GetHarmonicLevel(4), GetHarmonicLevel(5));
     ShowResultsText();
     if (GetGUI()) MarkAllControlsDirty();

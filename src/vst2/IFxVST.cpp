@@ -202,7 +202,7 @@ void IFxVST::HostSpecificInit()
 
 bool IFxVST::PlatformHasEditorWindowHost()
 {
-#if defined(__APPLE__) || defined(_WIN32) || defined(VX_COCOA_WINDOW_HOST)
+#if defined(__APPLE__) || defined(_WIN32) || defined(VX_COCOA_WINDOW_HOST) || defined(VX_X11_WINDOW_HOST)
   return true;
 #else
   return false;

@@ -3,8 +3,10 @@
 // through the host callback. The plug-in class derives from it.
 //
 // Every entry point (dispatcher, parameters, processing) holds the plug-in mutex for its
-// whole run, except where it calls the host: the host is never called with the mutex held. The editor's platform part lives behind IEditorLink::OpenWindow/CloseWindow, so
-// the same binding serves any window host (an NSView on macOS; none yet on Linux).
+// whole run, except where it calls the host (the host is never called with the mutex held)
+// and effEditIdle, which runs the editor's tick on the host's user-interface thread. The
+// editor's platform part lives behind IEditorLink, so the same binding serves any window host
+// (an NSView on macOS, an X11 window on Linux).
 #pragma once
 
 #include "IFxBase.h"
@@ -45,9 +47,9 @@ public:
   AEffect* GetAEffect() { return &mAEffect; }
 
   // Whether this platform has a window host that puts the editor into the host's window
-  // (macOS: the Cocoa view; Windows: the Win32 child window). Linux has none yet: there the
-  // editor is the headless one, which would "open" without showing anything, so effEditOpen
-  // answers 0 without asking it.
+  // (macOS: the Cocoa view; Windows: the Win32 child window; Linux: the X11 child window).
+  // Without one the editor is the headless one, which would "open" without showing anything,
+  // so effEditOpen answers 0 without asking it.
   virtual bool HasEditorWindowHost() const { return PlatformHasEditorWindowHost(); }
   static bool PlatformHasEditorWindowHost();
 

@@ -66,6 +66,12 @@ VstIntPtr VSTCALLBACK IFxVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, Vs
     case effEditOpen:
     case effEditClose:
       return plug->EditWindow(opcode == effEditOpen, ptr);
+    case effEditIdle:
+      // Linux hosts drive the editor from their user-interface loop: the tick reads the
+      // window's events and draws, which must not hold up the audio thread on the plug-in
+      // mutex. The editor takes the mutex itself where it touches what the audio thread shares.
+      if (IEditorLink* editor = plug->GetGUI()) editor->OnHostTimer();
+      return 0;
     default:
       break;
   }

@@ -1,13 +1,20 @@
 // The editor view a VST 3 host asks for: it connects the host's window to the plug-in's
-// attached editor and reports the editor's fixed size. It does not own the editor; it holds
-// a reference on the plug-in from creation to destruction.
+// attached editor and reports the editor's size. It does not own the editor; it holds a
+// reference on the plug-in from creation to destruction.
+//
+// On Linux the host passes an X11 window ("X11EmbedWindowID") and lends its run loop through
+// the plug frame: while attached, the view registers a timer for the editor's tick and a
+// handler for the editor's X connection, and unregisters both when it is removed or the frame
+// changes. A host that offers no run loop gets no editor (nothing would drive it). Where the
+// host asks for a content scale, the editor is shown at that scale.
 #pragma once
 
 #include "Vst3Support.h"
 
 class IFxVST3;
+class IEditorLink;
 
-class IFxVST3View : public vst3::IPlugView
+class IFxVST3View : public vst3::IPlugView, public vst3::IPlugViewContentScaleSupport
 {
 public:
   explicit IFxVST3View(IFxVST3* plug);
@@ -33,20 +40,39 @@ public:
   vst3::tresult VX_VST3_API canResize() override { return vst3::kResultFalse; }
   vst3::tresult VX_VST3_API checkSizeConstraint(vst3::ViewRect*) override { return vst3::kResultFalse; }
 
+  vst3::tresult VX_VST3_API setContentScaleFactor(ScaleFactor factor) override;
+
   void SetExpectingResize(bool expecting) { mExpectingResize = expecting; }
   bool IsExpectingResize() const { return mExpectingResize; }
   vst3::IPlugFrame* GetFrame() const { return mFrame; }
   const vst3::ViewRect& GetRect() const { return mRect; }
+  bool IsAttached() const { return mAttached; }
 
-  // The platform window type this build's window host can open inside; null where there is
-  // none yet (Linux), so every type is refused there.
+  // The platform window type this build's window host opens inside ("HWND" on Windows,
+  // "X11EmbedWindowID" on Linux with the X11 host); null where there is none.
   static const char* PlatformType();
 
+  // Called by the run-loop handlers on the host's user-interface thread.
+  void OnRunLoopTimer();
+  void OnRunLoopEvents();
+
 private:
+  class RunLoopHandler;
+
+  IEditorLink* Editor() const;
+  bool RegisterWithRunLoop();
+  void UnregisterFromRunLoop();
+  void TakeRunLoopOf(vst3::IPlugFrame* frame);
+
   vst3::RefCount mRefs;
   IFxVST3* mPlug;
   vst3::IPlugFrame* mFrame = nullptr;  // not owned: the host keeps it alive while attached
   void* mParent = nullptr;
   vst3::ViewRect mRect{0, 0, 0, 0};
   bool mExpectingResize = false;
+  bool mAttached = false;
+  vst3::Linux::IRunLoop* mRunLoop = nullptr;  // a reference held while the frame offers one
+  RunLoopHandler* mHandler = nullptr;         // lives by its own references (the host may hold some)
+  bool mTimerRegistered = false;
+  bool mEventsRegistered = false;
 };

@@ -587,6 +587,46 @@ public:
   VX_VST3_IID(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
 };
 
+// A view that can show its contents at the host's scale (HiDPI).
+class IPlugViewContentScaleSupport : public FUnknown
+{
+public:
+  using ScaleFactor = float;
+  virtual tresult VX_VST3_API setContentScaleFactor(ScaleFactor factor) = 0;
+  VX_VST3_IID(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+};
+
+// Linux has no event loop of the system's: the host lends its own through the plug frame, and
+// calls the plug-in's handlers on its user-interface thread.
+namespace Linux {
+using FileDescriptor = int;
+using TimerInterval = uint64;
+
+class IEventHandler : public FUnknown
+{
+public:
+  virtual void VX_VST3_API onFDIsSet(FileDescriptor fd) = 0;
+  VX_VST3_IID(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
+};
+
+class ITimerHandler : public FUnknown
+{
+public:
+  virtual void VX_VST3_API onTimer() = 0;
+  VX_VST3_IID(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
+};
+
+class IRunLoop : public FUnknown
+{
+public:
+  virtual tresult VX_VST3_API registerEventHandler(IEventHandler* handler, FileDescriptor fd) = 0;
+  virtual tresult VX_VST3_API unregisterEventHandler(IEventHandler* handler) = 0;
+  virtual tresult VX_VST3_API registerTimer(ITimerHandler* handler, TimerInterval milliseconds) = 0;
+  virtual tresult VX_VST3_API unregisterTimer(ITimerHandler* handler) = 0;
+  VX_VST3_IID(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
+};
+}  // namespace Linux
+
 #undef VX_VST3_IID
 
 // Module entry points a host looks up by name.

@@ -1,3 +1,6 @@
+// The artwork generator's drawing: one palette, and each of the editor's images drawn to the
+// positions of the controls that sit on it.
+
 #include "ArtGen.h"
 
 #include "Raster.h"

@@ -1,3 +1,5 @@
+// Decibel conversions of the measurement tool, with silence and invalid ratios kept apart.
+
 #include "ThdLevels.h"
 
 #include "ThdFormat.h"

@@ -1,3 +1,6 @@
+// The mini VST 2 host: loading a module, creating instances and driving them through the
+// dispatcher, with a host callback that answers and records each call.
+
 #include "Vst2Host.h"
 
 #include <cstdio>
@@ -7,18 +10,6 @@
 
 // ---- module ----------------------------------------------------------------------------------
 
-namespace {
-// Host processes on Linux have fontconfig loaded for their own windows, and its configuration
-// belongs to fontconfig for the life of the process: a plug-in may not end it (FcFini would
-// pull it from under the host). Like them, keep fontconfig loaded, so that unloading the module
-// does not unload it with its configuration still in place.
-inline void KeepFontconfigLoaded()
-{
-  static void* handle = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
-  (void)handle;
-}
-}  // namespace
-
 Vst2Module::~Vst2Module()
 {
   if (mHandle) dlclose(mHandle);
@@ -27,7 +18,6 @@ Vst2Module::~Vst2Module()
 bool Vst2Module::Load(const char* path)
 {
   if (mHandle) dlclose(mHandle);
-  KeepFontconfigLoaded();
   mHandle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (!mHandle)
   {

@@ -1,3 +1,6 @@
+// The host side of the VST 3 interface: module loading and the host objects a plug-in talks to
+// (application, component handler, streams, parameter queues, plug frame).
+
 #include "Vst3HostSide.h"
 
 #include <cstdio>
@@ -200,23 +203,10 @@ bool Module::Unload()
   return ok;
 }
 #else
-namespace {
-// Host processes on Linux have fontconfig loaded for their own windows, and its configuration
-// belongs to fontconfig for the life of the process: a plug-in may not end it (FcFini would
-// pull it from under the host). Like them, keep fontconfig loaded, so that unloading the module
-// does not unload it with its configuration still in place.
-inline void KeepFontconfigLoaded()
-{
-  static void* handle = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
-  (void)handle;
-}
-}  // namespace
-
 bool Module::Load(const std::string& path, std::string* error)
 {
   Unload();
   const std::string binary = BinaryPath(path);
-  KeepFontconfigLoaded();
   mHandle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!mHandle)
   {

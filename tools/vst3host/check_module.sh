@@ -1,6 +1,7 @@
 #!/bin/bash
 # Checks a built Linux VST 3 module: it exports exactly the three entry points, and it needs
-# no library a Debian user would not already have.
+# no library a Debian user would not already have (libxcb and its shared-memory extension for
+# the editor in the host's X11 window).
 #   check_module.sh <path/Name.so>
 set -u
 so=$1
@@ -10,7 +11,7 @@ if [ "$exports" != "GetPluginFactory ModuleEntry ModuleExit " ]; then
   echo "FAIL: exported symbols are: $exports"
   fail=1
 fi
-allowed='^(libc|libm|libdl|libpthread|ld-linux-x86-64|libstdc\+\+|libgcc_s|libpng16|libz|libfreetype|libfontconfig|libexpat)\.so'
+allowed='^(libc|libm|libdl|libpthread|ld-linux-x86-64|libstdc\+\+|libgcc_s|libpng16|libz|libfreetype|libfontconfig|libexpat|libxcb|libxcb-shm)\.so'
 while read -r lib; do
   if ! [[ $lib =~ $allowed ]]; then
     echo "FAIL: unexpected dependency $lib"

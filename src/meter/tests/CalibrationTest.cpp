@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "Raster_Font.h"
+#include "Util_Platform.h"
+#else
 #include <unistd.h>
 #endif
 
@@ -43,10 +46,8 @@ void WriteFile(const std::string& path, const std::string& text)
   std::fclose(f);
 }
 
-#ifndef _WIN32
 std::vector<std::string> gNotices;
 void RecordNotice(const char* text, const char* caption, ENoticeKind) { gNotices.push_back(std::string(caption) + ": " + text); }
-#endif
 }  // namespace
 
 // Each line as the first line of a file, and after a complete data line.
@@ -188,7 +189,6 @@ TEST_F(CalibrationTest, SearchOrder)
   EXPECT_EQ(std::string(path), dir + sep + "m.frd");
 }
 
-#ifndef _WIN32
 TEST_F(CalibrationTest, LoadedAtConstructionAndAppliedAtStart)
 {
   {
@@ -222,7 +222,7 @@ TEST_F(CalibrationTest, LoadedAtConstructionAndAppliedAtStart)
 TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
 {
   const std::string folder = mFolder + "/Veldramix THD Meter";
-  ASSERT_EQ(system(("mkdir -p '" + folder + "'").c_str()), 0);
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
   WriteFile(folder + "/one.cal", "20 1\n");
   {
     IThdMeter meter{Info()};
@@ -235,8 +235,14 @@ TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
     EXPECT_EQ(meter.IsCalibrationLoaded(), 0);
     EXPECT_STREQ(meter.GetCalibrationName(), "empty.frd");
   }
-  // A match that cannot be opened: a link to nothing.
+  std::filesystem::remove(folder + "/empty.frd");  // Windows lists a folder's files in no set order
+  // A match that cannot be opened: a link to nothing (on Windows, a folder: the search lists
+  // folders too, and the C library opens no folder there).
+#ifdef _WIN32
+  ASSERT_TRUE(std::filesystem::create_directory(folder + "/a.frd"));
+#else
   ASSERT_EQ(symlink("/nonexistent/target", (folder + "/a.frd").c_str()), 0);
+#endif
   gNotices.clear();
   IUserNoticeFunc old = SetUserNoticeFunc(&RecordNotice);
   {
@@ -246,6 +252,37 @@ TEST_F(CalibrationTest, TooFewPointsOrUnopenable)
   SetUserNoticeFunc(old);
   ASSERT_EQ(gNotices.size(), 1u);
   EXPECT_EQ(gNotices[0], "Info: Error_005 Can't open calibration file.");
+}
+
+#ifdef _WIN32
+// Without a folder from the binding the meter asks the shell for the user's Documents folder,
+// as every Windows host process does, and searches its own folder in there. Only in Wine's
+// prefix, which belongs to the test run: a real user's folder is left alone.
+TEST_F(CalibrationTest, FoundInTheDocumentsFolderTheShellNames)
+{
+  if (!Raster_CachedFont::RunsUnderWine()) GTEST_SKIP() << "writes into the user's Documents folder: run under Wine only";
+  char documents[1024];
+  ASSERT_EQ(Util_DocumentsFolder(documents, sizeof documents), EUtilFolderResult::kFound);
+  const std::string folder = std::string(documents) + "\\Veldramix THD Meter\\";
+  char name[256], path[1024];
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  ASSERT_FALSE(ThdCalibration::FindFile(folder.c_str(), name, sizeof name, path, sizeof path))
+      << "the prefix's folder already holds " << path;
+  struct Remove
+  {
+    std::string file;
+    ~Remove() { std::remove(file.c_str()); }
+  } remove{folder + "chain.frd"};
+  WriteFile(remove.file, "20 0\n500 3\n1000 3\n2000 6\n");
+  IThdMeter meter{IFxInstanceInfo{}};
+  EXPECT_EQ(std::string(meter.GetDocumentsFolder()), folder);
+  ASSERT_EQ(meter.IsCalibrationLoaded(), 1);
+  EXPECT_STREQ(meter.GetCalibrationName(), "chain.frd");
+  meter.HostPrepare(48000, 512);
+  TypeFrequency(meter, "1000");
+  meter.from_GUI(kParamStart);
+  EXPECT_NEAR(meter.GetCalibrationFactor(2), 2.0, 1e-2);  // 6 dB at 2000 Hz
 }
 #endif
 

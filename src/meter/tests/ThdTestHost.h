@@ -52,7 +52,7 @@ public:
   double Block(int nFrames = -1)
   {
     if (nFrames < 0) nFrames = mBlock;
-    const bool right = mMeter.GetInputChannel() != 0.0;
+    const bool right = mWireInput < 0 ? mMeter.GetInputChannel() != 0.0 : mWireInput == 1;
     for (int i = 0; i < nFrames; ++i)
     {
       const double x = i < (int)mReturn.size() ? mReturn[(size_t)i] : 0.0;
@@ -90,6 +90,7 @@ public:
   int mBlock;
   std::function<double(double)> mDevice;  // null: plain loop-back
   bool mWireRight = false;                // which output feeds the device
+  int mWireInput = -1;                    // the input it answers on (-1: the one the meter reads)
   double mOther = 0.0;                    // what the other input carries
   long long mFrames = 0;
   std::vector<double> mIn0, mIn1, mOut0, mOut1, mReturn;

@@ -382,7 +382,8 @@ TEST_F(IFxVST3Fixture, ViewReportsTheAttachedEditorAndFollowsTheResizeProtocol)
 #if defined(_WIN32)
   EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultOk);
 #else
-  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse) << "no Linux window host yet";
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
+  EXPECT_EQ(view->isPlatformTypeSupported("X11EmbedWindowID"), kResultOk) << "Linux hosts embed X11 windows";
 #endif
   EXPECT_EQ(view->isPlatformTypeSupported("hwnd"), kResultFalse);
 

@@ -3,6 +3,20 @@
 
 #include "MacCocoa.h"
 
+// Objective-C classes share one namespace per process, so every plug-in built on this host
+// gives its Cocoa classes names of its own: the build sets the suffix (VX_COCOA_CLASS_SUFFIX,
+// e.g. _vIThdMeter_vst) and the code uses the plain names below.
+#ifndef VX_COCOA_CLASS_SUFFIX
+#error "VX_COCOA_CLASS_SUFFIX is set by the build (src/windowhost/mac/CMakeLists.txt)"
+#endif
+#define VX_COCOA_JOIN2(name, suffix) name##suffix
+#define VX_COCOA_JOIN(name, suffix) VX_COCOA_JOIN2(name, suffix)
+#define IGraphicsCocoa VX_COCOA_JOIN(IGraphicsCocoa, VX_COCOA_CLASS_SUFFIX)
+#define CocoaFormatter VX_COCOA_JOIN(CocoaFormatter, VX_COCOA_CLASS_SUFFIX)
+#define IGraphicsNSMenu VX_COCOA_JOIN(IGraphicsNSMenu, VX_COCOA_CLASS_SUFFIX)
+#define IGraphicsMenuRcvr VX_COCOA_JOIN(IGraphicsMenuRcvr, VX_COCOA_CLASS_SUFFIX)
+#define CustomCocoaWindow VX_COCOA_JOIN(CustomCocoaWindow, VX_COCOA_CLASS_SUFFIX)
+
 class IGraphicsMac;
 class IControl;
 class IParam;
@@ -15,7 +29,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 
 // The editor's view. It keeps its IGraphicsMac (null once detached), the repeating timer,
 // the last mouse position in editor coordinates and the open text entry.
-@interface IGraphicsCocoa_vIThdMeter_vst : NSView
+@interface IGraphicsCocoa : NSView
 {
   IGraphicsMac* mGraphics;
   NSTimer* mTimer;
@@ -38,7 +52,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 @end
 
 // Refuses typed text with characters outside a set, longer than a length, or above a value.
-@interface CocoaFormatter_vIThdMeter_vst : NSFormatter
+@interface CocoaFormatter : NSFormatter
 {
   NSCharacterSet* filterCharacterSet;
   int maxLength;
@@ -50,7 +64,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 @end
 
 // An NSMenu that remembers the IPopupMenu it shows.
-@interface IGraphicsNSMenu_vIThdMeter_vst : NSMenu
+@interface IGraphicsNSMenu : NSMenu
 {
   IPopupMenu* mIPopupMenu;
 }
@@ -59,7 +73,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 @end
 
 // Receives the chosen menu item.
-@interface IGraphicsMenuRcvr_vIThdMeter_vst : NSView
+@interface IGraphicsMenuRcvr : NSView
 {
   NSMenuItem* nsMenuItem;
 }
@@ -68,7 +82,7 @@ NSRect IGraphicsMac_ToNSRect(int h, const IRECT* rect);
 @end
 
 // The borderless child window of the Carbon path; it must take keyboard focus.
-@interface CustomCocoaWindow_vIThdMeter_vst : NSWindow
+@interface CustomCocoaWindow : NSWindow
 {
 }
 @end

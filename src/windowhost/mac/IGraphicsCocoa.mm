@@ -60,7 +60,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 // ==== the view =================================================================================
 
-@implementation IGraphicsCocoa_vIThdMeter_vst
+@implementation IGraphicsCocoa
 
 - (id)initWithIGraphics:(IGraphicsMac*)graphics
 {
@@ -293,7 +293,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
   if (param)
   {
-    CocoaFormatter_vIThdMeter_vst* formatter = [[[CocoaFormatter_vIThdMeter_vst alloc] init] autorelease];
+    CocoaFormatter* formatter = [[[CocoaFormatter alloc] init] autorelease];
     switch (param->Type())
     {
       case IParam::kTypeBool:
@@ -369,23 +369,16 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 - (IPopupMenu*)createIPopupMenu:(IPopupMenu*)menu :(NSRect)rect
 {
   if (!menu) return 0;
-  IGraphicsMenuRcvr_vIThdMeter_vst* receiver = [[IGraphicsMenuRcvr_vIThdMeter_vst alloc] initWithFrame:rect];
-  IGraphicsNSMenu_vIThdMeter_vst* nsMenu =
-      [[IGraphicsNSMenu_vIThdMeter_vst alloc] initWithIPopupMenuAndReciever:(menu) :(receiver)];
+  IGraphicsMenuRcvr* receiver = [[IGraphicsMenuRcvr alloc] initWithFrame:rect];
+  IGraphicsNSMenu* nsMenu =
+      [[IGraphicsNSMenu alloc] initWithIPopupMenuAndReciever:(menu) :(receiver)];
 
+  // The menu opens 4 points below the rectangle's origin. An event's location is in the
+  // window's coordinates, in points on every screen: a backing scale (Retina) changes pixels,
+  // not points, so the view's point converts as it is.
   NSWindow* window = [self window];
   NSPoint origin = NSMakePoint(rect.origin.x, rect.origin.y - 4);
   NSPoint where = [self convertPoint:origin toView:nil];
-  NSScreen* screen = [window screen];
-  if (screen && [screen respondsToSelector:@selector(backingScaleFactor)])
-  {
-    const CGFloat scale = [screen backingScaleFactor];
-    if (scale > 0)
-    {
-      where.x /= scale;
-      where.y /= scale;
-    }
-  }
   NSEvent* event = [NSEvent otherEventWithType:NSEventTypeApplicationDefined location:where modifierFlags:0
                                      timestamp:0 windowNumber:[window windowNumber] context:nil subtype:0
                                          data1:0 data2:0];
@@ -394,9 +387,9 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
   IPopupMenu* result = 0;
   NSMenuItem* chosen = [receiver menuItem];
   NSMenu* chosenMenu = [chosen menu];
-  if (chosen && [chosenMenu isKindOfClass:[IGraphicsNSMenu_vIThdMeter_vst class]])
+  if (chosen && [chosenMenu isKindOfClass:[IGraphicsNSMenu class]])
   {
-    IPopupMenu* chosenIMenu = [(IGraphicsNSMenu_vIThdMeter_vst*)chosenMenu iPopupMenu];
+    IPopupMenu* chosenIMenu = [(IGraphicsNSMenu*)chosenMenu iPopupMenu];
     const NSInteger idx = [chosenMenu indexOfItem:chosen];
     if (chosenIMenu && idx >= 0)
     {
@@ -432,7 +425,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 // ==== the formatter ================================================================================
 
-@implementation CocoaFormatter_vIThdMeter_vst
+@implementation CocoaFormatter
 
 - (void)dealloc
 {
@@ -486,7 +479,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 // ==== the menu classes ================================================================================
 
-@implementation IGraphicsNSMenu_vIThdMeter_vst
+@implementation IGraphicsNSMenu
 
 - (id)initWithIPopupMenuAndReciever:(IPopupMenu*)menu :(NSView*)receiver
 {
@@ -513,8 +506,8 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
     if (item->GetSubmenu())
     {
       NSMenuItem* nsItem = (NSMenuItem*)[self addItemWithTitle:nsTitle action:NULL keyEquivalent:@""];
-      IGraphicsNSMenu_vIThdMeter_vst* sub =
-          [[IGraphicsNSMenu_vIThdMeter_vst alloc] initWithIPopupMenuAndReciever:(item->GetSubmenu()) :(receiver)];
+      IGraphicsNSMenu* sub =
+          [[IGraphicsNSMenu alloc] initWithIPopupMenuAndReciever:(item->GetSubmenu()) :(receiver)];
       [nsItem setSubmenu:sub];
       [sub release];
     }
@@ -541,7 +534,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 @end
 
-@implementation IGraphicsMenuRcvr_vIThdMeter_vst
+@implementation IGraphicsMenuRcvr
 
 - (void)dealloc
 {
@@ -566,7 +559,7 @@ int KeyFromEvent(unsigned short keyCode, unichar c)
 
 // ==== the Carbon path's child window ====================================================================
 
-@implementation CustomCocoaWindow_vIThdMeter_vst
+@implementation CustomCocoaWindow
 
 - (BOOL)canBecomeKeyWindow
 {

@@ -1,8 +1,9 @@
-// The macOS window host: the editor as a Cocoa view (IGraphicsCocoa_vIThdMeter_vst) that the
-// VST 2 binding places in the view the host hands over, or, for hosts that pass a Carbon
-// window, in a borderless child window. A repeating timer asks for dirty areas, drawRect:
-// runs the drawing pass and copies the back buffer to the screen as a CGImage, and the view's
-// event methods feed the editor's mouse and keyboard entry points.
+// The macOS window host: the editor as a Cocoa view (IGraphicsCocoa, its name completed by the
+// plug-in's class-name suffix: IGraphicsCocoa.h) that the VST 2 binding places in the view the
+// host hands over, or, for hosts that pass a Carbon window, in a borderless child window. A
+// repeating timer asks for dirty areas, drawRect: runs the drawing pass and copies the back
+// buffer to the screen as a CGImage, and the view's event methods feed the editor's mouse and
+// keyboard entry points.
 //
 // This header is plain C++ so that the meter's sources can include it; the Cocoa classes are
 // declared in IGraphicsCocoa.h for the Objective-C++ files only. The same sources build with
@@ -51,7 +52,7 @@ public:
   // The same child window over a host NSWindow the caller keeps (Cocoa hosts with a window but
   // no view to offer). RemoveSubWindow then leaves that window open.
   void AttachToHostWindow(void* hostNSWindow);
-  // The child window of either path (CustomCocoaWindow_vIThdMeter_vst*), or null.
+  // The child window of either path (CustomCocoaWindow*), or null.
   void* GetChildWindow();
   void RemoveSubWindow() override;
   void CloseWindow() override;
@@ -92,11 +93,11 @@ private:
   // and the Objective-C headers both define BOOL).
   bool GetBackBuffer(unsigned int** bits, int* w, int* h, int* rowSpan);
 
-  void* mGraphicsCocoa = nullptr;  // IGraphicsCocoa_vIThdMeter_vst*, retained while open
+  void* mGraphicsCocoa = nullptr;  // IGraphicsCocoa*, retained while open
   Util_String mBundleID;
   void* mColorSpace = nullptr;      // CGColorSpaceRef, made on the first draw
   void* mHostNSWindow = nullptr;    // NSWindow* around the Carbon host window
-  void* mChildWindow = nullptr;     // CustomCocoaWindow_vIThdMeter_vst* of the Carbon path
+  void* mChildWindow = nullptr;     // CustomCocoaWindow* of the Carbon path
   bool mHostIsWrapper = false;      // mHostNSWindow wraps a Carbon window and is ours
 };
 

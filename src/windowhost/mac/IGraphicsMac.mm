@@ -14,9 +14,9 @@ namespace
 std::atomic<IGraphicsMac::AlertFunc> gAlertFunc{nullptr};
 std::atomic<IGraphicsMac::ContextMenuFunc> gContextMenuFunc{nullptr};
 
-IGraphicsCocoa_vIThdMeter_vst* View(void* p)
+IGraphicsCocoa* View(void* p)
 {
-  return (IGraphicsCocoa_vIThdMeter_vst*)p;
+  return (IGraphicsCocoa*)p;
 }
 
 CFStringRef ToCFString(const char* utf8)
@@ -108,7 +108,7 @@ void IGraphicsMac::RunContextMenu(void* nsMenu, void* nsEvent, void* nsView)
 void* IGraphicsMac::OpenWindow(void* parentView)
 {
   CloseWindow();
-  IGraphicsCocoa_vIThdMeter_vst* view = [[IGraphicsCocoa_vIThdMeter_vst alloc] initWithIGraphics:this];
+  IGraphicsCocoa* view = [[IGraphicsCocoa alloc] initWithIGraphics:this];
   if (!view) return nullptr;
   mGraphicsCocoa = view;
   if (parentView) [(NSView*)parentView addSubview:view];
@@ -124,7 +124,7 @@ void* IGraphicsMac::OpenWindow(void* parentWnd, void*, short, short)
 void IGraphicsMac::CloseWindow()
 {
   if (!mGraphicsCocoa) return;
-  IGraphicsCocoa_vIThdMeter_vst* view = View(mGraphicsCocoa);
+  IGraphicsCocoa* view = View(mGraphicsCocoa);
   mGraphicsCocoa = nullptr;
   [view removeAllToolTips];
   [view killTimer];
@@ -159,8 +159,8 @@ void IGraphicsMac::AttachToHostWindow(void* hostNSWindow)
   NSRect hostFrame = [host frame];
   NSRect content = NSMakeRect(hostFrame.origin.x, hostFrame.origin.y, Width(), Height());
   if (hostFrame.size.width > Width()) content.origin.x += (CGFloat)(int)((hostFrame.size.width - Width()) / 2);
-  CustomCocoaWindow_vIThdMeter_vst* child =
-      [[CustomCocoaWindow_vIThdMeter_vst alloc] initWithContentRect:content styleMask:NSWindowStyleMaskBorderless
+  CustomCocoaWindow* child =
+      [[CustomCocoaWindow alloc] initWithContentRect:content styleMask:NSWindowStyleMaskBorderless
                                                             backing:NSBackingStoreBuffered defer:NO];
   [child setOpaque:YES];
   [child setCanHide:YES];
@@ -213,10 +213,12 @@ bool IGraphicsMac::DrawScreen(IRECT*)
   int w = 0, h = 0, span = 0;
   if (!GetBackBuffer(&bits, &w, &h, &span)) return false;
 
+  // The current context's CoreGraphics context. (A flipped NSGraphicsContext around it would
+  // hand back the same CGContext: flipping changes how AppKit draws into it, not the CGContext
+  // that CGContextDrawImage draws into.)
   NSGraphicsContext* current = [NSGraphicsContext currentContext];
   if (!current) return false;
-  NSGraphicsContext* flipped = [NSGraphicsContext graphicsContextWithGraphicsPort:[current graphicsPort] flipped:YES];
-  CGContextRef context = (CGContextRef)[flipped graphicsPort];
+  CGContextRef context = [current CGContext];
 
   if (!mColorSpace)
   {
@@ -311,7 +313,7 @@ void IGraphicsMac::CreateTextEntry(IControl* control, IText* text, IRECT* textRe
 void IGraphicsMac::UpdateTooltips()
 {
   if (!mGraphicsCocoa || !TooltipsEnabled()) return;
-  IGraphicsCocoa_vIThdMeter_vst* view = View(mGraphicsCocoa);
+  IGraphicsCocoa* view = View(mGraphicsCocoa);
   [view removeAllToolTips];
   const int n = GetNControls();
   for (int i = 0; i < n; ++i)

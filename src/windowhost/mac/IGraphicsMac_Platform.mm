@@ -1,10 +1,16 @@
 // IGraphicsMac's system services: paths from the plug-in bundle and the standard folders,
 // file prompts, web addresses, the clipboard, images from the bundle's resources and the
 // system version.
+//
+// The plug-in bundle is the one that holds this code (found from the address of one of its
+// functions, so it is right however the host loaded the binary, and whichever copy of the
+// plug-in it loaded); only a binary outside any bundle falls back to the bundle registered
+// under the plug-in's identifier.
 #include "IGraphicsMac.h"
 
 #include "IGraphicsCocoa.h"
 #include "Raster_PNG.h"
+#include "Util_ModulePath.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -24,9 +30,16 @@ void SetFromNSString(Util_String* out, NSString* s)
   out->Set(utf8 ? utf8 : "");
 }
 
-NSBundle* PluginBundle(const char* bundleID)
+NSBundle* BundleByIdentifier(const char* bundleID)
 {
   return [NSBundle bundleWithIdentifier:ToNSString(bundleID)];
+}
+
+// The path of this binary when it lies inside a bundle (<bundle>/Contents/MacOS/<binary>), and
+// that bundle's folder; false otherwise.
+bool ModuleInBundle(Util_String* binary, Util_String* bundle)
+{
+  return Util_GetModuleFile((const void*)&ModuleInBundle, binary) && Util_GetBundleOfBinary(binary->Get(), bundle);
 }
 
 // First entry of the standard folder search, tilde expanded.
@@ -36,22 +49,51 @@ void StandardFolder(NSSearchPathDirectory dir, NSSearchPathDomainMask domain, Ut
   SetFromNSString(out, [paths count] ? (NSString*)[paths objectAtIndex:0] : nil);
 }
 
+// Only files of these extensions may be chosen (none given: any file).
+void SetAllowedTypes(NSSavePanel* panel, NSArray* extensions)
+{
+#if VX_MAC_HAS_CONTENT_TYPES
+  NSMutableArray* types = [NSMutableArray array];
+  for (NSUInteger i = 0; i < [extensions count]; ++i)
+  {
+    UTType* type = [UTType typeWithFilenameExtension:(NSString*)[extensions objectAtIndex:i]];
+    if (type) [types addObject:type];
+  }
+  [panel setAllowedContentTypes:types];
+#else
+  [panel setAllowedFileTypes:extensions];
+#endif
+}
+
 bool EndsInPNG(const char* name)
 {
   const char* dot = strrchr(name, '.');
   return dot && !strcasecmp(dot + 1, "png");
 }
 
-// The image name's last path component without extension, as a png resource of the bundle.
+// The image name's last path component without extension, as a png resource of the plug-in
+// bundle: <bundle>/Contents/Resources/<base>.png, else in the identifier's bundle.
 Raster_IBitmap* LoadImgFromResourceOSX(const char* bundleID, const char* name)
 {
   if (!name || !EndsInPNG(name)) return nullptr;
   NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
   Raster_IBitmap* bitmap = nullptr;
-  NSBundle* bundle = PluginBundle(bundleID ? bundleID : "");
   NSString* base = [[ToNSString(name) lastPathComponent] stringByDeletingPathExtension];
-  NSString* path = [base length] ? [bundle pathForResource:base ofType:@"png"] : nil;
-  if (path && [path length]) bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+  if ([base length])
+  {
+    Util_String binary, bundle;
+    if (ModuleInBundle(&binary, &bundle))
+    {
+      NSString* path = [[[ToNSString(bundle.Get()) stringByAppendingPathComponent:@"Contents/Resources"]
+          stringByAppendingPathComponent:base] stringByAppendingPathExtension:@"png"];
+      bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+    }
+    if (!bitmap)
+    {
+      NSString* path = [BundleByIdentifier(bundleID ? bundleID : "") pathForResource:base ofType:@"png"];
+      if (path && [path length]) bitmap = Raster_LoadPNG([path fileSystemRepresentation]);
+    }
+  }
   [pool release];
   return bitmap;
 }
@@ -62,8 +104,10 @@ Raster_IBitmap* LoadImgFromResourceOSX(const char* bundleID, const char* name)
 void IGraphicsMac::HostPath(Util_String* path)
 {
   if (!path) return;
+  Util_String bundle;
+  if (ModuleInBundle(path, &bundle)) return;
   NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
-  SetFromNSString(path, [PluginBundle(mBundleID.Get()) executablePath]);
+  SetFromNSString(path, [BundleByIdentifier(mBundleID.Get()) executablePath]);
   [pool release];
 }
 
@@ -71,10 +115,15 @@ void IGraphicsMac::PluginPath(Util_String* path)
 {
   if (!path) return;
   NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
-  NSBundle* bundle = PluginBundle(mBundleID.Get());
-  if (bundle)
+  Util_String binary, bundle;
+  NSString* bundlePath = nil;
+  if (ModuleInBundle(&binary, &bundle))
+    bundlePath = ToNSString(bundle.Get());
+  else
+    bundlePath = [BundleByIdentifier(mBundleID.Get()) bundlePath];
+  if ([bundlePath length])
   {
-    SetFromNSString(path, [[bundle bundlePath] stringByDeletingLastPathComponent]);
+    SetFromNSString(path, [bundlePath stringByDeletingLastPathComponent]);
     path->Append("/");
   }
   else
@@ -139,23 +188,24 @@ void IGraphicsMac::PromptForFile(Util_String* fileName, EFileAction action, Util
     if ([ext length]) [types addObject:ext];
   }
 
-  NSString* chosen = nil;
+  NSSavePanel* panel = nil;
   if (action == kFileSave)
   {
-    NSSavePanel* panel = [NSSavePanel savePanel];
-    if ([types count]) [panel setAllowedFileTypes:types];
+    panel = [NSSavePanel savePanel];
     [panel setAllowsOtherFileTypes:NO];
-    if ([panel runModalForDirectory:startFolder file:startFile] == NSModalResponseOK) chosen = [[panel URL] path];
   }
   else
   {
-    NSOpenPanel* panel = [NSOpenPanel openPanel];
-    [panel setCanChooseFiles:YES];
-    [panel setCanChooseDirectories:NO];
-    [panel setResolvesAliases:YES];
-    if ([panel runModalForDirectory:startFolder file:startFile types:([types count] ? types : nil)] == NSModalResponseOK)
-      chosen = [[panel URL] path];
+    NSOpenPanel* open = [NSOpenPanel openPanel];
+    [open setCanChooseFiles:YES];
+    [open setCanChooseDirectories:NO];
+    [open setResolvesAliases:YES];
+    panel = open;
   }
+  if ([types count]) SetAllowedTypes(panel, types);
+  [panel setDirectoryURL:[NSURL fileURLWithPath:startFolder isDirectory:YES]];
+  if ([startFile length]) [panel setNameFieldStringValue:startFile];
+  NSString* chosen = [panel runModal] == NSModalResponseOK ? [[panel URL] path] : nil;
   if (chosen)
   {
     SetFromNSString(fileName, chosen);
@@ -189,7 +239,7 @@ bool IGraphicsMac::GetTextFromClipboard(Util_String* str)
 {
   if (!str) return false;
   NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
-  NSString* text = [[NSPasteboard generalPasteboard] stringForType:NSStringPboardType];
+  NSString* text = [[NSPasteboard generalPasteboard] stringForType:NSPasteboardTypeString];
   SetFromNSString(str, text);
   [pool release];
   return str->GetLength() > 0;

@@ -1,3 +1,6 @@
+// The checks a capture passes before it is measured: a steady tone at the chosen frequency,
+// unclipped and long enough; each failure says what is wrong.
+
 #include "ThdCaptureCheck.h"
 
 #include "ThdCaptureScan.h"

@@ -1,3 +1,6 @@
+// Sweep plots: axes, grid and legend, the curves with their marks for figures at the floor or
+// missing, and the notes under the plot that say why.
+
 #include "ThdPlot.h"
 
 #include "Raster.h"
@@ -42,7 +45,8 @@ enum class EMarker
   kTriangleUp,
   kDiamond,
   kTriangleDown,
-  kCross
+  kCross,
+  kNone
 };
 
 struct SeriesStyle
@@ -53,6 +57,7 @@ struct SeriesStyle
   uint32_t mMarkerColour;
   double mMarkerScale;  // of the usual marker, about 10 pixels across
   int mLayer;           // drawn from the lowest layer up
+  bool mDashed;         // a companion curve (the interface's THD, an uncertainty)
 };
 
 // Curves that coincide must all stay visible, so the styles nest: THD+N is a wide pale band
@@ -63,15 +68,20 @@ struct SeriesStyle
 SeriesStyle StyleFor(const std::string& name, int otherIndex, bool* known)
 {
   *known = true;
-  if (name == "THD+N") return {0xFFC9CFD8, 10.0f, EMarker::kSquare, 0xFF8A919C, 1.45, 0};
-  if (name == "THD") return {0xFF1A1F2B, 4.6f, EMarker::kCircle, 0xFF1A1F2B, 1.3, 1};
-  if (name == "H2") return {0xFF1F6FC5, 1.6f, EMarker::kTriangleUp, 0xFF1F6FC5, 1.0, 2};
-  if (name == "H3") return {0xFFD0312D, 1.6f, EMarker::kDiamond, 0xFFD0312D, 1.0, 2};
-  if (name == "H4") return {0xFF2A9640, 1.6f, EMarker::kTriangleDown, 0xFF2A9640, 1.0, 2};
-  if (name == "H5") return {0xFF8E44AD, 1.6f, EMarker::kCross, 0xFF8E44AD, 1.0, 2};
+  if (name == "THD+N") return {0xFFC9CFD8, 10.0f, EMarker::kSquare, 0xFF8A919C, 1.45, 0, false};
+  // A sweep compensated for the interface: the measurement's THD as THD, the interface's THD a
+  // dashed companion, what is left without it a blue line with its uncertainty dashed below.
+  if (name == "its uncertainty") return {0xFF9AA3AD, 1.2f, EMarker::kNone, 0xFF9AA3AD, 1.0, 0, true};
+  if (name == "THD of the interface") return {0xFFE08A00, 1.8f, EMarker::kSquare, 0xFFE08A00, 1.0, 2, true};
+  if (name == "THD compensated") return {0xFF1F6FC5, 2.6f, EMarker::kDiamond, 0xFF1F6FC5, 1.0, 2, false};
+  if (name == "THD" || name == "THD measured") return {0xFF1A1F2B, 4.6f, EMarker::kCircle, 0xFF1A1F2B, 1.3, 1, false};
+  if (name == "H2") return {0xFF1F6FC5, 1.6f, EMarker::kTriangleUp, 0xFF1F6FC5, 1.0, 2, false};
+  if (name == "H3") return {0xFFD0312D, 1.6f, EMarker::kDiamond, 0xFFD0312D, 1.0, 2, false};
+  if (name == "H4") return {0xFF2A9640, 1.6f, EMarker::kTriangleDown, 0xFF2A9640, 1.0, 2, false};
+  if (name == "H5") return {0xFF8E44AD, 1.6f, EMarker::kCross, 0xFF8E44AD, 1.0, 2, false};
   static const SeriesStyle others[] = {
-      {0xFFE08A00, 1.6f, EMarker::kCircle, 0xFFE08A00, 1.0, 2},  {0xFF138D90, 1.6f, EMarker::kSquare, 0xFF138D90, 1.0, 2},
-      {0xFF8C564B, 1.6f, EMarker::kDiamond, 0xFF8C564B, 1.0, 2}, {0xFFD6449B, 1.6f, EMarker::kTriangleUp, 0xFFD6449B, 1.0, 2},
+      {0xFFE08A00, 1.6f, EMarker::kCircle, 0xFFE08A00, 1.0, 2, false},  {0xFF138D90, 1.6f, EMarker::kSquare, 0xFF138D90, 1.0, 2, false},
+      {0xFF8C564B, 1.6f, EMarker::kDiamond, 0xFF8C564B, 1.0, 2, false}, {0xFFD6449B, 1.6f, EMarker::kTriangleUp, 0xFFD6449B, 1.0, 2, false},
   };
   *known = false;
   return others[otherIndex % 4];
@@ -384,8 +394,10 @@ struct Point
   double x, y;
 };
 
-// Lines between values at the noise floor are dotted: dots of 2 pixels, gaps of 3.
+// Lines between values at the noise floor are dotted: dots of 2 pixels, gaps of 3. Companion
+// curves are dashed: dashes of 7 pixels, gaps of 4.
 constexpr double kDotOn = 2.0, kDotOff = 3.0;
+constexpr double kDashOn = 7.0, kDashOff = 4.0;
 
 // A marker centred on (x, y): filled, or open (its outline around the page colour) for a value
 // at the noise floor or below the rounding floor.
@@ -445,7 +457,20 @@ void Marker(Raster_IBitmap& bm, EMarker m, double x, double y, uint32_t colour, 
       Raster_WideLine(&bm, x - r, y + r, x + r, y - r, width, colour, 1.0f, 0, true);
       break;
     }
+    case EMarker::kNone:
+      break;
   }
+}
+
+// An upper bound: a bar at the bound with an arrow pointing down from it.
+void BoundMarker(Raster_IBitmap& bm, double x, double y, uint32_t colour)
+{
+  x = std::round(x);
+  y = std::round(y);
+  Raster_WideLine(&bm, x - 5, y, x + 5, y, 2.0f, colour, 1.0f, 0, true);
+  Raster_WideLine(&bm, x, y, x, y + 9, 1.6f, colour, 1.0f, 0, true);
+  const double xs[3] = {x - 4.0, x + 4.0, x}, ys[3] = {y + 8.0, y + 8.0, y + 14.0};
+  Raster_FillConvexPolygonAA(&bm, xs, ys, 3, colour);
 }
 
 // ---- the plot -------------------------------------------------------------------------------
@@ -464,6 +489,7 @@ enum class ESample
   kSeries,      // the series' line and marker
   kNoiseFloor,  // an open marker on a dotted line: values at the noise floor
   kBelowFloor,  // an open marker on a solid line: values on the floor line
+  kBound,       // the upper bound's marker, in the colour of its series
   kNone,        // a note ("THD and H2 coincide", "+3 more")
 };
 
@@ -490,7 +516,15 @@ void DrawSample(Raster_IBitmap& bm, const LegendEntry& e, int x, int y)
   switch (e.sample)
   {
     case ESample::kSeries:
-      Raster_WideLine(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
+      if (st.mDashed)
+      {
+        Raster_DashedPolyline dashes(kDashOn, kDashOff);
+        dashes.Segment(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
+      }
+      else
+      {
+        Raster_WideLine(&bm, x, y, x + kSampleLength, y, st.mWidth, st.mColour, 1.0f, 0, true);
+      }
       Marker(bm, st.mMarker, mid, y, st.mMarkerColour, false, st.mMarkerScale);
       break;
     case ESample::kNoiseFloor:
@@ -503,6 +537,9 @@ void DrawSample(Raster_IBitmap& bm, const LegendEntry& e, int x, int y)
     case ESample::kBelowFloor:
       Raster_Line(&bm, x, y, x + kSampleLength, y, kFrame, 1.0f, 0, false);
       Marker(bm, EMarker::kCircle, mid, y, kLegendGrey, true);
+      break;
+    case ESample::kBound:
+      BoundMarker(bm, mid, y - 5, st.mColour);
       break;
     case ESample::kNone:
       break;
@@ -613,6 +650,7 @@ void MakeLayout(const ThdPlotData& data, const XAxis& xa, const YAxis& ya, Fonts
   lay.legend.clear();
   int others = 0;
   bool noiseFloor = false, belowFloor = false;
+  const ThdPlotSeries* bounded = nullptr;  // the first series with an upper bound
   for (const ThdPlotSeries& s : data.mSeries)
   {
     bool known = true;
@@ -624,7 +662,14 @@ void MakeLayout(const ThdPlotData& data, const XAxis& xa, const YAxis& ya, Fonts
       if (!xa.Valid(data.mX[i])) continue;
       noiseFloor |= OnCurve(data, s, i) && MarkAt(s, i) == EThdPlotMark::kNoiseFloor;
       belowFloor |= OnFloor(data, s, i);
+      if (!bounded && OnCurve(data, s, i) && MarkAt(s, i) == EThdPlotMark::kUpperBound) bounded = &s;
     }
+  }
+  if (bounded)
+  {
+    bool known = true;
+    lay.legend.push_back({"upper bound (not clearly above its uncertainty)", StyleFor(bounded->mName, 0, &known),
+                          ESample::kBound});
   }
   if (noiseFloor) lay.legend.push_back({"open: at the noise floor", {}, ESample::kNoiseFloor});
   if (belowFloor)
@@ -717,13 +762,13 @@ bool DrawSeries(Raster_IBitmap& bm, const ThdPlotData& data, const ThdPlotSeries
 {
   bool ink = false;
   const size_t n = std::min(s.mY.size(), data.mX.size());
-  Raster_DashedPolyline solid(1.0, 0.0), dotted(kDotOn, kDotOff);
+  Raster_DashedPolyline solid(1.0, 0.0), dotted(kDotOn, kDotOff), dashed(kDashOn, kDashOff);
   bool have = false;
   Point prev = {0, 0};
   bool prevNoise = false;
   for (size_t i = 0; i < n; ++i)
   {
-    if (!xa.Valid(data.mX[i]) || !OnCurve(data, s, i))
+    if (!xa.Valid(data.mX[i]) || !OnCurve(data, s, i) || MarkAt(s, i) == EThdPlotMark::kUpperBound)
     {
       have = false;
       continue;
@@ -736,7 +781,7 @@ bool DrawSeries(Raster_IBitmap& bm, const ThdPlotData& data, const ThdPlotSeries
       if (Raster_ClipDLine(&a.x, &a.y, &b.x, &b.y, box.l, box.t, box.r, box.b))
       {
         ink = true;
-        Raster_DashedPolyline& line = noise || prevNoise ? dotted : solid;
+        Raster_DashedPolyline& line = noise || prevNoise ? dotted : st.mDashed ? dashed : solid;
         line.Segment(&bm, a.x, a.y, b.x, b.y, st.mWidth, st.mColour, 1.0f, 0, true);
       }
     }
@@ -751,7 +796,8 @@ bool DrawSeries(Raster_IBitmap& bm, const ThdPlotData& data, const ThdPlotSeries
     if (x < box.l - 0.5 || x > box.r + 0.5 || !OnCurve(data, s, i)) continue;
     const double y = Y(s.mY[i]);
     if (y < box.t - 0.5 || y > box.b + 0.5) continue;
-    Marker(bm, st.mMarker, x, y, st.mMarkerColour, MarkAt(s, i) == EThdPlotMark::kNoiseFloor, st.mMarkerScale);
+    if (MarkAt(s, i) == EThdPlotMark::kUpperBound) BoundMarker(bm, x, y, st.mColour);
+    else Marker(bm, st.mMarker, x, y, st.mMarkerColour, MarkAt(s, i) == EThdPlotMark::kNoiseFloor, st.mMarkerScale);
     ink = true;
   }
   return ink;

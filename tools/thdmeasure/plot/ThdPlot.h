@@ -15,6 +15,8 @@ enum class EThdPlotMark : unsigned char
   kMeasured,    // a point of the curve: a filled marker joined to its neighbours
   kNoiseFloor,  // a harmonic at the noise floor: an open marker, dotted to its neighbours
   kBelowFloor,  // below the rounding floor: an open marker on the axis' floor line, joined to nothing
+  kUpperBound,  // only an upper bound (the true value lies below it): a bar with an arrow down,
+                // joined to nothing
 };
 
 struct ThdPlotSeries

@@ -1,3 +1,6 @@
+// A run as one JSON object (nlohmann/json): every figure the text report prints, with null for
+// what has no figure.
+
 #include "ThdReport.h"
 
 #include "ThdLevels.h"
@@ -13,6 +16,49 @@ using Json = nlohmann::ordered_json;
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 Json Db(double linear) { return Number(ThdDb(linear)); }
 const char* Side(int channel) { return channel ? "right" : "left"; }
+
+// The interface's compensation: measured, reference and compensated figures with their
+// uncertainty; a compensated figure that is only an upper bound is null, its bound beside it.
+Json CompensationJson(const ThdCompensation& c)
+{
+  Json j;
+  j["references"] = c.mFiles;
+  j["captures"] = c.mCaptures;
+  j["repeatability_counted"] = c.mCaptures >= 2;
+  j["possible"] = c.mPossible;
+  if (!c.mPossible)
+  {
+    j["not_possible"] = c.mWhyNot;
+    return j;
+  }
+  j["device_gain_db"] = Number(c.mGainDb);
+  Json harmonics = Json::array();
+  for (const ThdCompensatedHarmonic& h : c.mHarmonics)
+  {
+    Json hj;
+    hj["harmonic"] = h.mK;
+    hj["measured"] = h.mMeasured;
+    if (h.mMeasured)
+    {
+      hj["measured_dbfs"] = Db(h.mMeasuredLevel);
+      hj["reference_dbfs"] = Db(h.mReferenceLevel);
+      hj["reference_phase_deg"] = Number(h.mReferencePhaseDeg);
+      hj["compensated_dbfs"] = h.mIsFigure ? Db(h.mCompensated) : Json(nullptr);
+      hj["upper_bound_dbfs"] = h.mIsFigure ? Json(nullptr) : Db(h.mUpperBound);
+      hj["uncertainty_dbfs"] = Db(h.mUncertainty);
+    }
+    harmonics.push_back(hj);
+  }
+  j["harmonics"] = harmonics;
+  auto both = [](double ratio) { return Json{{"db", Db(ratio)}, {"percent", Number(100.0 * ratio)}}; };
+  j["thd"] = {{"measured", both(c.mThdMeasured)},
+              {"reference", both(c.mThdReference)},
+              {"compensated", c.mThdIsFigure ? both(c.mThdCompensated) : Json(nullptr)},
+              {"upper_bound", c.mThdIsFigure ? Json(nullptr) : both(c.mThdUpperBound)},
+              {"uncertainty", both(c.mThdUncertainty)}};
+  j["thd_n_compensated"] = false;
+  return j;
+}
 }  // namespace
 
 std::string ThdJsonReport(const ThdResult& r, int status)
@@ -76,6 +122,12 @@ std::string ThdJsonReport(const ThdResult& r, int status)
                    {"noise_dbfs", d.mNoise ? Json(d.mNoiseDbfs) : Json(nullptr)},
                    {"seed", d.mSeed},
                    {"latency", o.mLatency}};
+    if (d.mModel == EThdDeviceModel::kPolynomial || d.mModel == EThdDeviceModel::kChain) j["device"]["lag"] = d.mLag;
+    if (d.mModel == EThdDeviceModel::kChain)
+    {
+      j["device"]["dac"] = {d.mDac[0], d.mDac[1], d.mDac[2], d.mDac[3]};
+      j["device"]["adc"] = {d.mAdc[0], d.mAdc[1], d.mAdc[2], d.mAdc[3]};
+    }
   }
   j["calibration"] = r.mCalibrationName.empty() ? Json(nullptr) : Json(r.mCalibrationName);
   j["warnings"] = r.mWarnings;
@@ -101,6 +153,7 @@ std::string ThdJsonReport(const ThdResult& r, int status)
     j["thd_n"] = {{"band_hz", {r.mThdN.bandLowHz, r.mThdN.bandHighHz}},
                   {"percent", thdn ? Number(100.0 * r.mThdN.Ratio()) : Json(nullptr)},
                   {"db", thdn ? Db(r.mThdN.Ratio()) : Json(nullptr)}};
+    if (r.mCompensation.mApplied) j["compensation"] = CompensationJson(r.mCompensation);
   }
   return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -35,6 +35,14 @@ std::string ThdBandText(double lowHz, double highHz);
 // The DC offset over the averaging window: "+0.050000 of full scale (-26.0 dB)".
 std::string ThdDcText(const ThdNoiseResult& noise);
 std::string ThdThdHarmonicsText(const std::vector<int>& includes);
+// The references behind a compensation and what their uncertainty holds: "iface.json (1
+// capture: the noise bound only, not the interface's repeatability)".
+std::string ThdReferencesText(const ThdCompensation& compensation);
+// A compensated magnitude as text, in dB with its unit ("dBFS" for harmonic levels, "dB" for
+// THD): "-120.00 dBFS +0.02/-0.02 dB" for a figure, "< -148.20 dBFS" for an upper bound.
+std::string ThdCompensatedText(bool figure, double value, double uncertainty, double upperBound, const char* unit);
+// Prints the compensation block of a run's report.
+void ThdPrintCompensation(const ThdResult& result, std::FILE* out);
 // A ratio in percent in fmt, or "< 0.00000001" where its dB figure lies below the rounding floor.
 std::string ThdPercentText(const char* fmt, double db, double percent);
 // The one line that says what "< -200" means, printed once under a report that uses it.

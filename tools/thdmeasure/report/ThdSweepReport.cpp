@@ -1,3 +1,5 @@
+// A sweep's table, CSV and JSON, and the progress line while its points are measured.
+
 #include "ThdSweepReport.h"
 
 #include "ThdFormat.h"
@@ -36,6 +38,10 @@ std::string DeviceText(const ThdOptions& o)
   if (d.mModel == EThdDeviceModel::kSoftClip) s += ThdFormat(" (drive %g)", d.mDrive);
   if (d.mModel == EThdDeviceModel::kPolynomial)
     s += ThdFormat(" (C2..C5 %g, %g, %g, %g)", d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3]);
+  if (d.mModel == EThdDeviceModel::kChain)
+    s += ThdFormat(" (DAC %g, %g, %g, %g; device %g, %g, %g, %g; ADC %g, %g, %g, %g)", d.mDac[0], d.mDac[1], d.mDac[2],
+                   d.mDac[3], d.mPoly[0], d.mPoly[1], d.mPoly[2], d.mPoly[3], d.mAdc[0], d.mAdc[1], d.mAdc[2], d.mAdc[3]);
+  if (d.mLag > 0) s += ThdFormat(", lag %d", d.mLag);
   if (d.mGainDb != 0.0) s += ThdFormat(", gain %g dB", d.mGainDb);
   if (d.mNoise) s += ThdFormat(", noise %g dBFS", d.mNoiseDbfs);
   return s;
@@ -197,6 +203,7 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
     std::fprintf(out, "%s\n", row.c_str());
   }
   if (belowFloor) std::fprintf(out, "%s\n", ThdFloorNote().c_str());
+  ThdPrintSweepCompensation(r, out);
   for (const ThdSweepPoint& p : r.mPoints)
     if (p.mStatus == 3 && o.mForce)
       for (const ThdCheck& c : p.mResult.mCapture.mFailed)
@@ -206,7 +213,10 @@ void ThdPrintSweepTable(const ThdSweepResult& r, int, std::FILE* out)
 std::string ThdSweepCsv(const ThdSweepResult& r)
 {
   std::string s = "frequency_hz,volume_db,h1_dbfs,h2_dbfs,h3_dbfs,h4_dbfs,h5_dbfs,thd_percent,thd_db,thdn_percent,"
-                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db\n";
+                  "thdn_db,drift_ppm,h2_phase_deg,h3_phase_deg,h4_phase_deg,h5_phase_deg,status,played_db";
+  const bool compensated = ThdSweepCompensated(r);
+  if (compensated) s += ThdCompensationCsvHeader();
+  s += '\n';
   for (const ThdSweepPoint& p : r.mPoints)
   {
     const ThdSweepValues v = ThdSweepPointValues(p);
@@ -221,7 +231,9 @@ std::string ThdSweepCsv(const ThdSweepResult& r)
     s.append(1, ',').append(Exact(v.mDriftPpm));
     for (double d : v.mPhaseDeg) s.append(1, ',').append(Exact(d));
     s.append(1, ',').append(std::to_string(p.mStatus));
-    s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string()).append(1, '\n');
+    s.append(1, ',').append(p.mResult.mAmplitude > 0.0 ? Exact(p.mResult.mPlayedDb) : std::string());
+    if (compensated) s += ThdCompensationCsvRow(p);
+    s.append(1, '\n');
   }
   return s;
 }
@@ -284,6 +296,18 @@ ThdPlotData ThdSweepPlotData(const ThdSweepResult& r)
   d.mYLabel = "dB relative to the fundamental";
   d.mFloorDb = kThdFloorDb;
   d.mFloorText = ThdFormat("below the rounding floor (%.0f dBFS)", kThdFloorDb);
+  if (ThdSweepCompensated(r))
+  {
+    ThdCompensationPlotData(r, d);
+    // A point without figures says why, as in the plain plot.
+    for (const ThdSweepPoint& p : r.mPoints)
+    {
+      const std::string trouble = PointTrouble(p, ThdSweepPointValues(p).mMeasured);
+      if (!trouble.empty())
+        d.mPointNotes.push_back({d.mLogX ? (double)p.mStep.mHz : p.mStep.mVolumeDb, PointName(r, p) + ": " + trouble});
+    }
+    return d;
+  }
   d.mSeries = {{"THD", {}, {}}, {"THD+N", {}, {}}, {"H2", {}, {}}, {"H3", {}, {}}, {"H4", {}, {}}, {"H5", {}, {}}};
   // Per harmonic H2..H5: the first point that measured others but could not measure it.
   const ThdSweepPoint* notMeasured[IThdMeter::kHarmonics] = {};

@@ -37,7 +37,19 @@ std::string ThdSweepJson(const ThdSweepResult& result, int status);
 // THD, THD+N and H2..H5 in dB relative to the fundamental, against frequency or tone level;
 // harmonics below the rounding floor marked to sit on the floor line, those at the noise floor
 // marked as such, and a note for each point without figures and for harmonics not measured.
+// Compensated for the interface, its series are measured, reference and compensated THD (its
+// upper bounds marked), the compensated THD's uncertainty and THD+N.
 ThdPlotData ThdSweepPlotData(const ThdSweepResult& result);
+
+// Whether the sweep's points were compensated for the interface (--reference).
+bool ThdSweepCompensated(const ThdSweepResult& result);
+// The compensation table of a sweep, one row per point.
+void ThdPrintSweepCompensation(const ThdSweepResult& result, std::FILE* out);
+// The compensation's CSV columns: the header's, and one point's (each starting with a comma).
+std::string ThdCompensationCsvHeader();
+std::string ThdCompensationCsvRow(const ThdSweepPoint& point);
+// The plot's series of a compensated sweep (into data, whose axes are set).
+void ThdCompensationPlotData(const ThdSweepResult& result, ThdPlotData& data);
 
 // Progress of the points: a bar redrawn in place on a terminal, plain lines otherwise.
 class ThdSweepTextProgress : public ThdSweepProgress

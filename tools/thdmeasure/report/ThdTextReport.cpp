@@ -1,3 +1,6 @@
+// A run's report for people: the settings, the harmonics and THD as the meter shows them, the
+// checks' warnings and the notes on figures at the floor.
+
 #include "ThdReport.h"
 
 #include "ThdFormat.h"
@@ -196,4 +199,5 @@ void ThdPrintTextReport(const ThdResult& r, int status, std::FILE* out)
     belowFloor |= r.mThdN.valid && r.mThdN.dcOffset != 0.0 && ThdBelowFloor(ThdDb(std::fabs(r.mThdN.dcOffset)));
   }
   if (belowFloor) std::fprintf(out, "%s\n", ThdFloorNote().c_str());
+  ThdPrintCompensation(r, out);
 }

@@ -1,3 +1,5 @@
+// The simulated chain's transfer curves: the interface's converters and the device between them.
+
 #include "ThdDevice.h"
 
 #include <cmath>
@@ -21,6 +23,13 @@ ThdDevice::ThdDevice(const ThdDeviceSettings& settings)
     mNoiseRms(std::pow(10.0, settings.mNoiseDbfs / 20.0) * std::sqrt(0.5))
 {
   if (mModel == EThdDeviceModel::kSoftClip) mMemo.resize((size_t)1 << kMemoBits);
+  for (int i = 0; i < 4; ++i)
+  {
+    mDac[i] = settings.mDac[i];
+    mAdc[i] = settings.mAdc[i];
+  }
+  if (settings.mLag > 0 && (mModel == EThdDeviceModel::kPolynomial || mModel == EThdDeviceModel::kChain))
+    mHistory.assign((size_t)settings.mLag, 0.0);
   uint64_t seed = settings.mSeed;
   for (uint64_t& w : mState) w = SplitMix(seed);
 }

@@ -1,12 +1,14 @@
 // The simulated external chain of the measurement tool: what the test tone passes through
-// between the plug-in's output and its input (converter, amplifier, device under test).
+// between the plug-in's output and its input (converter, amplifier, device under test), and
+// the audio interface around it: its output converter's curve before the device and its input
+// converter's curve after it.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-enum class EThdDeviceModel { kLoopBack, kPolynomial, kSoftClip };
+enum class EThdDeviceModel { kLoopBack, kPolynomial, kSoftClip, kChain };
 
 // The models' names: on the command line, and as reports describe them.
 struct ThdDeviceModelName
@@ -19,6 +21,7 @@ inline constexpr ThdDeviceModelName kThdDeviceModels[] = {
   {EThdDeviceModel::kLoopBack, "loopback", "loop-back"},
   {EThdDeviceModel::kPolynomial, "poly", "polynomial"},
   {EThdDeviceModel::kSoftClip, "softclip", "soft clipper"},
+  {EThdDeviceModel::kChain, "chain", "interface chain"},
 };
 const ThdDeviceModelName& ThdDeviceName(EThdDeviceModel model);
 
@@ -26,7 +29,16 @@ struct ThdDeviceSettings
 {
   EThdDeviceModel mModel = EThdDeviceModel::kLoopBack;
   // Polynomial: y = x + c2 x^2 + c3 x^3 + c4 x^4 + c5 x^5 (mPoly[0] = c2 ... mPoly[3] = c5).
+  // The chain's device is this polynomial too (all 0: a wire, the interface's loop-back).
   double mPoly[4] = {0.0, 0.0, 0.0, 0.0};
+  // The polynomial's terms act on the input this many frames earlier: a device with memory,
+  // whose harmonics come back at phases a memoryless curve cannot give (harmonic k turned by
+  // k times the delay's phase at the tone). 0: memoryless.
+  int mLag = 0;
+  // Chain: the interface's converters, memoryless curves of the same form around the device:
+  // x -> DAC curve -> device polynomial -> gain -> ADC curve -> noise.
+  double mDac[4] = {0.0, 0.0, 0.0, 0.0};
+  double mAdc[4] = {0.0, 0.0, 0.0, 0.0};
   // Soft clipper: y = tanh(drive * x) / drive: unity gain for small signals, peaks squashed
   // towards 1 / drive.
   double mDrive = 1.0;
@@ -47,7 +59,10 @@ public:
     switch (mModel)
     {
       case EThdDeviceModel::kPolynomial:
-        y = x + x * x * (mC2 + x * (mC3 + x * (mC4 + x * mC5)));
+        y = Distort(x);
+        break;
+      case EThdDeviceModel::kChain:
+        y = Distort(Curve(x, mDac));
         break;
       case EThdDeviceModel::kSoftClip:
       {
@@ -69,6 +84,7 @@ public:
         break;
     }
     y *= mGain;
+    if (mModel == EThdDeviceModel::kChain) y = Curve(y, mAdc);
     if (mNoise) y += mNoiseRms * Gaussian();
     return y;
   }
@@ -76,6 +92,20 @@ public:
   const ThdDeviceSettings& Settings() const { return mSettings; }
 
 private:
+  // x + c2 x^2 + c3 x^3 + c4 x^4 + c5 x^5.
+  static double Curve(double x, const double c[4]) { return x + x * x * (c[0] + x * (c[1] + x * (c[2] + x * c[3]))); }
+  // The device's polynomial, its terms on the input mLag frames ago.
+  double Distort(double x)
+  {
+    double u = x;
+    if (!mHistory.empty())
+    {
+      u = mHistory[mHistoryPos];
+      mHistory[mHistoryPos] = x;
+      if (++mHistoryPos == mHistory.size()) mHistoryPos = 0;
+    }
+    return x + u * u * (mC2 + u * (mC3 + u * (mC4 + u * mC5)));
+  }
   double SoftClip(double x) const;
   double Gaussian();
   uint64_t NextBits();
@@ -91,6 +121,9 @@ private:
   EThdDeviceModel mModel;
   std::vector<Memo> mMemo;
   double mC2, mC3, mC4, mC5;
+  double mDac[4], mAdc[4];
+  std::vector<double> mHistory;  // the last mLag inputs, oldest at mHistoryPos
+  size_t mHistoryPos = 0;
   double mDrive;
   double mGain;
   bool mNoise;

@@ -1,3 +1,6 @@
+// THD+N: the fundamental fitted and removed second by second, the rest band-limited to
+// 20 Hz - 20 kHz and set against the fundamental.
+
 #include "ThdNoiseAnalyser.h"
 
 #include <fftw3.h>
@@ -10,6 +13,13 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 int SecondLength(double rate) { return std::max(1, (int)std::floor(rate)); }
+
+// A harmonic's noise is read from the residual's bins this close to it...
+constexpr double kNeighbourHz = 20.0;
+// ...but none this close to a multiple of the tone...
+constexpr double kNeighbourGapBins = 1.5;
+// ...or below this.
+constexpr double kSubsonicHz = 10.0;
 
 // FFTW's planner is not thread-safe (sweeps analyse their points side by side); running a
 // plan is.
@@ -35,6 +45,23 @@ ThdNoiseAnalyser::ThdNoiseAnalyser(double sampleRate, double hz, long long from,
   const double perBin = sampleRate > 0.0 ? sampleRate / n : 1.0;
   mFirstBin = std::max(1, (int)std::ceil(mBandLow / perBin - 1e-9));
   mLastBin = std::min(n / 2, (int)std::floor(mBandHigh / perBin + 1e-9));
+
+  // The bins that tell each harmonic's noise: within kNeighbourHz of it, none within
+  // kNeighbourGapBins of a multiple of the tone (its harmonics, leaking a little when the
+  // tone is a hair off its bin) or of 0 Hz (offset and subsonic content).
+  const double toneBins = hz / perBin;
+  const int reach = std::max(1, (int)std::lround(kNeighbourHz / perBin));
+  for (int k = 1; k <= 5 && toneBins > 0.0; ++k)
+  {
+    const long long centre = std::llround(k * toneBins);
+    for (long long b = centre - reach; b <= centre + reach; ++b)
+    {
+      if (b < 1 || b >= n / 2) continue;
+      const double multiple = std::round((double)b / toneBins);
+      if (std::fabs((double)b - multiple * toneBins) <= kNeighbourGapBins || (double)b * perBin < kSubsonicHz) continue;
+      mNeighbours[k - 1].push_back((int)b);
+    }
+  }
 
   const double step = 2.0 * kPi * hz / sampleRate;
   mStepC = std::cos(step);
@@ -182,6 +209,8 @@ void ThdNoiseAnalyser::EndSecond()
     band += (2 * k == n ? 1.0 : 2.0) * power;
   }
   mResidualEnergy += band / n;
+  for (int k = 0; k < 5; ++k)
+    for (int b : mNeighbours[k]) mNeighbourPower[k] += bins[b][0] * bins[b][0] + bins[b][1] * bins[b][1];
   mFitted += n;
 }
 
@@ -196,6 +225,24 @@ ThdNoiseResult ThdNoiseAnalyser::Finish()
     r.fundamentalRms = std::sqrt(mFundamentalEnergy / (double)mFitted);
     r.residualRms = std::sqrt(mResidualEnergy / (double)mFitted);
     r.dcOffset = mSum / (double)mFitted;
+    // A bin of a one-second transform holding noise of mean power P puts a spread of
+    // sqrt(P / 2) * 2 / n on each quadrature of that second's amplitude; the window's average
+    // of K seconds carries 1 / sqrt(K) of it. Without neighbours (a rate of a few hundred Hz),
+    // the band's residual taken as white.
+    const double seconds = (double)mFitted / mSecondLen, n = mSecondLen;
+    const double band = mBandHigh - mBandLow;
+    for (int k = 0; k < 5; ++k)
+    {
+      if (!mNeighbours[k].empty())
+      {
+        const double power = mNeighbourPower[k] / ((double)mNeighbours[k].size() * seconds);
+        r.harmonicNoise[k] = std::sqrt(2.0 * power / seconds) / n;
+      }
+      else if (band > 0.0)
+      {
+        r.harmonicNoise[k] = r.residualRms / std::sqrt(band * seconds);
+      }
+    }
   }
   return r;
 }

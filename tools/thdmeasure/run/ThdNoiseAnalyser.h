@@ -13,6 +13,12 @@ struct ThdNoiseResult
   double residualRms = 0.0;     // what remains of the signal in the band once it is removed
   double dcOffset = 0.0;        // the signal's mean over the window (full scale 1.0)
   double bandLowHz = 20.0, bandHighHz = 20000.0;
+  // The noise each harmonic's level carries (index k - 1): the standard deviation that the
+  // residual near harmonic k adds to each quadrature (cosine and sine) of its amplitude as the
+  // meter averages it over the window, in the same units (full scale 1.0). From the residual's
+  // bins within 20 Hz of the harmonic, the harmonics' own bins left out, so that hum or a
+  // rising noise floor counts where it lies.
+  double harmonicNoise[5] = {};
   double Ratio() const { return fundamentalRms > 0.0 ? residualRms / fundamentalRms : 0.0; }
 };
 
@@ -60,4 +66,7 @@ private:
   void* mPlan = nullptr;
   double mFundamentalEnergy = 0.0, mResidualEnergy = 0.0, mSum = 0.0;
   long long mFitted = 0;
+  // Per harmonic: the bins near it that tell its noise, and their summed power.
+  std::vector<int> mNeighbours[5];
+  double mNeighbourPower[5] = {};
 };

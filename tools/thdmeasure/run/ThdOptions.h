@@ -4,8 +4,11 @@
 
 #include "ThdDevice.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
+struct ThdReferenceSet;
 
 enum class EThdMode { kSimulate, kWriteTone, kAnalyse };
 enum class EThdSweep { kNone, kFrequency, kLevel };
@@ -46,6 +49,10 @@ struct ThdOptions
   ThdSweepSettings mSweep;
   int mJobs = 0;             // worker threads; 0: one per core
   std::string mCsv, mPlot;   // --csv FILE, --plot FILE.png
+  // The interface alone: --save-reference writes this run's harmonics as a reference;
+  // --reference (once per capture of the interface) compensates this run by them.
+  std::string mSaveReference;
+  std::vector<std::string> mReferences;
   // Output.
   bool mJson = false, mQuiet = false;
   std::string mSnapshot;     // PNG of the editor after the run
@@ -55,7 +62,13 @@ struct ThdOptions
   // Not on the command line: the part of a capture one step of a stepped sweep occupies
   // (frames; mCaptureTo < 0: to the end). Everything about the capture is read inside it.
   long long mCaptureFrom = 0, mCaptureTo = -1;
+  // Not on the command line: the references of mReferences, read and checked (ThdLoadReferences);
+  // a run that has them compensates its results by them (a sweep, each point by its own).
+  std::shared_ptr<const ThdReferenceSet> mReferenceSet;
 };
+
+// Captures of the interface that --reference takes at once.
+inline constexpr size_t kThdMaxReferences = 16;
 
 // The fader's finest step, in dB: the levels the meter can be set to exactly.
 inline constexpr double kThdVolumeStepDb = 0.02;

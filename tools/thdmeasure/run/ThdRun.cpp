@@ -1,3 +1,6 @@
+// One run of thdmeasure, from the options to a filled ThdResult: the simulated loop, the tone
+// file, or a capture checked and measured.
+
 #include "ThdRun.h"
 
 #include "ThdCaptureFile.h"
@@ -6,6 +9,7 @@
 #include "ThdFormat.h"
 #include "ThdLevels.h"
 #include "ThdLoopHost.h"
+#include "ThdReferenceRun.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -130,6 +134,36 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
   }
 }
 
+// What no averaging lowers, for the interface reference. The samples the meter reads are
+// rounded: to a float's 24-bit mantissa (captures, float host buffers), a double's 53 bits, an
+// integer format's step. For a tone of a whole number of periods per second the rounding
+// repeats and lands on the harmonics: at most all of its RMS on one, sqrt(2 / 12) of a step
+// (the step of the samples' format at the tone's peak). A signal whose own noise spans a step
+// has its rounding dithered into that noise, which is measured with it.
+void JudgeFloors(ThdResult& r, bool doubleSamples)
+{
+  const double h1 = r.mHarmonics[0].mRawLevel;
+  if (!(h1 > 0.0) || !std::isfinite(h1)) return;
+  int exponent = 0;
+  std::frexp(h1, &exponent);  // h1 in [2^(exponent - 1), 2^exponent)
+  double step = std::ldexp(1.0, exponent - (doubleSamples ? 53 : 24));
+  if (r.mCaptureBits > 0) step = std::max(step, std::ldexp(1.0, 1 - r.mCaptureBits));
+  // The noise's RMS, from what it leaves near the harmonics (the residual itself holds the
+  // harmonics, H6 and up among them): white noise of RMS sigma leaves sigma sqrt(2 / (S K))
+  // on each quadrature of a level averaged over K seconds of S samples.
+  double noise = 0.0;
+  int count = 0;
+  for (int k : r.mThdIncludes) noise += r.mHarmonics[k - 1].mNoise, ++count;
+  const double sigma = count ? noise / count * std::sqrt(0.5 * ThdIntPart(r.mRate) * r.mOptions.mDenoising) : 0.0;
+  const bool dithered = sigma >= step;
+  const double share = std::sqrt(2.0 / 12.0);
+  r.mRounding = share * (dithered ? std::ldexp(h1, -53) : step) / h1;
+  // A clock offset leaks a share eps of the fundamental (all of the offset when it is left
+  // alone, what its measurement cannot tell when corrected).
+  if (r.mHaveCapture && r.mCapture.mClockKnown)
+    r.mClockLeak = 1e-6 * (r.mCapture.mDriftCorrected ? r.mCapture.mPpmUncertainty : std::fabs(r.mCapture.mPpm));
+}
+
 void GatherResults(IThdMeter& meter, ThdResult& r)
 {
   const double f = meter.GetFrequency();
@@ -140,9 +174,14 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
     h.mHz = (long long)k * ThdIntPart(f);
     h.mMeasured = IThdMeter::IsHarmonicMeasured(k, f, r.mRate);
     h.mLevel = meter.GetHarmonicLevel(k);
+    h.mCalibrationFactor = meter.GetCalibrationFactor(k);
+    h.mRawLevel = h.mLevel * h.mCalibrationFactor;
+    h.mRawPhaseDeg = k == 1 ? 0.0 : meter.GetHarmonicPhase(k);
+    h.mNoise = r.mThdN.valid ? r.mThdN.harmonicNoise[k - 1] : 0.0;
     if (k > 1 && h.mMeasured) r.mThdIncludes.push_back(k);
   }
   JudgePhases(meter, r);
+  JudgeFloors(r, r.mOptions.mDoubleBuffers && !r.mHaveCapture);
   const double h1 = r.mHarmonics[0].mLevel;
   const double thd = meter.GetTHD();
   if (!r.mHarmonics[0].mMeasured)
@@ -347,5 +386,6 @@ int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progre
     r.mWarnings.push_back("cannot write the picture " + o.mSnapshot);
   r.mThdN = noise.Finish();
   GatherResults(meter, r);
+  if (o.mReferenceSet) ThdApplyReferences(*o.mReferenceSet, 0, r);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "IThdMeter.h"
 #include "ThdCaptureCheck.h"
+#include "ThdCompensation.h"
 #include "ThdOptions.h"
 #include "ThdNoiseAnalyser.h"
 
@@ -51,6 +52,11 @@ struct ThdHarmonic
   // the noise and rounding.
   bool mPhaseValid = false;
   double mPhaseDeg = 0.0;
+  // The harmonic as it came back, for the interface reference: its level before calibration,
+  // its phase however weak it is, and the noise the averaging window leaves on each of its
+  // quadratures (full scale 1.0); the calibration's divisor of its level (1 without one).
+  double mRawLevel = 0.0, mRawPhaseDeg = 0.0, mNoise = 0.0;
+  double mCalibrationFactor = 1.0;
   // The level the noise alone gives this harmonic over the averaging window (the RMS of its
   // share in the correlation sums, in mLevel's units), where the THD+N analysis knows the
   // noise; 0 otherwise. A harmonic not clearly above it is at the noise floor.
@@ -84,6 +90,12 @@ struct ThdResult
   std::vector<int> mThdIncludes;  // harmonics summed into the THD
   std::string mThdWhyNot;
   ThdNoiseResult mThdN;
+  // What no averaging lowers on each quadrature of a harmonic, as a share of the fundamental:
+  // the rounding of the samples the meter read, and the share of the fundamental a clock
+  // offset may leak (harmonic k gets mClockLeak / (k - 1)).
+  double mRounding = 0.0, mClockLeak = 0.0;
+  // With --reference: the interface's harmonics taken away.
+  ThdCompensation mCompensation;
 
   // Tone mode.
   long long mToneFrames = 0;

@@ -1,3 +1,6 @@
+// Stepped sweeps through real hardware: the tone file with its steps and silences, and the
+// analysis that finds each step in the recording by its envelope and measures it.
+
 #include "ThdSteppedTone.h"
 
 #include "ThdCaptureFile.h"

@@ -1,5 +1,9 @@
+// Sweeps over frequency or level: simulated points run in parallel, or one stepped tone file and
+// its recording cut back into steps.
+
 #include "ThdSweep.h"
 
+#include "ThdReferenceRun.h"
 #include "ThdSteppedTone.h"
 
 #include <algorithm>
@@ -31,9 +35,9 @@ std::vector<ThdSweepStep> PlanFrequencies(const ThdOptions& o, std::vector<std::
   return steps;
 }
 
-// The whole Hz the meter makes of the typed frequency text ("x440" is 440 Hz): a level sweep
-// keeps it at every point.
-int TypedHz(const ThdOptions& o)
+}  // namespace
+
+int ThdTypedHz(const ThdOptions& o)
 {
   IFxInstanceInfo info;
   if (!o.mDocumentsFolder.empty()) info.mDocumentsFolder = o.mDocumentsFolder.c_str();
@@ -43,9 +47,10 @@ int TypedHz(const ThdOptions& o)
   return ThdIntPart(meter.GetFrequency());
 }
 
+namespace {
 std::vector<ThdSweepStep> PlanLevels(const ThdOptions& o, std::vector<std::string>* warnings)
 {
-  const int hz = TypedHz(o);
+  const int hz = ThdTypedHz(o);
   const ThdSweepSettings& s = o.mSweep;
   std::vector<ThdSweepStep> steps;
   const double dir = s.mTo >= s.mFrom ? 1.0 : -1.0;
@@ -155,6 +160,9 @@ ThdOptions ThdSweepPointOptions(const ThdOptions& sweep, const ThdSweepStep& ste
   o.mStartSeconds = -1.0;
   o.mCaptureFrom = 0;
   o.mCaptureTo = -1;
+  // The sweep compensates its points once they are all in, each by its own reference point.
+  o.mReferenceSet.reset();
+  o.mSaveReference.clear();
   return o;
 }
 
@@ -201,6 +209,9 @@ int ThdRunSweep(const ThdOptions& options, ThdSweepResult& result, ThdSweepProgr
       break;
   }
   result.mOptions = options;
+  if (options.mReferenceSet)
+    for (size_t i = 0; i < result.mPoints.size(); ++i)
+      if (result.mPoints[i].mResult.mMeasured) ThdApplyReferences(*options.mReferenceSet, i, result.mPoints[i].mResult);
   // The sweep's own warnings first (its plan's, then what the run found of the whole), then
   // each point's, once each (a calibration warning would otherwise repeat at every point).
   for (const std::string& w : result.mWarnings)

@@ -35,6 +35,10 @@ struct ThdSweepResult
   int mJobs = 1;          // worker threads used
 };
 
+// The whole Hz the meter makes of the typed frequency text ("x440" is 440 Hz): a level sweep
+// keeps it at every point.
+int ThdTypedHz(const ThdOptions& options);
+
 // The points of the sweep the options describe (frequency: log-spaced, rounded to whole Hz,
 // repeats dropped; level: FROM, FROM + STEP, ... up to TO). Empty, with a one-line reason in
 // error, when the sweep gives no usable point.

@@ -207,12 +207,12 @@ TEST_F(MacHostTest, ScreenMatchesTheHeadlessPicturesOfEachState)
   // Typing the frequency into the text field, then Start.
   MacClickEditor(mView, kFrequency[0], kFrequency[1]);
   MacPump(0.05);
-  NSTextField* field = [(IGraphicsCocoa_vIThdMeter_vst*)mView textField];
+  NSTextField* field = [(IGraphicsCocoa*)mView textField];
   ASSERT_TRUE(field != nil) << "no text field for the frequency";
   [[mWindow firstResponder] selectAll:nil];
   MacType(mWindow, "1000", true);
   MacPump(0.05);
-  EXPECT_TRUE([(IGraphicsCocoa_vIThdMeter_vst*)mView textField] == nil);
+  EXPECT_TRUE([(IGraphicsCocoa*)mView textField] == nil);
   EXPECT_EQ(1000.0, mMeter->GetFrequency());
 
   MacClickEditor(mView, kStart[0], kStart[1]);
@@ -308,11 +308,11 @@ TEST_F(MacHostTest, EditorOpensAndClosesManyTimes)
     ASSERT_EQ(1, Dispatch(effEditOpen, 0, 0, hostView));
     EXPECT_EQ(1u, [[hostView subviews] count]);
     [pool release];
-    if (i == 0) before = GSDebugAllocationCount([IGraphicsCocoa_vIThdMeter_vst class]);
+    if (i == 0) before = GSDebugAllocationCount([IGraphicsCocoa class]);
   }
   mView = (NSView*)[[hostView subviews] objectAtIndex:0];
   MacPump(0.2);
   ExpectScreenShowsBackBuffer("after reopening");
-  EXPECT_EQ(before, GSDebugAllocationCount([IGraphicsCocoa_vIThdMeter_vst class]));
+  EXPECT_EQ(before, GSDebugAllocationCount([IGraphicsCocoa class]));
 }
 }  // namespace

@@ -49,3 +49,8 @@ void MacClearAlerts();
 // through the menu's own action and never block; the shown menus are recorded as titles.
 void MacChooseMenuPath(const std::vector<int>& path);
 const std::vector<std::vector<std::string> >& MacShownMenus();
+// Where each shown menu was asked to open: its event's location in the window.
+const std::vector<NSPoint>& MacShownMenuLocations();
+
+// The backing scale every screen reports (1 by default; 2 as on a Retina screen).
+void MacSetScreenScale(double scale);

@@ -1,3 +1,6 @@
+// The Cocoa view host's test support: application set-up, a watchdog, run-loop pumping,
+// constructed events and non-blocking stand-ins for alerts and menus.
+
 #include "MacTestSupport.h"
 
 #include "IGraphicsMac.h"
@@ -16,6 +19,8 @@ std::vector<MacAlertRecord> gAlerts;
 int gAlertAnswer = 0;
 std::vector<int> gMenuPath;
 std::vector<std::vector<std::string> > gShownMenus;
+std::vector<NSPoint> gShownMenuLocations;
+CGFloat gScreenScale = 1.0;
 
 std::string Str(const char* s)
 {
@@ -34,9 +39,10 @@ int RecordingAlert(const char* header, const char* message, const char* def, con
   return gAlertAnswer;
 }
 
-void ChoosingMenu(void* nsMenu, void*, void*)
+void ChoosingMenu(void* nsMenu, void* nsEvent, void*)
 {
   NSMenu* menu = (NSMenu*)nsMenu;
+  gShownMenuLocations.push_back([(NSEvent*)nsEvent locationInWindow]);
   std::vector<std::string> titles;
   for (NSInteger i = 0; i < [menu numberOfItems]; ++i)
   {
@@ -192,6 +198,27 @@ const std::vector<std::vector<std::string> >& MacShownMenus()
 {
   return gShownMenus;
 }
+
+const std::vector<NSPoint>& MacShownMenuLocations()
+{
+  return gShownMenuLocations;
+}
+
+void MacSetScreenScale(double scale)
+{
+  gScreenScale = (CGFloat)scale;
+}
+
+// Every screen reports the scale the test sets.
+@interface NSScreen (MacTestScale)
+- (CGFloat)backingScaleFactor;
+@end
+@implementation NSScreen (MacTestScale)
+- (CGFloat)backingScaleFactor
+{
+  return gScreenScale;
+}
+@end
 
 // The tests' own main: a watchdog (GNUstep catches SIGTERM, so the outer limit is a SIGKILL
 // and this alarm ends a blocked run with a message first), the application object, the laid-

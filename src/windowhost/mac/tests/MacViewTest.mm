@@ -226,7 +226,7 @@ TEST_F(MacViewTest, KeysMapToEditorKeysAndOthersGoUp)
 
 TEST_F(MacViewTest, FormatterRefusesWhatTheFieldCannotTake)
 {
-  CocoaFormatter_vIThdMeter_vst* f = [[CocoaFormatter_vIThdMeter_vst alloc] init];
+  CocoaFormatter* f = [[CocoaFormatter alloc] init];
   NSString* err = nil;
   NSString* edit = nil;
   // No limits: everything passes.
@@ -260,7 +260,7 @@ TEST_F(MacViewTest, TextEntryWithoutParameterReturnsItsText)
   IText style(14, &COLOR_BLACK, "Arial", IText::kStyleNormal, IText::kAlignCenter);
   IRECT area(20, 200, 120, 220);
   mGui->CreateTextEntry(mRecorder, &style, &area, "start");
-  NSTextField* field = [(IGraphicsCocoa_vIThdMeter_vst*)view textField];
+  NSTextField* field = [(IGraphicsCocoa*)view textField];
   ASSERT_TRUE(field != nil);
   EXPECT_EQ(view, [field superview]);
   EXPECT_TRUE([field formatter] == nil);
@@ -271,12 +271,12 @@ TEST_F(MacViewTest, TextEntryWithoutParameterReturnsItsText)
   EXPECT_EQ(kH - 220 - 1, (int)frame.origin.y);
   // A second entry while one is open is refused.
   mGui->CreateTextEntry(mRecorder, &style, &area, "other");
-  EXPECT_EQ(field, [(IGraphicsCocoa_vIThdMeter_vst*)view textField]);
+  EXPECT_EQ(field, [(IGraphicsCocoa*)view textField]);
 
   [[mWindow firstResponder] selectAll:nil];
   MacType(mWindow, "hello", true);
   MacPump(0.05);
-  EXPECT_TRUE([(IGraphicsCocoa_vIThdMeter_vst*)view textField] == nil);
+  EXPECT_TRUE([(IGraphicsCocoa*)view textField] == nil);
   ASSERT_FALSE(mLog.empty());
   EXPECT_EQ("text hello", mLog.back());
   EXPECT_EQ((NSResponder*)view, [mWindow firstResponder]);
@@ -288,10 +288,10 @@ TEST_F(MacViewTest, TextEntryForParametersFiltersAndSetsTheParameter)
   IText style(14, &COLOR_BLACK, "Arial", IText::kStyleNormal, IText::kAlignNear);
   IRECT area(10, 10, 60, 30);
   mGui->CreateTextEntry(mIntControl, &style, &area, "5", mPlug->GetParam(kParamInt));
-  NSTextField* field = [(IGraphicsCocoa_vIThdMeter_vst*)view textField];
+  NSTextField* field = [(IGraphicsCocoa*)view textField];
   ASSERT_TRUE(field != nil);
   NSFormatter* f = [field formatter];
-  ASSERT_TRUE([f isKindOfClass:[CocoaFormatter_vIThdMeter_vst class]]);
+  ASSERT_TRUE([f isKindOfClass:[CocoaFormatter class]]);
   NSString* err = nil;
   NSString* edit = nil;
   EXPECT_FALSE([f isPartialStringValid:@"4a" newEditingString:&edit errorDescription:&err]);
@@ -305,15 +305,15 @@ TEST_F(MacViewTest, TextEntryForParametersFiltersAndSetsTheParameter)
   [[mWindow firstResponder] selectAll:nil];
   MacType(mWindow, "42", true);
   MacPump(0.05);
-  EXPECT_TRUE([(IGraphicsCocoa_vIThdMeter_vst*)view textField] == nil);
+  EXPECT_TRUE([(IGraphicsCocoa*)view textField] == nil);
   EXPECT_EQ(42, mPlug->GetParam(kParamInt)->Int());
 
   // Double parameters take a decimal point; an open entry is dropped by the wheel.
   mGui->CreateTextEntry(mIntControl, &style, &area, "1", mPlug->GetParam(kParamDouble));
-  f = [[(IGraphicsCocoa_vIThdMeter_vst*)view textField] formatter];
+  f = [[(IGraphicsCocoa*)view textField] formatter];
   EXPECT_TRUE([f isPartialStringValid:@"2.5" newEditingString:&edit errorDescription:&err]);
   [mWindow sendEvent:MacScrollEvent(mWindow, NSMakePoint(200, 100), 1.0)];
-  EXPECT_TRUE([(IGraphicsCocoa_vIThdMeter_vst*)view textField] == nil);
+  EXPECT_TRUE([(IGraphicsCocoa*)view textField] == nil);
   EXPECT_DOUBLE_EQ(1.0, mPlug->GetParam(kParamDouble)->Value());
 }
 
@@ -437,6 +437,43 @@ TEST_F(MacViewTest, PopupMenusReturnTheChosenItem)
   MacChooseMenuPath({});
 }
 
+// A menu opens just below its rectangle, at the same point in the window whatever the screen's
+// backing scale (event locations are in points; a Retina screen changes pixels, not points).
+TEST_F(MacViewTest, PopupMenusOpenAtTheRectangleOnEveryScale)
+{
+  NSView* view = Open();
+  [view setFrameOrigin:NSMakePoint(17, 9)];  // somewhere inside the host's view
+  IPopupMenu menu;
+  menu.AddItem("One");
+  IRECT area(20, 30, 80, 50);
+  const NSRect r = IGraphicsMac_ToNSRect(kH, &area);
+  const NSPoint expected = [view convertPoint:NSMakePoint(r.origin.x, r.origin.y - 4) toView:nil];
+  EXPECT_EQ(37.0, expected.x);
+  EXPECT_EQ(kH - 50 - 1 - 4 + 9, expected.y);
+  for (double scale : {1.0, 2.0, 3.0})
+  {
+    MacSetScreenScale(scale);
+    ASSERT_TRUE([mWindow screen] != nil);
+    ASSERT_EQ((CGFloat)scale, [[mWindow screen] backingScaleFactor]);
+    MacChooseMenuPath({});
+    mGui->CreateIPopupMenu(&menu, &area);
+    ASSERT_FALSE(MacShownMenuLocations().empty());
+    EXPECT_EQ(expected.x, MacShownMenuLocations().back().x) << "scale " << scale;
+    EXPECT_EQ(expected.y, MacShownMenuLocations().back().y) << "scale " << scale;
+  }
+  MacSetScreenScale(1.0);
+}
+
+// The Cocoa classes carry the suffix the build gives them, here the meter's.
+TEST_F(MacViewTest, CocoaClassNamesCarryThePlugInsSuffix)
+{
+  EXPECT_STREQ("IGraphicsCocoa_vIThdMeter_vst", [NSStringFromClass([IGraphicsCocoa class]) UTF8String]);
+  EXPECT_STREQ("CocoaFormatter_vIThdMeter_vst", [NSStringFromClass([CocoaFormatter class]) UTF8String]);
+  EXPECT_STREQ("IGraphicsNSMenu_vIThdMeter_vst", [NSStringFromClass([IGraphicsNSMenu class]) UTF8String]);
+  EXPECT_STREQ("IGraphicsMenuRcvr_vIThdMeter_vst", [NSStringFromClass([IGraphicsMenuRcvr class]) UTF8String]);
+  EXPECT_STREQ("CustomCocoaWindow_vIThdMeter_vst", [NSStringFromClass([CustomCocoaWindow class]) UTF8String]);
+}
+
 TEST_F(MacViewTest, OSVersionStringsBecomeNumbers)
 {
   struct
@@ -522,8 +559,8 @@ TEST_F(MacViewTest, OpenCloseCyclesReleaseEveryCocoaObject)
 {
   // The view's timer holds the view until it is invalidated, so the view's count covers it too.
   // (NSTimer itself is not counted: GNUstep's field editor leaves its caret timers behind.)
-  Class classes[] = {[IGraphicsCocoa_vIThdMeter_vst class], [CocoaFormatter_vIThdMeter_vst class],
-                     [IGraphicsNSMenu_vIThdMeter_vst class], [IGraphicsMenuRcvr_vIThdMeter_vst class],
+  Class classes[] = {[IGraphicsCocoa class], [CocoaFormatter class],
+                     [IGraphicsNSMenu class], [IGraphicsMenuRcvr class],
                      [NSTextField class], [NSMenuItem class]};
   const int nClasses = (int)(sizeof classes / sizeof classes[0]);
   MacPump(0.05);
@@ -567,14 +604,14 @@ namespace
 TEST_F(MacViewTest, ChildWindowOverAHostWindow)
 {
   MacPump(0.05);
-  const int before = GSDebugAllocationCount([CustomCocoaWindow_vIThdMeter_vst class]);
+  const int before = GSDebugAllocationCount([CustomCocoaWindow class]);
   NSWindow* host = MacMakeHostWindow(400, 350);
   for (int cycle = 0; cycle < 3; ++cycle)
   {
     NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
     mGui->AttachToHostWindow(host);
     NSWindow* child = (NSWindow*)mGui->GetChildWindow();
-    ASSERT_TRUE([child isKindOfClass:[CustomCocoaWindow_vIThdMeter_vst class]]);
+    ASSERT_TRUE([child isKindOfClass:[CustomCocoaWindow class]]);
     EXPECT_TRUE([child canBecomeKeyWindow]);
     EXPECT_TRUE([[host childWindows] containsObject:child]);
     // Centred over the wider host, at its origin.
@@ -596,7 +633,7 @@ TEST_F(MacViewTest, ChildWindowOverAHostWindow)
   EXPECT_TRUE([host isVisible]);  // the host's own window stays
   MacCloseWindow(host);
   MacPump(0.05);
-  EXPECT_EQ(before, GSDebugAllocationCount([CustomCocoaWindow_vIThdMeter_vst class]));
+  EXPECT_EQ(before, GSDebugAllocationCount([CustomCocoaWindow class]));
 }
 }  // namespace
 
@@ -610,10 +647,10 @@ TEST_F(MacViewTest, TooltipsNameTheControlUnderThePointer)
   NSView* view = Open();
   // Over the small control (editor 10..60 x 10..30): its tooltip; an empty one gives "".
   [mWindow sendEvent:MacMouseEvent(NSEventTypeMouseMoved, mWindow, NSMakePoint(30, kH - 20 - 3))];
-  NSString* tip = [(IGraphicsCocoa_vIThdMeter_vst*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
+  NSString* tip = [(IGraphicsCocoa*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
   EXPECT_TRUE([tip isEqualToString:@"Count"]) << [tip UTF8String];
   mIntControl->SetTooltip("");
-  tip = [(IGraphicsCocoa_vIThdMeter_vst*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
+  tip = [(IGraphicsCocoa*)view view:view stringForToolTip:0 point:NSMakePoint(30, 287) userData:NULL];
   EXPECT_TRUE([tip isEqualToString:@""]) << [tip UTF8String];
   mGui->UpdateTooltips();  // registering again replaces, never piles up
 }
