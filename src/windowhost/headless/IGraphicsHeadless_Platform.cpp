@@ -7,6 +7,7 @@
 #include "Raster_PNG.h"
 #include "Util_Mutex.h"
 #include "Util_Platform.h"
+#include "Util_UserDirs.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,73 +66,6 @@ void RecordNotice(const char* text, const char* caption, ENoticeKind kind)
   n->kind = (int)kind;
   Util_MutexLock lock(r.lock);
   r.notices.Add(n);
-}
-
-// The directory part of path (without the trailing separator), or "." when there is none.
-void DirectoryOf(const char* path, Util_String* out)
-{
-  const char* slash = strrchr(path, '/');
-#ifdef _WIN32
-  const char* back = strrchr(path, '\\');
-  if (back && (!slash || back > slash)) slash = back;
-#endif
-  if (!slash)
-    out->Set(".");
-  else
-    out->Set(path, (int)(slash - path));
-}
-
-// $name when set and absolute, else $HOME/fallback (XDG base directory rules).
-void XdgDir(const char* name, const char* fallback, Util_String* out)
-{
-  const char* v = getenv(name);
-  if (v && v[0] == '/')
-  {
-    out->Set(v);
-    return;
-  }
-  const char* home = getenv("HOME");
-#ifdef _WIN32
-  if (!home || !*home) home = getenv("USERPROFILE");
-#endif
-  out->Set(home && *home ? home : ".");
-  out->Append("/");
-  out->Append(fallback);
-}
-
-// XDG_DESKTOP_DIR from user-dirs.dirs ("$HOME/..." or an absolute path), if the user set one.
-bool UserDesktopDir(Util_String* out)
-{
-  Util_String file;
-  XdgDir("XDG_CONFIG_HOME", ".config", &file);
-  file.Append("/user-dirs.dirs");
-  FILE* f = fopen(file.Get(), "r");
-  if (!f) return false;
-  char line[1024];
-  bool found = false;
-  while (!found && fgets(line, sizeof line, f))
-  {
-    const char* key = "XDG_DESKTOP_DIR=\"";
-    if (strncmp(line, key, strlen(key))) continue;
-    char* value = line + strlen(key);
-    char* end = strchr(value, '"');
-    if (!end) break;
-    *end = 0;
-    if (!strncmp(value, "$HOME", 5))
-    {
-      const char* home = getenv("HOME");
-      out->Set(home ? home : "");
-      out->Append(value + 5);
-      found = true;
-    }
-    else if (value[0] == '/')
-    {
-      out->Set(value);
-      found = true;
-    }
-  }
-  fclose(f);
-  return found;
 }
 
 bool IsSafeRelativeName(const char* name)
@@ -211,7 +145,7 @@ void IGraphicsHeadless::HostPath(Util_String* path)
 #ifdef _WIN32
   char buf[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, buf, MAX_PATH);
-  DirectoryOf(buf, path);
+  Util_DirectoryOf(buf, path);
 #else
   char buf[4096] = {};
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -221,7 +155,7 @@ void IGraphicsHeadless::HostPath(Util_String* path)
     return;
   }
   buf[n] = 0;
-  DirectoryOf(buf, path);
+  Util_DirectoryOf(buf, path);
 #endif
 }
 
@@ -234,12 +168,12 @@ void IGraphicsHeadless::PluginPath(Util_String* path)
                      (LPCSTR)&IGraphicsHeadless::RegisterImageData, &module);
   char buf[MAX_PATH] = {};
   GetModuleFileNameA(module, buf, MAX_PATH);
-  DirectoryOf(buf, path);
+  Util_DirectoryOf(buf, path);
 #else
   // The file this code was loaded from: the plug-in module, or the program it is linked into.
   Dl_info info;
   if (dladdr((void*)&IGraphicsHeadless::RegisterImageData, &info) && info.dli_fname && info.dli_fname[0] == '/')
-    DirectoryOf(info.dli_fname, path);
+    Util_DirectoryOf(info.dli_fname, path);
   else
     HostPath(path);
 #endif
@@ -248,8 +182,8 @@ void IGraphicsHeadless::PluginPath(Util_String* path)
 void IGraphicsHeadless::DesktopPath(Util_String* path)
 {
   if (!path) return;
-  if (UserDesktopDir(path)) return;
-  XdgDir("XDG_DESKTOP_DIR", "Desktop", path);
+  if (Util_UserDesktopDir(path)) return;
+  Util_XdgDir("XDG_DESKTOP_DIR", "Desktop", path);
 }
 
 void IGraphicsHeadless::AppSupportPath(Util_String* path, bool isSystem)
@@ -258,7 +192,7 @@ void IGraphicsHeadless::AppSupportPath(Util_String* path, bool isSystem)
   if (isSystem)
     path->Set("/usr/share");
   else
-    XdgDir("XDG_DATA_HOME", ".local/share", path);
+    Util_XdgDir("XDG_DATA_HOME", ".local/share", path);
 }
 
 void IGraphicsHeadless::SandboxSafeAppSupportPath(Util_String* path)

@@ -6,6 +6,7 @@
 
 #include "IUserNotice.h"
 #include "Util_Platform.h"
+#include "Util_UserDirs.h"
 #include "Raster_PNG.h"
 #include "X11MessageBox.h"
 #include "X11PopupMenu.h"
@@ -28,65 +29,6 @@ std::atomic<IGraphicsX11::ImageLookup> gImageLookup{nullptr};
 // The open editors, so that a message box without an owner finds fonts and a connection.
 std::mutex gEditorsLock;
 Util_TypedBuf<IGraphicsX11*> gEditors;
-
-// $name when set and absolute, else $HOME/fallback (XDG base directory rules).
-void XdgDir(const char* name, const char* fallback, Util_String* out)
-{
-  const char* v = getenv(name);
-  if (v && v[0] == '/')
-  {
-    out->Set(v);
-    return;
-  }
-  const char* home = getenv("HOME");
-  out->Set(home && *home ? home : ".");
-  out->Append("/");
-  out->Append(fallback);
-}
-
-// XDG_DESKTOP_DIR from user-dirs.dirs ("$HOME/..." or an absolute path), if the user set one.
-bool UserDesktopDir(Util_String* out)
-{
-  Util_String file;
-  XdgDir("XDG_CONFIG_HOME", ".config", &file);
-  file.Append("/user-dirs.dirs");
-  FILE* f = fopen(file.Get(), "r");
-  if (!f) return false;
-  char line[1024];
-  bool found = false;
-  const char key[] = "XDG_DESKTOP_DIR=\"";
-  while (!found && fgets(line, sizeof line, f))
-  {
-    if (strncmp(line, key, sizeof key - 1)) continue;
-    char* value = line + sizeof key - 1;
-    char* end = strchr(value, '"');
-    if (!end) break;
-    *end = 0;
-    if (!strncmp(value, "$HOME", 5))
-    {
-      const char* home = getenv("HOME");
-      out->Set(home ? home : "");
-      out->Append(value + 5);
-      found = true;
-    }
-    else if (value[0] == '/')
-    {
-      out->Set(value);
-      found = true;
-    }
-  }
-  fclose(f);
-  return found;
-}
-
-void DirectoryOf(const char* path, Util_String* out)
-{
-  const char* slash = strrchr(path, '/');
-  if (!slash)
-    out->Set(".");
-  else
-    out->Set(path, (int)(slash - path));
-}
 
 // The platform message box of the module while an editor window is open: the one of the
 // owner's editor, or of any open editor. 0 when none is open (the framework then writes the
@@ -178,7 +120,7 @@ void IGraphicsX11::HostPath(Util_String* path)
     return;
   }
   buf[n] = 0;
-  DirectoryOf(buf, path);
+  Util_DirectoryOf(buf, path);
 }
 
 void IGraphicsX11::PluginPath(Util_String* path)
@@ -187,7 +129,7 @@ void IGraphicsX11::PluginPath(Util_String* path)
   // The file this code was loaded from: the plug-in module, or the program it is linked into.
   Dl_info info;
   if (dladdr((void*)&IGraphicsX11::SetImageLookup, &info) && info.dli_fname && info.dli_fname[0] == '/')
-    DirectoryOf(info.dli_fname, path);
+    Util_DirectoryOf(info.dli_fname, path);
   else
     HostPath(path);
 }
@@ -195,8 +137,8 @@ void IGraphicsX11::PluginPath(Util_String* path)
 void IGraphicsX11::DesktopPath(Util_String* path)
 {
   if (!path) return;
-  if (UserDesktopDir(path)) return;
-  XdgDir("XDG_DESKTOP_DIR", "Desktop", path);
+  if (Util_UserDesktopDir(path)) return;
+  Util_XdgDir("XDG_DESKTOP_DIR", "Desktop", path);
 }
 
 void IGraphicsX11::AppSupportPath(Util_String* path, bool isSystem)
@@ -205,7 +147,7 @@ void IGraphicsX11::AppSupportPath(Util_String* path, bool isSystem)
   if (isSystem)
     path->Set("/usr/share");
   else
-    XdgDir("XDG_DATA_HOME", ".local/share", path);
+    Util_XdgDir("XDG_DATA_HOME", ".local/share", path);
 }
 
 void IGraphicsX11::SandboxSafeAppSupportPath(Util_String* path)
