@@ -268,8 +268,11 @@ void ThdEngine::ProcessEventFrame(const BlockTiming& t, int n, const Channels& i
 
 // Frames between events, plain per-harmonic formulas. Stops early when the run is cancelled
 // or restarted; returns the number of frames processed.
-int ThdEngine::ProcessRunScalar(const BlockTiming& t, int n, int count, const Channels io, int i)
+int ThdEngine::ProcessRunScalar(const BlockTiming& t, int n, int count, const Channels& channels, int i)
 {
+  // A local copy of the buffer pointers: the compiler keeps it in registers, where a struct
+  // passed by value lives in memory and was read back from the stack at every frame.
+  const Channels io = channels;
   const bool summing = t.Summing(n);
   const uint32_t runSeq = mRunSeq;
   int done = 0;
@@ -299,11 +302,12 @@ int ThdEngine::ProcessRunScalar(const BlockTiming& t, int n, int count, const Ch
 
 // The same frames with harmonics (1, 2), (3, 4) and (5, pad) in two-lane vectors, the state
 // held in registers for the whole run.
-int ThdEngine::ProcessRunVector(const BlockTiming& t, int n, int count, const Channels io, int i)
+int ThdEngine::ProcessRunVector(const BlockTiming& t, int n, int count, const Channels& channels, int i)
 {
 #ifndef VX_THD_VECTOR
-  return ProcessRunScalar(t, n, count, io, i);
+  return ProcessRunScalar(t, n, count, channels, i);
 #else
+  const Channels io = channels;  // in registers for the whole run (see ProcessRunScalar)
   const bool summing = t.Summing(n);
   const uint32_t runSeq = mRunSeq;
 

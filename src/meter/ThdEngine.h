@@ -120,8 +120,8 @@ private:
   double PlayAndListen(const Channels& io, int i, double sine) const;
   bool RunGoesOn(uint32_t runSeq) const;
   void ProcessEventFrame(const BlockTiming& t, int n, const Channels& io, int i);
-  int ProcessRunScalar(const BlockTiming& t, int n, int count, Channels io, int i);
-  int ProcessRunVector(const BlockTiming& t, int n, int count, Channels io, int i);
+  int ProcessRunScalar(const BlockTiming& t, int n, int count, const Channels& channels, int i);
+  int ProcessRunVector(const BlockTiming& t, int n, int count, const Channels& channels, int i);
   void CompleteMeasurement(double rate);
   // Clears the run flag if it still belongs to the run this thread set up last.
   void EndRun();

@@ -80,3 +80,8 @@ double ThdDevice::Gaussian()
   mHaveSpare = true;
   return u * m;
 }
+
+void ThdDevice::ProcessBlock(const double* in, double* out, int n)
+{
+  for (int i = 0; i < n; ++i) out[i] = Process(in[i]);
+}

@@ -89,6 +89,10 @@ public:
     return y;
   }
 
+  // A block of frames through Process, in order (in and out may be the same buffer): one call
+  // per block where the host loop would make one per frame.
+  void ProcessBlock(const double* in, double* out, int n);
+
   const ThdDeviceSettings& Settings() const { return mSettings; }
 
 private:

@@ -3,6 +3,8 @@
 
 #include "ThdLoopHost.h"
 
+#include <algorithm>
+
 ThdLoopHost::ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSettings& settings)
   : mMeter(meter), mDevice(device), mSettings(settings)
 {
@@ -15,6 +17,24 @@ ThdLoopHost::ThdLoopHost(IThdMeter& meter, ThdDevice* device, const ThdLoopSetti
     for (auto* v : {&mIn0f, &mIn1f, &mOut0f, &mOut1f}) v->assign(n, 0.0f);
   mRing.assign(n + (size_t)mSettings.mLatency, 0.0);
   mMeter.HostPrepare(mSettings.mSampleRate, mSettings.mBlockSize);
+}
+
+// The block's n ring slots from the current position, in at most two straight pieces (the
+// ring is at least a block long): piece(slots, first frame of the block, count). Plain loops
+// over each piece, rather than a wrap test at every frame, so the copies vectorise and the
+// device runs a block at a time.
+template <class Piece>
+void ThdLoopHost::ForEachRingPiece(int n, Piece&& piece)
+{
+  const size_t len = mRing.size();
+  size_t pos = mRingPos;
+  for (size_t frame = 0; frame < (size_t)n;)
+  {
+    const size_t count = std::min(len - pos, (size_t)n - frame);
+    piece(mRing.data() + pos, frame, count);
+    frame += count;
+    pos = pos + count == len ? 0 : pos + count;
+  }
 }
 
 template <class T>
@@ -32,14 +52,11 @@ void ThdLoopHost::FillInputs(std::vector<T>& in0, std::vector<T>& in1)
   // The loop: the device's answer from one block plus the latency ago, on the chosen input.
   std::vector<T>& to = mMeter.GetInputChannel() != 0.0 ? in1 : in0;
   std::vector<T>& other = &to == &in0 ? in1 : in0;
-  const size_t len = mRing.size();
-  size_t pos = mRingPos;
-  for (int i = 0; i < n; ++i)
-  {
-    to[(size_t)i] = (T)mRing[pos];
-    other[(size_t)i] = (T)0;
-    if (++pos == len) pos = 0;
-  }
+  std::fill(other.begin(), other.begin() + n, (T)0);
+  ForEachRingPiece(n, [&](double* ring, size_t frame, size_t count) {
+    T* into = to.data() + frame;
+    for (size_t j = 0; j < count; ++j) into[j] = (T)ring[j];
+  });
 }
 
 template <class T>
@@ -56,15 +73,16 @@ void ThdLoopHost::TakeOutputs(const std::vector<T>& out0, const std::vector<T>& 
   // Whatever the chosen output carries goes into the chain; the ring slots just read are
   // the ones the answer is written to, one ring length (block + latency) ahead of reading.
   const std::vector<T>& from = mMeter.GetOutputChannel() != 0.0 ? out1 : out0;
-  const size_t len = mRing.size();
-  size_t pos = mRingPos;
-  for (int i = 0; i < n; ++i)
-  {
-    const double x = (double)from[(size_t)i];
-    mRing[pos] = mDevice ? mDevice->Process(x) : 0.0;
-    if (++pos == len) pos = 0;
-  }
-  mRingPos = pos;
+  ForEachRingPiece(n, [&](double* ring, size_t frame, size_t count) {
+    if (!mDevice)
+    {
+      std::fill(ring, ring + count, 0.0);
+      return;
+    }
+    for (size_t j = 0; j < count; ++j) ring[j] = (double)from[frame + j];
+    mDevice->ProcessBlock(ring, ring, (int)count);
+  });
+  mRingPos = (mRingPos + (size_t)n) % mRing.size();
 }
 
 template <class T>

@@ -47,6 +47,7 @@ private:
   template <class T> void FillInputs(std::vector<T>& in0, std::vector<T>& in1);
   template <class T> void Tap(const std::vector<T>& in);
   template <class T> void TakeOutputs(const std::vector<T>& out0, const std::vector<T>& out1);
+  template <class Piece> void ForEachRingPiece(int n, Piece&& piece);
 
   IThdMeter& mMeter;
   ThdDevice* mDevice;
