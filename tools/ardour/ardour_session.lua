@@ -112,6 +112,18 @@ local function report (proc)
 		pi:natural_input_streams ():n_audio (), pi:natural_output_streams ():n_audio ()))
 end
 
+-- close_session () frees the session. A route, processor or plug-in that Lua still holds a
+-- reference to would be released later, when the interpreter shuts down, and its destructor
+-- would reach into the freed session (valgrind: invalid reads in IO::~IO and
+-- Stripable::~Stripable; with MALLOC_PERTURB_ a crash at exit). So the caller drops its
+-- references first and the collector releases them here, while the session is alive.
+-- (Two cycles: a finalizer run in the first may leave more to collect in the second.)
+local function close ()
+	collectgarbage ()
+	collectgarbage ()
+	close_session ()
+end
+
 if mode == "create" then
 	local format, dir, name, inwav, outwav = arg[2], arg[3], arg[4], arg[5], arg[6]
 	check (outwav, "missing args")
@@ -135,7 +147,8 @@ if mode == "create" then
 	set_params (fx, params)
 	export (s, outwav, samples_of (inwav))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
-	close_session ()
+	r, player, fx = nil, nil, nil
+	close ()
 	print ("OK create")
 else
 	local dir, name, outwav = arg[2], arg[3], arg[4]
@@ -154,6 +167,7 @@ else
 	set_params (fx, parse_params (fx, set_at + 1))
 	export (s, outwav, samples_of (dir .. "/vx_input.wav"))
 	check (s:save_state ("", false, false, false, false, false) == 0, "save_state failed")
-	close_session ()
+	r, fx = nil, nil
+	close ()
 	print ("OK reload")
 end
