@@ -3,7 +3,6 @@
 
 #include "Vst3WinHost.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace vst3host {
@@ -50,15 +49,7 @@ DWORD CountGdiObjects()
   return n;
 }
 
-WinHost::WinHost()
-{
-  for (int c = 0; c < 2; ++c)
-  {
-    mIn[c].assign(kBlock, 0.0f);
-    mOut[c].assign(kBlock, 0.0f);
-    mCable[c].assign(kBlock, 0.0f);
-  }
-}
+WinHost::WinHost() = default;
 
 WinHost::~WinHost()
 {
@@ -103,22 +94,19 @@ bool WinHost::Start(const std::string& bundle, std::string* error)
   mInst.mComponent->activateBus(kAudio, kOutput, 0, 1);
   mInst.mComponent->setActive(1);
   mInst.mProcessor->setProcessing(1);
-  mQuit = false;
-  mAudio = std::thread([this] { AudioThread(); });
+  mAudio.Start([this](float** inputs, float** outputs, int n, long pos) {
+    mBlock.SetUp32(inputs, 2, outputs, 2, n);
+    mBlock.mContext.sampleRate = kRate;
+    mBlock.mContext.projectTimeSamples = pos;
+    mBlock.mChanges.Clear();
+    mInst.mProcessor->process(mBlock.mData);
+  });
   return true;
 }
 
 bool WinHost::Stop()
 {
-  if (mAudio.joinable())
-  {
-    {
-      std::lock_guard<std::mutex> hold(mLock);
-      mQuit = true;
-    }
-    mWake.notify_all();
-    mAudio.join();
-  }
+  mAudio.Stop();
   CloseView();
   bool unloaded = true;
   if (mInst.mComponent)
@@ -144,72 +132,6 @@ bool WinHost::Stop()
     mWatcher.join();
   }
   return unloaded;
-}
-
-// ---- audio -----------------------------------------------------------------------------------------
-
-void WinHost::ProcessAsync(long frames)
-{
-  {
-    std::lock_guard<std::mutex> hold(mLock);
-    mPending += frames;
-  }
-  mWake.notify_all();
-}
-
-void WinHost::ResetCrossings()
-{
-  mCrossings = 0;
-  mCrossingFrames = 0;
-}
-
-void WinHost::AudioThread()
-{
-  for (;;)
-  {
-    long todo = 0;
-    {
-      std::unique_lock<std::mutex> hold(mLock);
-      mWake.wait(hold, [this] { return mQuit.load() || mPending.load() > 0; });
-      if (mQuit) return;
-      todo = mPending.load();
-    }
-    const int n = todo < kBlock ? (int)todo : kBlock;
-    ProcessOneBlock(n);
-    mProcessed += n;
-    mPending -= n;
-  }
-}
-
-void WinHost::ProcessOneBlock(int n)
-{
-  // The loop-back cable: each input sample is the output sample of kBlock samples before (the
-  // cable's slot still holds it until this block's output replaces it below).
-  for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < n; ++i) mIn[c][i] = mCable[c][(mCablePos + i) % kBlock];
-  float* ins[2] = {mIn[0].data(), mIn[1].data()};
-  float* outs[2] = {mOut[0].data(), mOut[1].data()};
-  mBlock.SetUp32(ins, 2, outs, 2, n);
-  mBlock.mContext.sampleRate = kRate;
-  mBlock.mContext.projectTimeSamples = mProcessed.load();
-  mBlock.mChanges.Clear();
-  mInst.mProcessor->process(mBlock.mData);
-  float peak = 0.0f;
-  long crossings = 0;
-  for (int i = 0; i < n; ++i)
-  {
-    const float v = mOut[0][i];
-    peak = std::fabs(v) > peak ? std::fabs(v) : peak;
-    if (mPrevLeft < 0.0f && v >= 0.0f) ++crossings;
-    mPrevLeft = v;
-  }
-  for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < n; ++i) mCable[c][(mCablePos + i) % kBlock] = mOut[c][i];
-  mCablePos = (mCablePos + n) % kBlock;
-  for (int i = n; i < kBlock; ++i) mOut[0][i] = mOut[1][i] = 0.0f;
-  mLastPeak = peak;
-  mCrossings += crossings;
-  mCrossingFrames += n;
 }
 
 // ---- view ------------------------------------------------------------------------------------------
