@@ -60,72 +60,14 @@ bool WinHost::Start(const std::string& bundle, std::string* error)
 {
   mWatching = true;
   mWatcher = std::thread([this] { WatchMessageBoxes(); });
-  if (!mModule.Load(WindowsPath(bundle), error)) return false;
-  if (!mInst.Create(mModule.Factory(), 0))
-  {
-    if (error) *error = "no instance of class 0";
-    return false;
-  }
-  if (mInst.mComponent->initialize(&mApp) != kResultOk)
-  {
-    if (error) *error = "component initialize failed";
-    return false;
-  }
-  // A single-component effect is its own controller: initialised once. Hosts connect the two
-  // sides through their connection points all the same.
-  mSeparateController = (void*)mInst.mController != (void*)mInst.mComponent &&
-                        (FUnknown*)mInst.mController != (FUnknown*)mInst.mComponent;
-  mInst.mComponent->queryInterface(IConnectionPoint::iid.Data(), (void**)&mComponentCP);
-  mInst.mController->queryInterface(IConnectionPoint::iid.Data(), (void**)&mControllerCP);
-  if (mComponentCP && mControllerCP)
-  {
-    mComponentCP->connect(mControllerCP);
-    mControllerCP->connect(mComponentCP);
-  }
-  mInst.mController->setComponentHandler(&mHandler);
-
-  ProcessSetup setup{kRealtime, kSample32, kBlock, kRate};
-  if (mInst.mProcessor->setupProcessing(setup) != kResultOk)
-  {
-    if (error) *error = "setupProcessing failed";
-    return false;
-  }
-  mInst.mComponent->activateBus(kAudio, kInput, 0, 1);
-  mInst.mComponent->activateBus(kAudio, kOutput, 0, 1);
-  mInst.mComponent->setActive(1);
-  mInst.mProcessor->setProcessing(1);
-  mAudio.Start([this](float** inputs, float** outputs, int n, long pos) {
-    mBlock.SetUp32(inputs, 2, outputs, 2, n);
-    mBlock.mContext.sampleRate = kRate;
-    mBlock.mContext.projectTimeSamples = pos;
-    mBlock.mChanges.Clear();
-    mInst.mProcessor->process(mBlock.mData);
-  });
-  return true;
+  return mRun.Start(WindowsPath(bundle), error);
 }
 
 bool WinHost::Stop()
 {
-  mAudio.Stop();
+  mRun.StopAudio();
   CloseView();
-  bool unloaded = true;
-  if (mInst.mComponent)
-  {
-    mInst.mProcessor->setProcessing(0);
-    mInst.mComponent->setActive(0);
-    if (mComponentCP && mControllerCP)
-    {
-      mComponentCP->disconnect(mControllerCP);
-      mControllerCP->disconnect(mComponentCP);
-    }
-    if (mComponentCP) mComponentCP->release();
-    if (mControllerCP) mControllerCP->release();
-    mComponentCP = mControllerCP = nullptr;
-    mInst.mController->setComponentHandler(nullptr);
-    mInst.mComponent->terminate();
-    mInst.Release();
-    unloaded = mModule.Unload();
-  }
+  const bool unloaded = mRun.Unload();
   if (mWatcher.joinable())
   {
     mWatching = false;
@@ -156,7 +98,7 @@ bool WinHost::OpenView(std::string* error)
   wc.lpszClassName = kFrameClass;
   RegisterClassA(&wc);
 
-  mView = mInst.mController->createView("editor");
+  mView = mRun.Controller()->createView("editor");
   if (!mView)
   {
     if (error) *error = "createView returned null";

@@ -4,8 +4,7 @@
 // opened in a real top-level window and driven with posted window messages.
 #pragma once
 
-#include "LoopbackAudio.h"
-#include "Vst3HostSide.h"
+#include "Vst3LoopbackInstance.h"
 
 #include <windows.h>
 
@@ -36,16 +35,16 @@ public:
   // ---- audio thread -----------------------------------------------------------------------------
   // Has the audio thread process `frames` more frames (in blocks of kBlock), the left and right
   // outputs of each block becoming the inputs of the next. Returns at once; see AudioDone.
-  void ProcessAsync(long frames) { mAudio.ProcessAsync(frames); }
-  bool AudioDone() const { return mAudio.Done(); }
-  long FramesProcessed() const { return mAudio.FramesProcessed(); }
+  void ProcessAsync(long frames) { mRun.Audio().ProcessAsync(frames); }
+  bool AudioDone() const { return mRun.Audio().Done(); }
+  long FramesProcessed() const { return mRun.Audio().FramesProcessed(); }
   // Peak of the left output over the last block processed.
-  float LastOutputPeak() const { return mAudio.LastOutputPeak(); }
+  float LastOutputPeak() const { return mRun.Audio().LastOutputPeak(); }
   // Zero crossings (upward) of the left output since the counter was reset, and the frames
   // they were counted over.
-  void ResetCrossings() { mAudio.ResetCrossings(); }
-  long Crossings() const { return mAudio.Crossings(); }
-  long CrossingFrames() const { return mAudio.CrossingFrames(); }
+  void ResetCrossings() { mRun.Audio().ResetCrossings(); }
+  long Crossings() const { return mRun.Audio().Crossings(); }
+  long CrossingFrames() const { return mRun.Audio().CrossingFrames(); }
 
   // ---- view ------------------------------------------------------------------------------------------
   // Creates the view, attaches it to a new top-level window and finds the editor's child window.
@@ -61,10 +60,10 @@ public:
   // The editor window's pixels via BitBlt of its device context, as 0xAARRGGBB (alpha 255).
   bool Grab(std::vector<unsigned int>* pixels, int* w, int* h);
 
-  IEditController* Controller() const { return mInst.mController; }
+  IEditController* Controller() const { return mRun.Controller(); }
   // What the controller told the host (beginEdit, performEdit, endEdit, restarts), in order.
-  const ComponentHandler& Handler() const { return mHandler; }
-  IComponent* Component() const { return mInst.mComponent; }
+  const ComponentHandler& Handler() const { return mRun.Handler(); }
+  IComponent* Component() const { return mRun.Component(); }
 
   // Message boxes closed by the watcher (their texts), so a test never waits on one.
   std::vector<std::string> ClosedMessageBoxes();
@@ -72,17 +71,8 @@ public:
 private:
   void WatchMessageBoxes();
 
-  Module mModule;
-  Instance mInst;
-  HostApplication mApp{"vst3winhost"};
-  ComponentHandler mHandler;
+  LoopbackInstance mRun{"vst3winhost"};
   PlugFrame mPlugFrame;
-  IConnectionPoint* mComponentCP = nullptr;
-  IConnectionPoint* mControllerCP = nullptr;
-  bool mSeparateController = false;
-
-  Block mBlock;  // the audio thread's process call
-  LoopbackAudio mAudio;
 
   std::thread mWatcher;
   std::atomic<bool> mWatching{false};
