@@ -11,6 +11,7 @@
 #include "Raster_Fill.h"
 #include "Raster_FontPlatform.h"
 #include "Raster_GlyphRender.h"
+#include "Raster_NativeTextAlpha.h"
 #include "Util_Mutex.h"
 #include "Util_Utf8.h"
 
@@ -71,6 +72,30 @@ inline bool NextChar(const char* str, int strcnt, int* pos, int* code)
   const int avail = strcnt < 0 ? 4 : std::min(4, strcnt - p);
   *pos = p + Raster_DecodeUTF8(str + p, avail, code);
   return true;
+}
+
+// The rows native text may touch: measured in dc (the font selected) from the top of its first
+// line to the bottom of its last, where the format places it (a single line at the bottom or in
+// the middle of the rectangle, and the top in any case), widened by the glyphs' overhang.
+void NativeTextRows(HDC dc, const char* str, int strcnt, const RECT& rect, UINT fmt, int overhang, int* top, int* bottom)
+{
+#ifdef DT_WORDBREAK
+  constexpr UINT kLineFlags = DT_SINGLELINE | DT_WORDBREAK;  // what decides the number of lines
+#else
+  constexpr UINT kLineFlags = DT_SINGLELINE;
+#endif
+  RECT m = {0, 0, (LONG)std::clamp((long long)rect.right - rect.left, 0LL, (long long)INT32_MAX), 0};
+  Raster_PlatformDrawText(dc, str, strcnt, &m, (fmt & kLineFlags) | DT_CALCRECT | DT_NOPREFIX);
+  const long long th = std::max<long long>(0, (long long)m.bottom - m.top);
+  long long t = rect.top, b = t + th;
+  if (fmt & (DT_BOTTOM | DT_VCENTER))
+  {
+    const long long placed = (fmt & DT_BOTTOM) ? (long long)rect.bottom - th : rect.top + ((long long)rect.bottom - rect.top - th) / 2;
+    t = std::min(t, placed);
+    b = std::max(b, placed + th);
+  }
+  *top = (int)std::clamp(t - overhang, (long long)INT_MIN, (long long)INT_MAX);
+  *bottom = (int)std::clamp(b + overhang, (long long)INT_MIN, (long long)INT_MAX);
 }
 
 struct ClipBox
@@ -457,15 +482,26 @@ void Raster_CachedFont::PrepareNativeContext(HDC dc)
 int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int strcnt, RECT* rect, UINT dtFlags)
 {
   const UINT fmt = dtFlags & ~(UINT)kRasterText_UseTextAlpha;
+  // Glyphs may overhang the advances on either side (italics, 'j', bold capitals) and the cell
+  // above and below: a few pixels more than the measured box.
+  const int overhang = std::max(2, mLineHeight / 16 + 2);
   if (HDC dc = bm ? bm->getDC() : nullptr)
   {
     HGDIOBJ old = SelectObject(dc, mFont);
     PrepareNativeContext(dc);
+    Raster_NativeTextAlpha opaque;
+    if (kRaster_PlatformTextClearsAlpha && !(fmt & DT_CALCRECT))
+    {
+      int top = 0, bottom = 0;
+      NativeTextRows(dc, str, strcnt, *rect, fmt, overhang, &top, &bottom);
+      opaque.Begin(bm, top, bottom);
+    }
     RECT r = *rect;
     const int ret = Raster_PlatformDrawText(dc, str, strcnt, &r, fmt | DT_NOPREFIX);
     if (fmt & DT_CALCRECT) *rect = r;
     SelectObject(dc, old);
     Raster_PlatformFlush();
+    opaque.End();
     return ret;
   }
 
@@ -501,9 +537,8 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
   // offset from the rectangle's top to the text's bottom, other text its height.
   if ((fmt & DT_SINGLELINE) && (fmt & (DT_VCENTER | DT_BOTTOM))) ret = ClampCoord(py + th - top);
 
-  // Glyphs may overhang the advances on either side (italics, 'j', bold capitals): take a few
-  // columns more than the measured box, as far as the bitmap (and the clip) allow.
-  const int overhang = std::max(2, mLineHeight / 16 + 2);
+  // Take a few columns more than the measured box for the overhang, as far as the bitmap (and
+  // the clip) allow.
   const ClipBox bitmap = {0, 0, bm->getWidth(), bm->getHeight()};
   ClipBox area = Intersect({x, y, x + tw, y + th}, bitmap);
   if (!(fmt & DT_NOCLIP)) area = Intersect(area, {rect->left, rect->top, rect->right, rect->bottom});
@@ -522,12 +557,17 @@ int Raster_CachedFont::DrawTextNative(Raster_IBitmap* bm, const char* str, int s
   HDC tdc = tmp->getDC();
   if (!tdc || tmp->getWidth() < aw || tmp->getHeight() < ah) return ret;
   Raster_Blit(tmp, bm, 0, 0, area.l, area.t, aw, ah, 1.0f, 0);
+  // The copy is blended back with the font's mode, which may weigh by source alpha: the text
+  // must be opaque in it.
+  Raster_NativeTextAlpha opaque;
+  opaque.Begin(tmp, 0, ah);
   old = SelectObject(tdc, mFont);
   PrepareNativeContext(tdc);
   RECT tr = {x - area.l, y - area.t, x - area.l + tw, y - area.t + th};
   Raster_PlatformDrawText(tdc, str, strcnt, &tr, (fmt & (DT_CENTER | DT_RIGHT | DT_SINGLELINE)) | DT_NOPREFIX | DT_NOCLIP);
   SelectObject(tdc, old);
   Raster_PlatformFlush();
+  opaque.End();
   Raster_Blit(bm, tmp, area.l, area.t, 0, 0, aw, ah, mCombineWeight, mCombineMode);
   return ret;
 }

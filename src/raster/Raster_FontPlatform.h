@@ -10,6 +10,14 @@
 // sequence, else DrawTextA of the bytes. Elsewhere: GdiEmu_DrawText.
 int Raster_PlatformDrawText(HDC dc, const char* str, int len, RECT* rect, UINT format);
 
+// Whether the platform's text output writes the alpha byte of the pixels it draws as 0: GDI
+// knows nothing of alpha and does; the text layer elsewhere draws opaque ink itself.
+#ifdef _WIN32
+constexpr bool kRaster_PlatformTextClearsAlpha = true;
+#else
+constexpr bool kRaster_PlatformTextClearsAlpha = false;
+#endif
+
 // Makes GDI finish pending drawing before the pixels are read directly (Windows batches it).
 void Raster_PlatformFlush();
 

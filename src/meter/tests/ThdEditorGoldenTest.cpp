@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -83,4 +84,67 @@ TEST_F(ThdEditorGoldenTest, IdleRunningFinishedAndAbout)
   d.Click(P::kAbout);
   d.Tick();
   ExpectMatchesGolden(d.Gui(), "editor_about.png");
+}
+
+namespace {
+// The editor as real Windows draws it: its opaque texts through the platform's text output
+// (GDI). Under Wine users get the glyph path; the test turns the native path on there.
+struct NativeTextUnderWine
+{
+  NativeTextUnderWine() { Raster_CachedFont::SetNativePathUnderWine(true); }
+  ~NativeTextUnderWine() { Raster_CachedFont::SetNativePathUnderWine(false); }
+  NativeTextUnderWine(const NativeTextUnderWine&) = delete;
+  NativeTextUnderWine& operator=(const NativeTextUnderWine&) = delete;
+};
+
+// Dark, opaque pixels in the frequency box (119, 74, 168, 91): the digits as any picture of the
+// editor shows them, composited with its alpha or not. Also counts pixels of the whole editor
+// that are not opaque.
+struct FrequencyInk
+{
+  int dark = 0, right = -1, notOpaque = 0;
+};
+
+FrequencyInk MeasureFrequencyInk(Raster_IBitmap* screen)
+{
+  FrequencyInk ink;
+  for (int y = 0; y < screen->getHeight(); ++y)
+    for (int x = 0; x < screen->getWidth(); ++x)
+    {
+      const uint32_t p = screen->getBits()[(size_t)y * screen->getRowSpan() + x];
+      if (p >> 24 != 0xFF) ++ink.notOpaque;
+      const bool inBox = x >= 119 && x < 168 && y >= 74 && y < 91;
+      const bool dark = ((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100;
+      if (inBox && dark && p >> 24 == 0xFF)
+      {
+        ++ink.dark;
+        ink.right = std::max(ink.right, x);
+      }
+    }
+  return ink;
+}
+}  // namespace
+
+// The frequency is the one value the user types: its digits must show in the white box on the
+// native text path too. GDI writes no alpha, and a picture whose black digits are transparent
+// shows an empty white box wherever it is composited with its alpha.
+TEST_F(ThdEditorGoldenTest, FrequencyDigitsAreOpaqueInkOnTheNativeTextPath)
+{
+  NativeTextUnderWine native;
+  IThdMeter meter{Info()};
+  ThdEditorDriver d(meter, 48000, 24000);
+  ASSERT_TRUE(d.Tick());
+  const FrequencyInk initial = MeasureFrequencyInk(d.Gui()->GetScreen());
+  EXPECT_GT(initial.dark, 40) << "\"300\" in the frequency box";
+  EXPECT_EQ(initial.notOpaque, 0);
+
+  d.Gui()->Click(P::kFrequency[0], P::kFrequency[1]);
+  d.Gui()->CompleteTextEntry("1000");
+  d.Tick();
+  const FrequencyInk typed = MeasureFrequencyInk(d.Gui()->GetScreen());
+  EXPECT_GT(typed.dark, initial.dark) << "\"1000\" in the frequency box";
+  EXPECT_GT(typed.right, initial.right) << "four digits reach further right than three";
+  EXPECT_EQ(typed.notOpaque, 0);
+  if (typed.dark <= initial.dark || typed.notOpaque)
+    d.Gui()->WriteScreenPNG("editor_native_text.actual.png");
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "FontTestUtil.h"
+#include "Raster_Combine.h"
 #include "Raster_Font.h"
 #include "Raster_FontPlatform.h"
 
@@ -97,8 +98,9 @@ TEST(CachedFontPath, HugeFontsAlwaysDrawNatively)
   EXPECT_TRUE(f->TakesNativePath(kRasterText_UseTextAlpha));
 }
 
-// Opaque text with flags 0x600 is exactly what the platform draws into the bitmap's context;
-// the same colour at alpha 128 goes through the glyph cache at weight 128/255.
+// Opaque text with flags 0x600 is exactly what the platform draws into the bitmap's context (in
+// an opaque bitmap, opaque: GDI writes no alpha, the font keeps drawn text opaque); the same
+// colour at alpha 128 goes through the glyph cache at weight 128/255.
 TEST(CachedFontPath, OpaqueColourIsPlatformOutputTranslucentIsGlyphCache)
 {
   Test_NativePathUnderWine native;  // under Wine, through Wine's GDI as on Windows
@@ -115,6 +117,8 @@ TEST(CachedFontPath, OpaqueColourIsPlatformOutputTranslucentIsGlyphCache)
   Raster_PlatformDrawText(dc, "THD=0.01%\nHarmonic1", -1, &r, DT_NOPREFIX);
   Raster_PlatformFlush();
   SelectObject(dc, old);
+  for (int y = 0; y < expected->getHeight(); ++y)
+    for (int x = 0; x < expected->getWidth(); ++x) expected->getBits()[(size_t)y * expected->getRowSpan() + x] |= 0xFF000000u;
   EXPECT_TRUE(Test_SamePixels(drawn.get(), expected.get()));
 
   // Translucent: identical to a glyph-only font drawing at the reduced weight.
@@ -174,6 +178,78 @@ TEST(CachedFontPath, NativeTextIntoABitmapWithoutContext)
   const RECT m2 = Measure(f.get(), "Harmonic");
   EXPECT_EQ(m1.right - m1.left, m2.right - m2.left);
   EXPECT_EQ(m1.bottom - m1.top, f->GetLineHeight());
+}
+
+// The platform's text output may know nothing of alpha: GDI writes every pixel it draws with an
+// alpha byte of 0. Native text must still leave ink that is as opaque as the glyph path's (and
+// as the text layer's elsewhere): transparent digits vanish from any picture composited with its
+// alpha, and a bitmap without a context that is blended back with source alpha would lose them
+// altogether. Pixels the text does not touch keep their own alpha.
+TEST(CachedFontPath, NativeTextIsOpaqueInkAndKeepsTheAlphaItDoesNotTouch)
+{
+  Test_NativePathUnderWine native;  // under Wine, through Wine's GDI as on Windows
+  constexpr uint32_t kInk = 0xFF000000, kBackdrop = 0xFFC8CCD0;
+  struct Case
+  {
+    const char* what;
+    bool context;         // a system bitmap with a device context, or a memory bitmap
+    uint32_t background;  // what the bitmap holds before the text
+    int combineMode;      // the font's, for the blend back from the temporary bitmap
+    bool opaqueBox;       // the font's background mode: a filled cell behind the text
+    const char* text;
+    UINT format;
+    RECT rect;
+  } cases[] = {
+      {"frequency box", true, 0xFFFFFFFF, 0, false, "300", DT_NOCLIP, {20, 8, 69, 25}},
+      {"frequency box, no context", false, 0xFFFFFFFF, 0, false, "300", DT_NOCLIP, {20, 8, 69, 25}},
+      {"no context, blended back with source alpha", false, 0xFFFFFFFF, kRasterMode_SourceAlpha, false, "1000",
+       DT_NOCLIP, {20, 8, 69, 25}},
+      {"lines right-aligned", true, kBackdrop, 0, false, "THD=\nHarmonic1=\nH5", DT_RIGHT | DT_NOCLIP, {10, 4, 150, 90}},
+      {"one line centred low", true, kBackdrop, 0, false, "1.0.6", DT_CENTER | DT_BOTTOM | DT_SINGLELINE, {0, 0, 160, 96}},
+      {"clipped to the rectangle", true, kBackdrop, 0, false, "Harmonic1=0.5", 0, {30, 30, 70, 40}},
+      {"filled cell", true, kBackdrop, 0, true, "-10.0 dB", DT_NOCLIP, {40, 40, 140, 60}},
+      {"translucent bitmap", true, 0x80FFFFFF, 0, false, "300", DT_NOCLIP, {20, 8, 69, 25}},
+      {"transparent bitmap", true, 0x00FFFFFF, 0, false, "300", DT_NOCLIP, {20, 8, 69, 25}},
+  };
+  for (const Case& c : cases)
+  {
+    FontPtr f(Test_MakeFont("Arial", 18, false, 0x600));
+    f->SetTextColor(kInk);
+    f->SetCombineMode(c.combineMode, 1.0f);
+    if (c.opaqueBox)
+    {
+      f->SetBkMode(OPAQUE);
+      f->SetBkColor(0xFF40B0C0);
+    }
+    std::unique_ptr<Raster_IBitmap> bm;
+    if (c.context)
+      bm = std::make_unique<Raster_SysBitmap>(160, 96);
+    else
+      bm = std::make_unique<Raster_MemBitmap>(160, 96);
+    Test_Fill(bm.get(), c.background);
+    ASSERT_TRUE(f->TakesNativePath(c.format)) << c.what;
+    RECT r = c.rect;
+    f->DrawText(bm.get(), c.text, -1, &r, c.format);
+
+    int ink = 0, inkNotOpaque = 0, untouchedChanged = 0;
+    for (int y = 0; y < bm->getHeight(); ++y)
+      for (int x = 0; x < bm->getWidth(); ++x)
+      {
+        const uint32_t p = bm->getBits()[(size_t)y * bm->getRowSpan() + x];
+        if ((p & 0xFFFFFF) == (c.background & 0xFFFFFF))
+        {
+          if (p != c.background) ++untouchedChanged;
+          continue;
+        }
+        ++ink;
+        // Drawn over an opaque pixel, or in the full text colour (or the filled cell's): opaque.
+        const bool full = (p & 0xFFFFFF) == (kInk & 0xFFFFFF) || (c.opaqueBox && (p & 0xFFFFFF) == 0x40B0C0);
+        if ((c.background >> 24 == 0xFF || full) && p >> 24 != 0xFF) ++inkNotOpaque;
+      }
+    EXPECT_GT(ink, 20) << c.what;
+    EXPECT_EQ(inkNotOpaque, 0) << c.what << ": drawn pixels left transparent";
+    EXPECT_EQ(untouchedChanged, 0) << c.what << ": the alpha of pixels without text changed";
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

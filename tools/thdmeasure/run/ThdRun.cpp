@@ -75,11 +75,11 @@ int SetUpCalibration(IThdMeter& meter, const ThdOptions& o, ThdResult& r, std::s
 // correlation sums:
 //  - rounding: anything below a millionth of the fundamental (-120 dB) is taken for the
 //    arithmetic's own residue (float buffers leave harmonics 150 dB and more below the tone);
-//  - noise, where the THD+N analysis knows it: white noise of RMS sigma over a band of B Hz
-//    adds to each quadrature of a level averaged over K seconds a spread of sigma / sqrt(B K),
-//    which turns the harmonic's phase by about spread / level radians, and the fundamental's
-//    k times over. The phase counts when that wander stays within kMaxPhaseSpread.
-// The noise is what the THD+N residual holds beside the measured harmonics in its band.
+//  - noise, where the THD+N analysis knows it: the spread the residual near harmonic k leaves
+//    on each quadrature of its averaged level (mNoise) turns the harmonic's phase by about
+//    spread / level radians, and the fundamental's, by its own spread, k times over. The
+//    phase counts when that wander stays within kMaxPhaseSpread. Measured near each harmonic,
+//    hum or a rising floor counts on the harmonics it lies by and on no others.
 constexpr double kRoundingFloor = 1e-6;
 // Harmonics within this factor (10 dB) of an integer format's rounding are taken for it.
 constexpr double kFormatFloorMargin = 3.16;
@@ -91,32 +91,9 @@ constexpr double kNoiseFloorMargin = 3.16;
 void JudgePhases(IThdMeter& meter, ThdResult& r)
 {
   // Levels as they came back, before any calibration: the noise is measured that way too.
-  double raw[IThdMeter::kHarmonics];
-  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
-    raw[k - 1] = r.mHarmonics[k - 1].mLevel * meter.GetCalibrationFactor(k);
-  const double h1 = raw[0];
+  const double h1 = r.mHarmonics[0].mRawLevel;
   if (!r.mHarmonics[0].mMeasured || !(h1 > 0.0) || !std::isfinite(h1)) return;
-  double spread = 0.0;
-  const ThdNoiseResult& n = r.mThdN;
-  if (n.valid)
-  {
-    double noise2 = n.residualRms * n.residualRms;
-    for (int k = 2; k <= IThdMeter::kHarmonics; ++k)
-    {
-      const ThdHarmonic& h = r.mHarmonics[k - 1];
-      if (h.mMeasured && h.mHz >= n.bandLowHz && h.mHz <= n.bandHighHz) noise2 -= 0.5 * raw[k - 1] * raw[k - 1];
-    }
-    const double band = n.bandHighHz - n.bandLowHz;
-    const double K = r.mOptions.mDenoising;
-    if (noise2 > 0.0 && band > 0.0 && K > 0.0) spread = std::sqrt(noise2 / (band * K));
-  }
-  // Both quadratures take the spread: the noise's own level at a harmonic is sqrt(2) of it,
-  // divided by the calibration as the harmonic's level is.
-  for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
-  {
-    const double factor = meter.GetCalibrationFactor(k);
-    if (r.mHarmonics[k - 1].mMeasured && factor > 0.0) r.mHarmonics[k - 1].mNoiseLevel = std::sqrt(2.0) * spread / factor;
-  }
+  const double n1 = r.mHarmonics[0].mNoise;
   // A capture's clock offset leaks eps / (k - 1) of the fundamental into harmonic k: all of
   // the offset when it is left alone, what its measurement cannot tell when corrected.
   double eps = 0.0;
@@ -125,9 +102,10 @@ void JudgePhases(IThdMeter& meter, ThdResult& r)
   for (int k = 1; k <= IThdMeter::kHarmonics; ++k)
   {
     ThdHarmonic& h = r.mHarmonics[k - 1];
-    const double level = raw[k - 1];
+    const double level = h.mRawLevel;
     if (!h.mMeasured || !std::isfinite(level) || !(level > kRoundingFloor * h1)) continue;
-    const double wander = k == 1 ? spread / h1 : std::hypot(std::hypot(spread / level, k * spread / h1), eps / (k - 1) * h1 / level);
+    const double wander =
+      k == 1 ? n1 / h1 : std::hypot(std::hypot(h.mNoise / level, k * n1 / h1), eps / (k - 1) * h1 / level);
     if (!(wander <= kMaxPhaseSpread)) continue;
     h.mPhaseValid = true;
     h.mPhaseDeg = meter.GetHarmonicPhase(k);
@@ -214,9 +192,15 @@ void GatherResults(IThdMeter& meter, ThdResult& r)
 }
 }  // namespace
 
+double ThdHarmonic::NoiseLevel() const
+{
+  return mMeasured && mCalibrationFactor > 0.0 ? std::sqrt(2.0) * mNoise / mCalibrationFactor : 0.0;
+}
+
 bool ThdHarmonic::AtNoiseFloor() const
 {
-  return mMeasured && mNoiseLevel > 0.0 && !(mLevel > kNoiseFloorMargin * mNoiseLevel);
+  const double noise = NoiseLevel();
+  return noise > 0.0 && !(mLevel > kNoiseFloorMargin * noise);
 }
 
 int ThdRunMeasurement(const ThdOptions& o, ThdResult& r, ThdProgressSink* progress, std::string* error,

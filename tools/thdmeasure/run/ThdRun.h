@@ -54,13 +54,16 @@ struct ThdHarmonic
   double mPhaseDeg = 0.0;
   // The harmonic as it came back, for the interface reference: its level before calibration,
   // its phase however weak it is, and the noise the averaging window leaves on each of its
-  // quadratures (full scale 1.0); the calibration's divisor of its level (1 without one).
+  // quadratures (full scale 1.0; the THD+N analysis' figure from the residual near this
+  // harmonic, 0 without one); the calibration's divisor of its level (1 without one). That
+  // noise is the one figure every judgement of this harmonic uses: its phase, its noise floor,
+  // the interface reference.
   double mRawLevel = 0.0, mRawPhaseDeg = 0.0, mNoise = 0.0;
   double mCalibrationFactor = 1.0;
-  // The level the noise alone gives this harmonic over the averaging window (the RMS of its
-  // share in the correlation sums, in mLevel's units), where the THD+N analysis knows the
-  // noise; 0 otherwise. A harmonic not clearly above it is at the noise floor.
-  double mNoiseLevel = 0.0;
+  // The level the noise alone gives this harmonic over the averaging window, in mLevel's
+  // units: both quadratures' spread, divided by the calibration as the level is; 0 where the
+  // noise is not known. A harmonic not clearly above it is at the noise floor.
+  double NoiseLevel() const;
   bool AtNoiseFloor() const;
 };
 

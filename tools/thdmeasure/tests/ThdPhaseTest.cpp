@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,72 @@ TEST_F(ThdPhaseTest, NoiseHidesWeakHarmonics)
     ASSERT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 0) << error;
     ExpectPhases(r, c.phase, 5.0);
   }
+}
+
+// Noise that is not white is judged where it lies: a recording of y = x + 0.05 x^2 + 0.02 x^3
+// at -6 dB (H2 at -44 dBFS, H3 at -64) with a whine a few Hz above H3, narrow-band noise of
+// -43 dBFS centred on 3006 Hz and some 8 Hz wide. Spread over the whole band that noise would
+// leave H3 about a degree of wander; on H3's own bins it leaves tenths of a radian and a noise
+// level within 10 dB of H3's. So H3's phase is not told and H3 sits at the noise floor, while
+// H2, a thousand Hz away, keeps its phase and stands clear.
+TEST_F(ThdPhaseTest, NoiseNearOneHarmonicHidesOnlyThatOne)
+{
+  const int R = 48000;
+  const double a = std::pow(10.0, -6.0 / 20.0), w = 2.0 * 3.141592653589793 * 1000.0 / R;
+  const long long lead = R / 2, n = 14LL * R, total = lead + n + R / 2;
+  // White Gaussian noise through a band-pass biquad (peak gain 1) at 3006 Hz, Q 375, scaled to
+  // an RMS of 0.007.
+  std::vector<double> whine((size_t)total);
+  {
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> gauss;
+    const double w0 = 2.0 * 3.141592653589793 * 3006.0 / R, alpha = std::sin(w0) / (2.0 * 375.0);
+    const double b0 = alpha / (1.0 + alpha), a1 = -2.0 * std::cos(w0) / (1.0 + alpha), a2 = (1.0 - alpha) / (1.0 + alpha);
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0, power = 0.0;
+    for (double& v : whine)
+    {
+      const double x = gauss(random);
+      v = b0 * (x - x2) - a1 * y1 - a2 * y2;
+      x2 = x1, x1 = x, y2 = y1, y1 = v;
+      power += v * v;
+    }
+    const double scale = 0.007 / std::sqrt(power / (double)total);
+    for (double& v : whine) v *= scale;
+  }
+  std::vector<float> y((size_t)total);
+  for (long long i = 0; i < total; ++i)
+  {
+    const double x = i >= lead && i < lead + n ? a * std::sin(w * (double)(i - lead)) : 0.0;
+    y[(size_t)i] = (float)(x + 0.05 * x * x + 0.02 * x * x * x + whine[(size_t)i]);
+  }
+  const std::string path = mFolder + "/whine.wav";
+  SF_INFO info{};
+  info.samplerate = R;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(sf_writef_float(f, y.data(), (sf_count_t)y.size()), (sf_count_t)y.size());
+  ASSERT_EQ(sf_close(f), 0);
+
+  ThdOptions o;
+  o.mMode = EThdMode::kAnalyse;
+  o.mCapture = path;
+  o.mFreqText = "1000";
+  o.mNoCalibration = true;
+  o.mDocumentsFolder = mFolder;
+  ThdResult r;
+  std::string error;
+  ASSERT_EQ(ThdRunMeasurement(o, r, nullptr, &error), 0) << error;
+  const double expected[5] = {0, -90, kNone, kNone, kNone};
+  ExpectPhases(r, expected, 1.0);
+  EXPECT_FALSE(r.mHarmonics[1].AtNoiseFloor()) << r.mHarmonics[1].NoiseLevel();
+  EXPECT_TRUE(r.mHarmonics[2].AtNoiseFloor()) << r.mHarmonics[2].mLevel << " against " << r.mHarmonics[2].NoiseLevel();
+  // The report's H3 line ends in "-".
+  const std::string text = TextReport(r);
+  const size_t h3 = text.find("  H3   3000 Hz");
+  ASSERT_NE(h3, std::string::npos) << text;
+  EXPECT_EQ(text.substr(h3, text.find('\n', h3) - h3).substr(25), " dBFS       -") << text;
 }
 
 // The reports: a phase column on each harmonic line of the text (the lines' beginnings as

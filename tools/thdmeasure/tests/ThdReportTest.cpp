@@ -255,7 +255,7 @@ TEST_F(ThdReportTest, HarmonicsAtTheNoiseFloorAreMarked)
   ASSERT_EQ(ThdRunSweep(o, r, nullptr, &error), 0) << error;
   ASSERT_EQ(r.mPoints.size(), 2u);
   // The noise's level at a harmonic: -100 dBFS spread over 20 kHz and averaged over 12 s.
-  const double noiseDbfs = 20.0 * std::log10(r.mPoints[0].mResult.mHarmonics[4].mNoiseLevel);
+  const double noiseDbfs = 20.0 * std::log10(r.mPoints[0].mResult.mHarmonics[4].NoiseLevel());
   EXPECT_NEAR(noiseDbfs, -100.0 - 10.0 * std::log10(19980.0 * 12.0), 1.0);
   EXPECT_TRUE(r.mPoints[0].mResult.mHarmonics[4].AtNoiseFloor());
   EXPECT_FALSE(r.mPoints[1].mResult.mHarmonics[4].AtNoiseFloor());

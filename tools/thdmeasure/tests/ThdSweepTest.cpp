@@ -252,7 +252,7 @@ TEST_F(ThdSweepTest, PointsAreTheSingleRuns)
         EXPECT_EQ(got.mHarmonics[k].mLevel, alone.mHarmonics[k].mLevel) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseValid, alone.mHarmonics[k].mPhaseValid) << k;
         EXPECT_EQ(got.mHarmonics[k].mPhaseDeg, alone.mHarmonics[k].mPhaseDeg) << k;
-        EXPECT_EQ(got.mHarmonics[k].mNoiseLevel, alone.mHarmonics[k].mNoiseLevel) << k;
+        EXPECT_EQ(got.mHarmonics[k].NoiseLevel(), alone.mHarmonics[k].NoiseLevel()) << k;
       }
       EXPECT_EQ(got.mThdValid, alone.mThdValid);
       EXPECT_EQ(got.mThdPercent, alone.mThdPercent);

@@ -1,14 +1,25 @@
-// Both Linux plug-in modules loaded, used and unloaded a hundred times in one process, as hosts
-// do when they scan, add and remove plug-ins. Every load makes an instance (which lays out the
-// editor and so starts the text layer) and every unload must give back all the module took:
-// the heap in use after the last cycle is what it was after the first few.
+// The plug-in modules loaded, used and unloaded a hundred times in one process, as hosts do
+// when they scan, add and remove plug-ins: both Linux modules, and the Windows VST 3 module
+// under Windows. Every load makes an instance (which lays out the editor and so starts the text
+// layer) and every unload must give back all the module took: the heap in use after the last
+// cycle is what it was after the first few.
 #include "ThdPrivateHome.h"
-#include "Vst2Host.h"
 #include "Vst3HostSide.h"
+#ifdef VX_VST2_MODULE
+#include "Vst2Host.h"
+#endif
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include "Vst3WinHost.h"
+
+#include <windows.h>
+
+#include <vector>
+#else
 #include <malloc.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's count of bytes the program holds (its header ships with clang only).
@@ -27,8 +38,35 @@ constexpr int kCycles = 100;
 // left behind over these cycles). AddressSanitizer's is exact, but its own bookkeeping of every
 // dlopen and dlclose grows it by about 150 bytes a cycle, even for a module that is only opened
 // and closed.
+#ifdef _WIN32
+// Under Windows the module's own copy of the MinGW runtime keeps per-thread state of the thread
+// that loads it (its emulated thread-locals and thread record) and the lock blocks of mutexes
+// that lock lazily; none of that goes with the module, about 850 bytes a load. The exception
+// buffer a module without the mend leaves behind is 75 KB a load.
+constexpr size_t kSlack = 192 * 1024;
+#else
 constexpr size_t kSlack = 64 * 1024;
+#endif
 
+#ifdef _WIN32
+// The bytes of every busy block in every heap of the process: the C runtime's, the module's
+// (a statically linked runtime allocates from the process heaps too) and the system's.
+size_t HeapInUse()
+{
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps((DWORD)heaps.size(), heaps.data()));
+  size_t used = 0;
+  for (HANDLE heap : heaps)
+  {
+    if (!HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
+    HeapUnlock(heap);
+  }
+  return used;
+}
+#else
 size_t HeapInUse()
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,6 +75,7 @@ size_t HeapInUse()
   return mallinfo2().uordblks;
 #endif
 }
+#endif
 
 class ModuleUnload : public ThdPrivateHome
 {
@@ -66,6 +105,7 @@ protected:
   }
 };
 
+#ifdef VX_VST2_MODULE
 TEST_F(ModuleUnload, Vst2ModuleLeavesNothingBehind)
 {
   ExpectNoGrowth("VeldramixMeter.so (VST 2)", [] {
@@ -78,12 +118,18 @@ TEST_F(ModuleUnload, Vst2ModuleLeavesNothingBehind)
   });
 }
 
+#endif
+
 TEST_F(ModuleUnload, Vst3ModuleLeavesNothingBehind)
 {
   ExpectNoGrowth("VeldramixMeter.vst3", [] {
     vst3host::Module module;
     std::string error;
+#ifdef _WIN32
+    ASSERT_TRUE(module.Load(vst3host::WindowsPath(VX_VST3_BUNDLE), &error)) << error;
+#else
     ASSERT_TRUE(module.Load(VX_VST3_BUNDLE, &error)) << error;
+#endif
     vst3host::Instance instance;
     ASSERT_TRUE(instance.Create(module.Factory(), 0));
     instance.Release();

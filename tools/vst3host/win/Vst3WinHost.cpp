@@ -3,7 +3,6 @@
 
 #include "Vst3WinHost.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace vst3host {
@@ -50,15 +49,7 @@ DWORD CountGdiObjects()
   return n;
 }
 
-WinHost::WinHost()
-{
-  for (int c = 0; c < 2; ++c)
-  {
-    mIn[c].assign(kBlock, 0.0f);
-    mOut[c].assign(kBlock, 0.0f);
-    mCable[c].assign(kBlock, 0.0f);
-  }
-}
+WinHost::WinHost() = default;
 
 WinHost::~WinHost()
 {
@@ -69,147 +60,20 @@ bool WinHost::Start(const std::string& bundle, std::string* error)
 {
   mWatching = true;
   mWatcher = std::thread([this] { WatchMessageBoxes(); });
-  if (!mModule.Load(WindowsPath(bundle), error)) return false;
-  if (!mInst.Create(mModule.Factory(), 0))
-  {
-    if (error) *error = "no instance of class 0";
-    return false;
-  }
-  if (mInst.mComponent->initialize(&mApp) != kResultOk)
-  {
-    if (error) *error = "component initialize failed";
-    return false;
-  }
-  // A single-component effect is its own controller: initialised once. Hosts connect the two
-  // sides through their connection points all the same.
-  mSeparateController = (void*)mInst.mController != (void*)mInst.mComponent &&
-                        (FUnknown*)mInst.mController != (FUnknown*)mInst.mComponent;
-  mInst.mComponent->queryInterface(IConnectionPoint::iid.Data(), (void**)&mComponentCP);
-  mInst.mController->queryInterface(IConnectionPoint::iid.Data(), (void**)&mControllerCP);
-  if (mComponentCP && mControllerCP)
-  {
-    mComponentCP->connect(mControllerCP);
-    mControllerCP->connect(mComponentCP);
-  }
-  mInst.mController->setComponentHandler(&mHandler);
-
-  ProcessSetup setup{kRealtime, kSample32, kBlock, kRate};
-  if (mInst.mProcessor->setupProcessing(setup) != kResultOk)
-  {
-    if (error) *error = "setupProcessing failed";
-    return false;
-  }
-  mInst.mComponent->activateBus(kAudio, kInput, 0, 1);
-  mInst.mComponent->activateBus(kAudio, kOutput, 0, 1);
-  mInst.mComponent->setActive(1);
-  mInst.mProcessor->setProcessing(1);
-  mQuit = false;
-  mAudio = std::thread([this] { AudioThread(); });
-  return true;
+  return mRun.Start(WindowsPath(bundle), error);
 }
 
 bool WinHost::Stop()
 {
-  if (mAudio.joinable())
-  {
-    {
-      std::lock_guard<std::mutex> hold(mLock);
-      mQuit = true;
-    }
-    mWake.notify_all();
-    mAudio.join();
-  }
+  mRun.StopAudio();
   CloseView();
-  bool unloaded = true;
-  if (mInst.mComponent)
-  {
-    mInst.mProcessor->setProcessing(0);
-    mInst.mComponent->setActive(0);
-    if (mComponentCP && mControllerCP)
-    {
-      mComponentCP->disconnect(mControllerCP);
-      mControllerCP->disconnect(mComponentCP);
-    }
-    if (mComponentCP) mComponentCP->release();
-    if (mControllerCP) mControllerCP->release();
-    mComponentCP = mControllerCP = nullptr;
-    mInst.mController->setComponentHandler(nullptr);
-    mInst.mComponent->terminate();
-    mInst.Release();
-    unloaded = mModule.Unload();
-  }
+  const bool unloaded = mRun.Unload();
   if (mWatcher.joinable())
   {
     mWatching = false;
     mWatcher.join();
   }
   return unloaded;
-}
-
-// ---- audio -----------------------------------------------------------------------------------------
-
-void WinHost::ProcessAsync(long frames)
-{
-  {
-    std::lock_guard<std::mutex> hold(mLock);
-    mPending += frames;
-  }
-  mWake.notify_all();
-}
-
-void WinHost::ResetCrossings()
-{
-  mCrossings = 0;
-  mCrossingFrames = 0;
-}
-
-void WinHost::AudioThread()
-{
-  for (;;)
-  {
-    long todo = 0;
-    {
-      std::unique_lock<std::mutex> hold(mLock);
-      mWake.wait(hold, [this] { return mQuit.load() || mPending.load() > 0; });
-      if (mQuit) return;
-      todo = mPending.load();
-    }
-    const int n = todo < kBlock ? (int)todo : kBlock;
-    ProcessOneBlock(n);
-    mProcessed += n;
-    mPending -= n;
-  }
-}
-
-void WinHost::ProcessOneBlock(int n)
-{
-  // The loop-back cable: each input sample is the output sample of kBlock samples before (the
-  // cable's slot still holds it until this block's output replaces it below).
-  for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < n; ++i) mIn[c][i] = mCable[c][(mCablePos + i) % kBlock];
-  float* ins[2] = {mIn[0].data(), mIn[1].data()};
-  float* outs[2] = {mOut[0].data(), mOut[1].data()};
-  mBlock.SetUp32(ins, 2, outs, 2, n);
-  mBlock.mContext.sampleRate = kRate;
-  mBlock.mContext.projectTimeSamples = mProcessed.load();
-  mBlock.mChanges.Clear();
-  mInst.mProcessor->process(mBlock.mData);
-  float peak = 0.0f;
-  long crossings = 0;
-  for (int i = 0; i < n; ++i)
-  {
-    const float v = mOut[0][i];
-    peak = std::fabs(v) > peak ? std::fabs(v) : peak;
-    if (mPrevLeft < 0.0f && v >= 0.0f) ++crossings;
-    mPrevLeft = v;
-  }
-  for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < n; ++i) mCable[c][(mCablePos + i) % kBlock] = mOut[c][i];
-  mCablePos = (mCablePos + n) % kBlock;
-  for (int i = n; i < kBlock; ++i) mOut[0][i] = mOut[1][i] = 0.0f;
-  mLastPeak = peak;
-  mCrossings += crossings;
-  mCrossingFrames += n;
 }
 
 // ---- view ------------------------------------------------------------------------------------------
@@ -234,7 +98,7 @@ bool WinHost::OpenView(std::string* error)
   wc.lpszClassName = kFrameClass;
   RegisterClassA(&wc);
 
-  mView = mInst.mController->createView("editor");
+  mView = mRun.Controller()->createView("editor");
   if (!mView)
   {
     if (error) *error = "createView returned null";

@@ -4,12 +4,11 @@
 // opened in a real top-level window and driven with posted window messages.
 #pragma once
 
-#include "Vst3HostSide.h"
+#include "Vst3LoopbackInstance.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,8 +19,8 @@ namespace vst3host {
 class WinHost
 {
 public:
-  static constexpr int kBlock = 512;
-  static constexpr double kRate = 48000.0;
+  static constexpr int kBlock = LoopbackAudio::kBlock;
+  static constexpr double kRate = LoopbackAudio::kRate;
 
   WinHost();
   ~WinHost();
@@ -36,16 +35,16 @@ public:
   // ---- audio thread -----------------------------------------------------------------------------
   // Has the audio thread process `frames` more frames (in blocks of kBlock), the left and right
   // outputs of each block becoming the inputs of the next. Returns at once; see AudioDone.
-  void ProcessAsync(long frames);
-  bool AudioDone() const { return mPending.load() == 0; }
-  long FramesProcessed() const { return mProcessed.load(); }
+  void ProcessAsync(long frames) { mRun.Audio().ProcessAsync(frames); }
+  bool AudioDone() const { return mRun.Audio().Done(); }
+  long FramesProcessed() const { return mRun.Audio().FramesProcessed(); }
   // Peak of the left output over the last block processed.
-  float LastOutputPeak() const { return mLastPeak.load(); }
+  float LastOutputPeak() const { return mRun.Audio().LastOutputPeak(); }
   // Zero crossings (upward) of the left output since the counter was reset, and the frames
   // they were counted over.
-  void ResetCrossings();
-  long Crossings() const { return mCrossings.load(); }
-  long CrossingFrames() const { return mCrossingFrames.load(); }
+  void ResetCrossings() { mRun.Audio().ResetCrossings(); }
+  long Crossings() const { return mRun.Audio().Crossings(); }
+  long CrossingFrames() const { return mRun.Audio().CrossingFrames(); }
 
   // ---- view ------------------------------------------------------------------------------------------
   // Creates the view, attaches it to a new top-level window and finds the editor's child window.
@@ -61,44 +60,19 @@ public:
   // The editor window's pixels via BitBlt of its device context, as 0xAARRGGBB (alpha 255).
   bool Grab(std::vector<unsigned int>* pixels, int* w, int* h);
 
-  IEditController* Controller() const { return mInst.mController; }
+  IEditController* Controller() const { return mRun.Controller(); }
   // What the controller told the host (beginEdit, performEdit, endEdit, restarts), in order.
-  const ComponentHandler& Handler() const { return mHandler; }
-  IComponent* Component() const { return mInst.mComponent; }
+  const ComponentHandler& Handler() const { return mRun.Handler(); }
+  IComponent* Component() const { return mRun.Component(); }
 
   // Message boxes closed by the watcher (their texts), so a test never waits on one.
   std::vector<std::string> ClosedMessageBoxes();
 
 private:
-  void AudioThread();
-  void ProcessOneBlock(int n);
   void WatchMessageBoxes();
 
-  Module mModule;
-  Instance mInst;
-  HostApplication mApp{"vst3winhost"};
-  ComponentHandler mHandler;
+  LoopbackInstance mRun{"vst3winhost"};
   PlugFrame mPlugFrame;
-  IConnectionPoint* mComponentCP = nullptr;
-  IConnectionPoint* mControllerCP = nullptr;
-  bool mSeparateController = false;
-
-  std::thread mAudio;
-  std::mutex mLock;
-  std::condition_variable mWake;
-  std::atomic<long> mPending{0};
-  std::atomic<long> mProcessed{0};
-  std::atomic<bool> mQuit{false};
-  std::atomic<float> mLastPeak{0.0f};
-  std::atomic<long> mCrossings{0}, mCrossingFrames{0};
-  std::vector<float> mIn[2], mOut[2];
-  // The loop-back cable: the output stream delayed by exactly kBlock samples, whatever the
-  // lengths of the blocks (a copy of the last block would change the delay with every shorter
-  // block and put clicks into the tone).
-  std::vector<float> mCable[2];
-  int mCablePos = 0;
-  float mPrevLeft = 0.0f;
-  Block mBlock;
 
   std::thread mWatcher;
   std::atomic<bool> mWatching{false};

@@ -139,84 +139,31 @@ X11Host::~X11Host()
 bool X11Host::Start(const std::string& bundle, std::string* error)
 {
   if (!mDisplay.Open(error)) return false;
-  if (!mModule.Load(bundle, error)) return false;
-  if (!mInst.Create(mModule.Factory(), 0))
-  {
-    if (error) *error = "no instance of class 0";
-    return false;
-  }
-  if (mInst.mComponent->initialize(&mApp) != kResultOk)
-  {
-    if (error) *error = "component initialize failed";
-    return false;
-  }
-  mInst.mComponent->queryInterface(IConnectionPoint::iid.Data(), (void**)&mComponentCP);
-  mInst.mController->queryInterface(IConnectionPoint::iid.Data(), (void**)&mControllerCP);
-  if (mComponentCP && mControllerCP)
-  {
-    mComponentCP->connect(mControllerCP);
-    mControllerCP->connect(mComponentCP);
-  }
-  mInst.mController->setComponentHandler(&mHandler);
-  ProcessSetup setup{kRealtime, kSample32, LoopbackAudio::kBlock, LoopbackAudio::kRate};
-  if (mInst.mProcessor->setupProcessing(setup) != kResultOk)
-  {
-    if (error) *error = "setupProcessing failed";
-    return false;
-  }
-  mInst.mComponent->activateBus(kAudio, kInput, 0, 1);
-  mInst.mComponent->activateBus(kAudio, kOutput, 0, 1);
-  mInst.mComponent->setActive(1);
-  mInst.mProcessor->setProcessing(1);
-  mAudio.Start([this](float** ins, float** outs, int n, long pos) {
-    mBlock.SetUp32(ins, 2, outs, 2, n);
-    mBlock.mContext.sampleRate = LoopbackAudio::kRate;
-    mBlock.mContext.projectTimeSamples = pos;
-    mBlock.mChanges.Clear();
-    mInst.mProcessor->process(mBlock.mData);
-  });
-  return true;
+  return mRun.Start(bundle, error);
 }
 
 bool X11Host::Stop()
 {
-  mAudio.Stop();
+  mRun.StopAudio();
   CloseView();
-  bool unloaded = true;
-  if (mInst.mComponent)
-  {
-    mInst.mProcessor->setProcessing(0);
-    mInst.mComponent->setActive(0);
-    if (mComponentCP && mControllerCP)
-    {
-      mComponentCP->disconnect(mControllerCP);
-      mControllerCP->disconnect(mComponentCP);
-    }
-    if (mComponentCP) mComponentCP->release();
-    if (mControllerCP) mControllerCP->release();
-    mComponentCP = mControllerCP = nullptr;
-    mInst.mController->setComponentHandler(nullptr);
-    mInst.mComponent->terminate();
-    mInst.Release();
-    unloaded = mModule.Unload();
-  }
+  const bool unloaded = mRun.Unload();
   mDisplay.Close();
   return unloaded;
 }
 
 bool X11Host::Process(long frames, int settleMs)
 {
-  mAudio.ProcessAsync(frames);
+  mRun.Audio().ProcessAsync(frames);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!mAudio.Done() && std::chrono::steady_clock::now() < end) Pump(5);
+  while (!mRun.Audio().Done() && std::chrono::steady_clock::now() < end) Pump(5);
   Pump(settleMs);  // the next timer ticks show what the engine posted
-  return mAudio.Done();
+  return mRun.Audio().Done();
 }
 
 bool X11Host::OpenView(std::string* error, float contentScale, int x, int y)
 {
   if (mView) return true;
-  mView = mInst.mController->createView("editor");
+  mView = mRun.Controller()->createView("editor");
   if (!mView)
   {
     if (error) *error = "createView returned null";

@@ -6,7 +6,7 @@
 // serves them. Input reaches the editor through the X server (XTest).
 #pragma once
 
-#include "LoopbackAudio.h"
+#include "Vst3LoopbackInstance.h"
 #include "Vst3HostSide.h"
 #include "X11TestDisplay.h"
 
@@ -82,7 +82,7 @@ public:
   bool Stop();
 
   // ---- audio ------------------------------------------------------------------------------------
-  LoopbackAudio& Audio() { return mAudio; }
+  LoopbackAudio& Audio() { return mRun.Audio(); }
   // Processes frames on the audio thread while the user-interface loop keeps running.
   bool Process(long frames, int settleMs = 200);
 
@@ -99,19 +99,12 @@ public:
   // Runs the user-interface loop (the plug-in's timers and descriptors) for ms.
   void Pump(int ms) { mFrame.mLoop.Run(ms); }
 
-  IEditController* Controller() const { return mInst.mController; }
-  IComponent* Component() const { return mInst.mComponent; }
-  ComponentHandler& Handler() { return mHandler; }
+  IEditController* Controller() const { return mRun.Controller(); }
+  IComponent* Component() const { return mRun.Component(); }
+  ComponentHandler& Handler() { return mRun.Handler(); }
 
 private:
-  Module mModule;
-  Instance mInst;
-  HostApplication mApp{"vst3x11host"};
-  ComponentHandler mHandler;
-  IConnectionPoint* mComponentCP = nullptr;
-  IConnectionPoint* mControllerCP = nullptr;
-  LoopbackAudio mAudio;
-  Block mBlock;
+  LoopbackInstance mRun{"vst3x11host"};
   X11TestDisplay mDisplay;
   X11PlugFrame mFrame;
   IPlugView* mView = nullptr;

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -526,11 +527,19 @@ TEST_F(MacViewTest, NamedResourcesOfTheMainBundle)
   // Lay out one resource below the test program's main bundle.
   NSString* dir = [[[NSBundle mainBundle] bundlePath] stringByAppendingPathComponent:@"Contents/Resources"];
   [[NSFileManager defaultManager] createDirectoryAtPath:dir withIntermediateDirectories:YES attributes:nil error:NULL];
-  NSString* src = [[[NSBundle bundleWithIdentifier:@VX_MAC_BUNDLE_ID] resourcePath]
-      stringByAppendingPathComponent:@"radio1.png"];
+  // The registered bundle's resources are links to the laid-out bundle; copy the file they name.
+  // (GNUstep copies a link as a link and then gives the copy the link's own mode, 0777, which
+  // chmod passes on to the laid-out bundle's file.)
+  NSString* src = [[[[NSBundle bundleWithIdentifier:@VX_MAC_BUNDLE_ID] resourcePath]
+      stringByAppendingPathComponent:@"radio1.png"] stringByResolvingSymlinksInPath];
   NSString* dst = [dir stringByAppendingPathComponent:@"radio1.png"];
+  struct stat before = {};
+  ASSERT_EQ(0, stat([src fileSystemRepresentation], &before));
   [[NSFileManager defaultManager] removeItemAtPath:dst error:NULL];
   ASSERT_TRUE([[NSFileManager defaultManager] copyItemAtPath:src toPath:dst error:NULL]);
+  struct stat after = {};
+  ASSERT_EQ(0, stat([src fileSystemRepresentation], &after));
+  EXPECT_EQ(before.st_mode, after.st_mode) << "copying the resource changed the bundle's own file";
   int w = 0, h = 0;
   EXPECT_TRUE(MacNamedResourceSize("radio1.png", &w, &h));
   EXPECT_GT(w, 0);
